@@ -1,0 +1,8 @@
+#pragma once
+// The shared helpers of the program.
+
+#include "common/kw_dialogs.h"
+#include "common/kw_guard.h"
+#include "common/kw_paths.h"
+#include "common/kw_stream.h"
+#include "common/kw_text.h"

@@ -1,0 +1,200 @@
+#include "common/kw_dialogs.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QProcess>
+#include <QScreen>
+#include <QUrl>
+
+namespace kw {
+
+namespace {
+
+QMessageBox::Icon ToQtIcon(TMsgIcon icon) {
+    switch (icon) {
+    case TMsgIcon::Warning:
+        return QMessageBox::Warning;
+    case TMsgIcon::Error:
+        return QMessageBox::Critical;
+    case TMsgIcon::Question:
+        return QMessageBox::Question;
+    case TMsgIcon::Information:
+        break;
+    }
+    return QMessageBox::Information;
+}
+
+TMsgResult RealShowMessage(const TMessage& m) {
+    QWidget* owner = m.Owner ? m.Owner : QApplication::activeWindow();
+    QMessageBox box(ToQtIcon(m.Icon), m.Caption, m.Text,
+                    m.Buttons == TMsgButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
+                                                       : QMessageBox::Ok,
+                    owner);
+    box.setDefaultButton(QMessageBox::Ok);
+    return box.exec() == QMessageBox::Ok ? TMsgResult::Ok : TMsgResult::Cancel;
+}
+
+QString RealOpenFileName(const TFileDialogRequest& r) {
+    return QFileDialog::getOpenFileName(r.Owner, r.Title, r.InitialDir,
+                                        QtFilterFromPairs(r.Filter));
+}
+
+QStringList RealOpenFileNames(const TFileDialogRequest& r) {
+    return QFileDialog::getOpenFileNames(r.Owner, r.Title, r.InitialDir,
+                                         QtFilterFromPairs(r.Filter));
+}
+
+QString RealSaveFileName(TFileDialogRequest& r) {
+    const QStringList filters = QtFilterFromPairs(r.Filter).split(QStringLiteral(";;"));
+    QString selected = filters.value(qBound(1, r.FilterIndex, int(filters.size())) - 1);
+    // Files are replaced without asking: the callers append the extension themselves.
+    const QString path = QFileDialog::getSaveFileName(r.Owner, r.Title, r.InitialDir,
+                                                      filters.join(QStringLiteral(";;")),
+                                                      &selected, QFileDialog::DontConfirmOverwrite);
+    const int index = int(filters.indexOf(selected));
+    r.FilterIndex = index >= 0 ? index + 1 : 1;
+    return path;
+}
+
+QString RealBrowseForFolder(QWidget* owner, const QString& text) {
+    QFileDialog dialog(owner, text);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    dialog.setLabelText(QFileDialog::LookIn, text);
+    while (dialog.exec() == QDialog::Accepted) {
+        const QString chosen = dialog.selectedFiles().value(0);
+        if (QFileInfo(chosen).isDir())
+            return chosen;
+        ErrorBox(&dialog, QStringLiteral("Error"),
+                 QStringLiteral("\"%1\" is an invalid path").arg(chosen));
+    }
+    return QString();
+}
+
+bool RealShellOpen(const QString& target) {
+    const QUrl url = QFileInfo::exists(target) ? QUrl::fromLocalFile(target)
+                                               : QUrl::fromUserInput(target);
+    return QDesktopServices::openUrl(url);
+}
+
+bool RealStartProgram(const QString& program, const QStringList& args) {
+    return QProcess::startDetached(program, args);
+}
+
+QRgb RealScreenPixel(QPoint pos) {
+    QScreen* screen = QGuiApplication::screenAt(pos);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return qRgb(0, 0, 0);
+    const QPoint local = pos - screen->geometry().topLeft();
+    const QImage pixel = screen->grabWindow(0, local.x(), local.y(), 1, 1).toImage();
+    return pixel.isNull() ? qRgb(0, 0, 0) : pixel.pixel(0, 0);
+}
+
+QSize RealScreenSize() {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().size() : QSize(1024, 768);
+}
+
+qint64 RealAvailableMemory() {
+    QFile meminfo(QStringLiteral("/proc/meminfo"));
+    if (!meminfo.open(QIODevice::ReadOnly))
+        return -1;
+    while (!meminfo.atEnd()) {
+        const QByteArray line = meminfo.readLine();
+        if (line.startsWith("MemAvailable:")) {
+            const QList<QByteArray> parts = line.simplified().split(' ');
+            bool ok = false;
+            const qint64 kib = parts.value(1).toLongLong(&ok);
+            return ok ? kib * 1024 : -1;
+        }
+    }
+    return -1;
+}
+
+TDesktop& Current() {
+    static TDesktop desktop = RealDesktop();
+    return desktop;
+}
+
+} // namespace
+
+TDesktop RealDesktop() {
+    TDesktop d;
+    d.ShowMessage = RealShowMessage;
+    d.ShowModal = [](QDialog& dialog) { return dialog.exec(); };
+    d.OpenFileName = RealOpenFileName;
+    d.OpenFileNames = RealOpenFileNames;
+    d.SaveFileName = RealSaveFileName;
+    d.BrowseForFolder = RealBrowseForFolder;
+    d.ShellOpen = RealShellOpen;
+    d.StartProgram = RealStartProgram;
+    d.ScreenPixel = RealScreenPixel;
+    d.ScreenSize = RealScreenSize;
+    d.FontFamilies = [] { return QFontDatabase::families(); };
+    d.Beep = [] { QApplication::beep(); };
+    d.AvailableMemory = RealAvailableMemory;
+    return d;
+}
+
+TDesktop& Desktop() { return Current(); }
+
+TDesktopOverride::TDesktopOverride(TDesktop replacement) : FSaved(Current()) {
+    Current() = std::move(replacement);
+}
+
+TDesktopOverride::~TDesktopOverride() { Current() = FSaved; }
+
+TMsgResult ShowMessage(const TMessage& message) { return Desktop().ShowMessage(message); }
+
+void WarningBox(QWidget* owner, const QString& caption, const QString& text) {
+    ShowMessage({owner, caption, text, TMsgIcon::Warning, TMsgButtons::Ok});
+}
+
+void ErrorBox(QWidget* owner, const QString& caption, const QString& text) {
+    ShowMessage({owner, caption, text, TMsgIcon::Error, TMsgButtons::Ok});
+}
+
+void InfoBox(QWidget* owner, const QString& caption, const QString& text) {
+    ShowMessage({owner, caption, text, TMsgIcon::Information, TMsgButtons::Ok});
+}
+
+bool OkCancelBox(QWidget* owner, const QString& caption, const QString& text) {
+    return ShowMessage({owner, caption, text, TMsgIcon::Information, TMsgButtons::OkCancel}) ==
+           TMsgResult::Ok;
+}
+
+int ShowModal(QDialog& dialog) { return Desktop().ShowModal(dialog); }
+
+void OpenWithShell(QWidget* /*owner*/, const QString& path) {
+    TDesktop& d = Desktop();
+    if (d.ShellOpen(path))
+        return;
+    if (d.StartProgram(QStringLiteral("xdg-open"), {path}))
+        return;
+    if (d.StartProgram(QStringLiteral("x-www-browser"), {path}))
+        return;
+    d.StartProgram(QStringLiteral("sensible-browser"), {path});
+}
+
+QString QtFilterFromPairs(const QString& filter) {
+    const QStringList parts = filter.split('|');
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns = parts[i + 1].split(';', Qt::SkipEmptyParts);
+        for (QString& p : patterns)
+            p = p.trimmed();
+        entries << parts[i] + QStringLiteral(" (") + patterns.join(' ') + ')';
+    }
+    return entries.join(QStringLiteral(";;"));
+}
+
+} // namespace kw

@@ -1,0 +1,98 @@
+#pragma once
+// Everything the program asks of the user's desktop goes through TDesktop: message boxes,
+// modal dialogs, file and folder choosers, opening files with the desktop's default program,
+// the screen and the fonts. The real implementation talks to Qt and the desktop; tests put a
+// recording fake in its place (TDesktopOverride), so no test ever blocks on a modal window.
+
+#include <QPoint>
+#include <QRgb>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QDialog;
+class QWidget;
+
+namespace kw {
+
+enum class TMsgIcon { Information, Warning, Error, Question };
+enum class TMsgButtons { Ok, OkCancel };
+enum class TMsgResult { Ok, Cancel };
+
+struct TMessage {
+    QWidget* Owner = nullptr;
+    QString Caption;
+    QString Text;
+    TMsgIcon Icon = TMsgIcon::Information;
+    TMsgButtons Buttons = TMsgButtons::Ok;
+};
+
+// A file-type filter in the "label|patterns|label|patterns" form; FilterIndex is 1-based.
+struct TFileDialogRequest {
+    QWidget* Owner = nullptr;
+    QString Title;
+    QString InitialDir;
+    QString Filter;
+    int FilterIndex = 1;
+};
+
+struct TDesktop {
+    std::function<TMsgResult(const TMessage&)> ShowMessage;
+    // Shows a dialog modally and returns its result code.
+    std::function<int(QDialog&)> ShowModal;
+    // Empty result (or list) when the user cancels. SaveFileName writes the chosen filter
+    // entry back into FilterIndex.
+    std::function<QString(const TFileDialogRequest&)> OpenFileName;
+    std::function<QStringList(const TFileDialogRequest&)> OpenFileNames;
+    std::function<QString(TFileDialogRequest&)> SaveFileName;
+    // Folder chooser showing Text above the tree; empty when cancelled.
+    std::function<QString(QWidget* owner, const QString& text)> BrowseForFolder;
+    // The desktop's default action on a path or address; true when it was accepted.
+    std::function<bool(const QString& target)> ShellOpen;
+    // Starts a program detached; true when it started.
+    std::function<bool(const QString& program, const QStringList& args)> StartProgram;
+    std::function<QRgb(QPoint screenPos)> ScreenPixel;
+    std::function<QSize()> ScreenSize;
+    std::function<QStringList()> FontFamilies;
+    std::function<void()> Beep;
+    // Bytes of memory the system can still hand out without swapping; -1 when unknown.
+    std::function<qint64()> AvailableMemory;
+};
+
+// The desktop in use; starts as the real one.
+TDesktop& Desktop();
+// The real desktop, for fakes that want to pass some calls through.
+TDesktop RealDesktop();
+
+// Replaces the desktop for its lifetime and puts the previous one back afterwards.
+class TDesktopOverride {
+public:
+    explicit TDesktopOverride(TDesktop replacement);
+    ~TDesktopOverride();
+    TDesktopOverride(const TDesktopOverride&) = delete;
+    TDesktopOverride& operator=(const TDesktopOverride&) = delete;
+
+private:
+    TDesktop FSaved;
+};
+
+TMsgResult ShowMessage(const TMessage& message);
+// Modal boxes with one OK button and the warning, error or information icon.
+void WarningBox(QWidget* owner, const QString& caption, const QString& text);
+void ErrorBox(QWidget* owner, const QString& caption, const QString& text);
+void InfoBox(QWidget* owner, const QString& caption, const QString& text);
+// Information icon with OK and Cancel; true for OK.
+bool OkCancelBox(QWidget* owner, const QString& caption, const QString& text);
+
+int ShowModal(QDialog& dialog);
+
+// Opens a file or address with the desktop's default program, then with xdg-open, then with
+// a web browser; silent when all of them fail.
+void OpenWithShell(QWidget* owner, const QString& path);
+
+// "label|patterns|..." to Qt's "label (p1 p2);;..." form.
+QString QtFilterFromPairs(const QString& filter);
+
+} // namespace kw

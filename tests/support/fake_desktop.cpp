@@ -1,0 +1,72 @@
+#include "tests/support/fake_desktop.h"
+
+#include <QDialog>
+
+TFakeDesktop::TFakeDesktop() {
+    kw::TDesktop d;
+    d.ShowMessage = [this](const kw::TMessage& m) {
+        Messages.append(m);
+        if (OnMessage)
+            OnMessage(m);
+        return Answer;
+    };
+    d.ShowModal = [this](QDialog& dialog) {
+        ModalTitles.append(dialog.windowTitle());
+        return OnModal ? OnModal(dialog) : int(QDialog::Rejected);
+    };
+    d.OpenFileName = [this](const kw::TFileDialogRequest& r) {
+        FileRequests.append(r);
+        if (OpenFileAnswers.empty())
+            return QString();
+        QString a = OpenFileAnswers.front();
+        OpenFileAnswers.pop_front();
+        return a;
+    };
+    d.OpenFileNames = [this](const kw::TFileDialogRequest& r) {
+        FileRequests.append(r);
+        if (OpenFilesAnswers.empty())
+            return QStringList();
+        QStringList a = OpenFilesAnswers.front();
+        OpenFilesAnswers.pop_front();
+        return a;
+    };
+    d.SaveFileName = [this](kw::TFileDialogRequest& r) {
+        FileRequests.append(r);
+        if (SaveFileAnswers.empty())
+            return QString();
+        auto a = SaveFileAnswers.front();
+        SaveFileAnswers.pop_front();
+        r.FilterIndex = a.second;
+        return a.first;
+    };
+    d.BrowseForFolder = [this](QWidget*, const QString&) {
+        if (FolderAnswers.empty())
+            return QString();
+        QString a = FolderAnswers.front();
+        FolderAnswers.pop_front();
+        return a;
+    };
+    d.ShellOpen = [this](const QString& target) {
+        Opened.append(target);
+        return ShellAccepts;
+    };
+    d.StartProgram = [this](const QString& program, const QStringList& args) {
+        Started.append(QStringList{program} + args);
+        return false;
+    };
+    d.ScreenPixel = [this](QPoint p) { return ScreenPixel(p); };
+    d.ScreenSize = [this] { return ScreenSize; };
+    d.FontFamilies = [this] { return Fonts; };
+    d.Beep = [this] { ++Beeps; };
+    d.AvailableMemory = [this] { return AvailableMemory; };
+    FOverride = new kw::TDesktopOverride(std::move(d));
+}
+
+TFakeDesktop::~TFakeDesktop() { delete FOverride; }
+
+QStringList TFakeDesktop::Texts() const {
+    QStringList texts;
+    for (const kw::TMessage& m : Messages)
+        texts << m.Text;
+    return texts;
+}

@@ -1,0 +1,45 @@
+#pragma once
+// A desktop for tests: records every message box and answers file dialogs, modal dialogs
+// and the shell from queues and callbacks that the test sets.
+
+#include "common/kw_dialogs.h"
+
+#include <QList>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+
+class TFakeDesktop {
+public:
+    TFakeDesktop();
+    ~TFakeDesktop();
+
+    QList<kw::TMessage> Messages;         // every box shown, in order
+    kw::TMsgResult Answer = kw::TMsgResult::Ok;
+    std::function<void(const kw::TMessage&)> OnMessage; // runs while the "box" is open
+
+    std::deque<QString> OpenFileAnswers;   // one per OpenFileName call; empty = cancel
+    std::deque<QStringList> OpenFilesAnswers;
+    std::deque<std::pair<QString, int>> SaveFileAnswers; // path and filter index
+    std::deque<QString> FolderAnswers;
+    QList<kw::TFileDialogRequest> FileRequests; // every file dialog asked for
+
+    std::function<int(QDialog&)> OnModal; // drives a modal dialog; default: reject at once
+    QList<QString> ModalTitles;
+
+    QStringList Opened;            // targets handed to the shell
+    bool ShellAccepts = true;
+    QList<QStringList> Started;    // programs started: program then arguments
+    int Beeps = 0;
+    qint64 AvailableMemory = qint64(16) << 30;
+    QSize ScreenSize{1024, 768};
+    std::function<QRgb(QPoint)> ScreenPixel = [](QPoint) { return qRgb(0, 0, 0); };
+    QStringList Fonts{QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")};
+
+    // The texts of the boxes shown so far.
+    QStringList Texts() const;
+
+private:
+    kw::TDesktopOverride* FOverride = nullptr;
+};
