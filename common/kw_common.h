@@ -2,6 +2,7 @@
 // The shared helpers of the program.
 
 #include "common/kw_dialogs.h"
+#include "common/kw_fonts.h"
 #include "common/kw_guard.h"
 #include "common/kw_paths.h"
 #include "common/kw_stream.h"
