@@ -3,6 +3,8 @@
 // character (control characters included) is discarded with the system beep, and the optional
 // callback runs after the beep (the export dialog shows a warning there).
 
+#include <QString>
+
 #include <functional>
 
 class QLineEdit;
