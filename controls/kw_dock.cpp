@@ -125,11 +125,12 @@ void TDockLayout::DoLayout(QRect area) {
     const TAlign order[] = {TAlign::Top, TAlign::Bottom, TAlign::Left, TAlign::Right,
                             TAlign::Client};
     for (TAlign align : order) {
-        for (TDockItem& item : FItems) {
-            QWidget* w = item.Item->widget();
-            if (item.Align != align || !w || w->isHidden())
+        // By index: a child's resize handler may add or remove docked widgets.
+        for (int i = 0; i < FItems.size(); ++i) {
+            QWidget* w = FItems[i].Item->widget();
+            if (FItems[i].Align != align || !w || w->isHidden())
                 continue;
-            const QMargins m = item.Margins;
+            const QMargins m = FItems[i].Margins;
             const int across = std::max(0, area.width() - m.left() - m.right());
             const int down = std::max(0, area.height() - m.top() - m.bottom());
             QRect g;
@@ -164,9 +165,13 @@ void TDockLayout::DoLayout(QRect area) {
                 area.setWidth(0);
             if (area.height() < 0)
                 area.setHeight(0);
-            item.Assigned = g;
+            FItems[i].Assigned = g;
             w->setGeometry(g);
-            item.Assigned = w->geometry(); // after the widget's own size limits
+            if (i >= FItems.size() || FItems[i].Item->widget() != w) {
+                FPending = true; // the list changed under us: lay out again
+                break;
+            }
+            FItems[i].Assigned = w->geometry(); // after the widget's own size limits
             // Qt tells a hidden widget nothing of its new size; a nested docking layout is
             // then laid out here, so a window's geometry is right before it is shown.
             if (!w->isVisible())
