@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <stdexcept>
+#include <type_traits>
 #include <utility>
 
 namespace kw {
@@ -45,9 +46,17 @@ template <class F> void Guarded(F&& f) noexcept {
     }
 }
 
-// Wraps a handler so that every call runs inside Guarded(); for connect().
+// Wraps a handler so that every call runs inside Guarded(); for connect(). A handler that
+// takes no arguments may be connected to a signal that has some.
 template <class F> auto Guard(F f) {
-    return [f = std::move(f)](auto&&... args) { Guarded([&] { f(args...); }); };
+    return [f = std::move(f)](auto&&... args) mutable -> void {
+        Guarded([&] {
+            if constexpr (std::is_invocable_v<F&, decltype(args)...>)
+                f(std::forward<decltype(args)>(args)...);
+            else
+                f();
+        });
+    };
 }
 
 // Converts decimal text to a 32-bit signed integer or throws EConvertError with
