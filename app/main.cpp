@@ -8,7 +8,41 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <QSocketNotifier>
+
+#include <csignal>
 #include <memory>
+#include <unistd.h>
+
+namespace {
+
+// SIGTERM and SIGINT (logging out, Ctrl+C in a terminal) close the window the normal way, so the
+// settings are still written. The handler only writes a byte; the event loop does the rest.
+int QuitPipe[2] = {-1, -1};
+
+void OnQuitSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(QuitPipe[1], &byte, 1);
+}
+
+void QuitOnSignals(QWidget* window) {
+    if (::pipe(QuitPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(QuitPipe[0], QSocketNotifier::Read, window);
+    QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t n = ::read(QuitPipe[0], &byte, 1);
+        window->close();
+    });
+    struct sigaction action = {};
+    action.sa_handler = OnQuitSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     kw::TFcApplication app(argc, argv);
@@ -27,6 +61,7 @@ int main(int argc, char** argv) {
         // Centred on the desktop.
         if (const QScreen* screen = QGuiApplication::primaryScreen())
             form->move(screen->availableGeometry().center() - form->rect().center());
+        QuitOnSignals(form.get());
         form->show();
         result = QApplication::exec();
     }
