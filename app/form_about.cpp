@@ -30,6 +30,8 @@ TFormAbout::TFormAbout(QWidget* owner) : QDialog(owner, Qt::FramelessWindowHint 
     panel_main->setObjectName(QStringLiteral("panel_main"));
     panel_main->setGeometry(1, 161, 394, 71);
     panel_main->SetColor(Qt::white);
+    // The box is white: its labels are dark, whatever the skin gives labels elsewhere.
+    panel_main->setStyleSheet(QStringLiteral("QLabel { color: #333333; background: transparent; }"));
 
     auto* homeLabel = new QLabel(QStringLiteral("Homepage:"), panel_main);
     homeLabel->move(16, 10);
