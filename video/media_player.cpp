@@ -224,6 +224,7 @@ struct TMediaPlayer::TImpl {
     // Sound output (GUI thread), when a device exists.
     std::unique_ptr<TAudioFeed> Feed;
     std::unique_ptr<QAudioSink> Sink;
+    std::vector<std::uint8_t> GrabScratch; // GUI thread
     bool SinkStarted = false;
     int OutRate = 48000;
     std::atomic<std::int64_t> LatencyUs{0};
@@ -275,6 +276,9 @@ struct TMediaPlayer::TImpl {
         if (VideoIndex >= 0) {
             AVStream* st = Format->streams[VideoIndex];
             VideoTb = st->time_base;
+            // Positions count from the first picture, whatever the sound does before it.
+            if (st->start_time != AV_NOPTS_VALUE)
+                StartUs = av_rescale_q(st->start_time, st->time_base, AV_TIME_BASE_Q);
             Video.reset(avcodec_alloc_context3(vdec));
             if (!Video)
                 return AVERROR(ENOMEM);
@@ -861,13 +865,20 @@ bool TMediaPlayer::GrabCurrentImage(kw::TMemoryStream& stream) {
     StoreFileHeader(file, out);
     StoreInfoHeader(info, out + 14);
     std::uint8_t* pixels = out + 14 + info.Size;
-    // Bottom-up rows: start at the last row and step backwards.
-    std::uint8_t* dst[4] = {pixels + std::ptrdiff_t(h - 1) * stride, nullptr, nullptr, nullptr};
-    int dstStride[4] = {-int(stride), 0, 0, 0};
+    // The converter may write a few bytes past the end of a row, so it writes top-down into a
+    // padded scratch picture, whose rows are then stored bottom-up.
+    const int scratchStride = (w * 3 + 63) / 64 * 64;
+    F->GrabScratch.resize(size_t(scratchStride) * size_t(h) + 64);
+    std::uint8_t* dst[4] = {F->GrabScratch.data(), nullptr, nullptr, nullptr};
+    int dstStride[4] = {scratchStride, 0, 0, 0};
     sws_scale(c, frame->data, frame->linesize, 0, h, dst, dstStride);
-    if (stride != std::uint32_t(w) * 3)
-        for (int y = 0; y < h; ++y)
-            std::memset(pixels + std::ptrdiff_t(y) * stride + w * 3, 0, stride - w * 3);
+    const size_t rowBytes = size_t(w) * 3;
+    for (int y = 0; y < h; ++y) {
+        std::uint8_t* row = pixels + std::ptrdiff_t(h - 1 - y) * stride;
+        std::memcpy(row, F->GrabScratch.data() + std::ptrdiff_t(y) * scratchStride, rowBytes);
+        if (stride != rowBytes)
+            std::memset(row + rowBytes, 0, stride - rowBytes);
+    }
     stream.SetPosition(0);
     return true;
 }

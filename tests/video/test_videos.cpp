@@ -282,8 +282,13 @@ private:
 } // namespace
 
 bool MakeTestVideo(const TTestVideoSpec& spec, QString* error) {
+    // The encoders' statistics would bury the test output.
+    const int level = av_log_get_level();
+    av_log_set_level(AV_LOG_ERROR);
     TWriter writer;
-    return writer.Run(spec, error);
+    const bool ok = writer.Run(spec, error);
+    av_log_set_level(level);
+    return ok;
 }
 
 bool HasEncoder(const QString& name) {
