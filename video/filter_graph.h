@@ -115,7 +115,7 @@ public:
     void InsertEventNotifier(TGraphEventSink* sink);
     void RemoveEventNotifier(TGraphEventSink* sink);
     // The seeking interface while active, else nullptr.
-    TMediaSeeking* Seeking() { return FActive ? this : nullptr; }
+    virtual TMediaSeeking* Seeking() { return FActive ? this : nullptr; }
 
     std::int32_t GetDuration(std::int64_t& duration) override;
     std::int32_t GetCurrentPosition(std::int64_t& current) override;

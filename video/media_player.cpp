@@ -883,6 +883,13 @@ bool TMediaPlayer::GrabCurrentImage(kw::TMemoryStream& stream) {
     return true;
 }
 
+std::int64_t TMediaPlayer::ShownTimeUs() const {
+    std::lock_guard lock(F->FrameMutex);
+    return F->Shown ? F->Shown->pts : -1;
+}
+
+std::int64_t TMediaPlayer::FrameDurationUs() const { return F->FrameDurUs; }
+
 std::int64_t TMediaPlayer::FramesShown() const { return F->Shows; }
 std::int64_t TMediaPlayer::FramesDropped() const { return F->Drops; }
 bool TMediaPlayer::SoundOutputActive() const { return F->Sink != nullptr; }

@@ -68,6 +68,10 @@ public:
     // position; false before the first picture or without video.
     bool GrabCurrentImage(kw::TMemoryStream& stream);
 
+    // Media time of the picture on display (-1 before the first) and the frame duration.
+    std::int64_t ShownTimeUs() const;
+    std::int64_t FrameDurationUs() const;
+
     // Counters for measurements.
     std::int64_t FramesShown() const;
     std::int64_t FramesDropped() const;

@@ -285,8 +285,11 @@ bool MakeTestVideo(const TTestVideoSpec& spec, QString* error) {
     // The encoders' statistics would bury the test output.
     const int level = av_log_get_level();
     av_log_set_level(AV_LOG_ERROR);
-    TWriter writer;
-    const bool ok = writer.Run(spec, error);
+    bool ok = false;
+    {
+        TWriter writer; // its encoders also log when they close
+        ok = writer.Run(spec, error);
+    }
     av_log_set_level(level);
     return ok;
 }
