@@ -78,7 +78,8 @@ int RunPlay(const QStringList& args) {
     const QStringList files = bench::Positional(args, {QStringLiteral("--seconds")});
     if (files.isEmpty())
         return 2;
-    const double seconds = bench::Option(args, QStringLiteral("--seconds"), QStringLiteral("30")).toDouble();
+    const double seconds =
+        bench::Option(args, QStringLiteral("--seconds"), QStringLiteral("30")).toDouble();
     TRig rig;
     if (!rig.Open(files[0]))
         return 1;
@@ -121,8 +122,8 @@ int RunGrab(const QStringList& args) {
     QSize size;
     for (int i = 0; i < count; ++i) {
         const std::int64_t shown = rig.Player().FramesShown();
-        rig.Graph.SetPositions(duration * i / std::max(count, 1), AM_SEEKING_AbsolutePositioning,
-                               0, AM_SEEKING_NoPositioning);
+        rig.Graph.SetPositions(duration * i / std::max(count, 1), AM_SEEKING_AbsolutePositioning, 0,
+                               AM_SEEKING_NoPositioning);
         rig.WaitShown(shown);
         QElapsedTimer t;
         t.start();
@@ -136,8 +137,8 @@ int RunGrab(const QStringList& args) {
         size = img.size();
     }
     std::printf("grabs=%d median_ms=%.2f max_ms=%.2f width=%d height=%d\n", count,
-                bench::MedianMs(times), *std::max_element(times.begin(), times.end()),
-                size.width(), size.height());
+                bench::MedianMs(times), *std::max_element(times.begin(), times.end()), size.width(),
+                size.height());
     return 0;
 }
 
@@ -189,8 +190,7 @@ int RunSeek(const QStringList& args) {
         const std::int64_t shown = rig.Player().FramesShown();
         QElapsedTimer t;
         t.start();
-        rig.Graph.SetPositions(target, AM_SEEKING_AbsolutePositioning, 0,
-                               AM_SEEKING_NoPositioning);
+        rig.Graph.SetPositions(target, AM_SEEKING_AbsolutePositioning, 0, AM_SEEKING_NoPositioning);
         rig.WaitShown(shown);
         times.push_back(t.nsecsElapsed() / 1e6);
         const std::int64_t at = rig.Player().ShownTimeUs() * 10;

@@ -53,8 +53,12 @@ void TTeTrackBar::SetShowTicks(bool value) {
     update();
 }
 
-int TTeTrackBar::TrackLeft() const { return ThumbWidth / 2 + 2; }
-int TTeTrackBar::TrackWidth() const { return std::max(1, width() - 2 * TrackLeft()); }
+int TTeTrackBar::TrackLeft() const {
+    return ThumbWidth / 2 + 2;
+}
+int TTeTrackBar::TrackWidth() const {
+    return std::max(1, width() - 2 * TrackLeft());
+}
 
 QRect TTeTrackBar::ThumbRect() const {
     const double range = double(FMax) - FMin;
@@ -151,8 +155,7 @@ void TTeTrackBar::paintEvent(QPaintEvent*) {
         aqua.setColorAt(1, QColor(0x5F, 0xB4, 0xFF));
         p.setPen(Qt::NoPen);
         p.setBrush(aqua);
-        p.drawRoundedRect(done.adjusted(0.5, 0.5, 0, -0.5), GrooveHeight / 2.0,
-                          GrooveHeight / 2.0);
+        p.drawRoundedRect(done.adjusted(0.5, 0.5, 0, -0.5), GrooveHeight / 2.0, GrooveHeight / 2.0);
     }
 
     if (FShowTicks) {

@@ -209,7 +209,9 @@ bool TFilterGraph::GrabCurrentImage(kw::TMemoryStream& stream) {
     return FPlayer->GrabCurrentImage(stream);
 }
 
-void TFilterGraph::SetVideoWindow(TVideoWindow* window) { FVideoWindow = window; }
+void TFilterGraph::SetVideoWindow(TVideoWindow* window) {
+    FVideoWindow = window;
+}
 
 void TFilterGraph::SetDisplayArea(QSize devicePixels) {
     FDisplayArea = devicePixels;
@@ -217,7 +219,9 @@ void TFilterGraph::SetDisplayArea(QSize devicePixels) {
         FPlayer->SetDisplayArea(devicePixels);
 }
 
-double TFilterGraph::DisplayAspect() const { return FPlayer ? FPlayer->DisplayAspect() : 0; }
+double TFilterGraph::DisplayAspect() const {
+    return FPlayer ? FPlayer->DisplayAspect() : 0;
+}
 
 QImage TFilterGraph::DisplayPicture() const {
     return FPlayer ? FPlayer->DisplayPicture() : QImage();

@@ -32,7 +32,7 @@ constexpr std::int32_t FC_E_FAIL = std::int32_t(0x80004005u);
 constexpr std::int32_t FC_E_NOTIMPL = std::int32_t(0x80004001u);
 
 // Notification codes passed to GraphNotify and OnDSEvent.
-constexpr int EC_COMPLETE = 1;      // playback reached the end of the stream
+constexpr int EC_COMPLETE = 1;       // playback reached the end of the stream
 constexpr int EC_CLOCK_CHANGED = 13; // the graph's reference clock changed
 
 // Flags of SetPositions.

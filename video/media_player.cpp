@@ -75,9 +75,9 @@ struct TMediaClock {
     std::int64_t Now() const {
         if (!Running)
             return Base;
-        return Base + std::chrono::duration_cast<std::chrono::microseconds>(TClockType::now() -
-                                                                            Wall)
-                          .count();
+        return Base +
+               std::chrono::duration_cast<std::chrono::microseconds>(TClockType::now() - Wall)
+                   .count();
     }
     void Set(std::int64_t t) {
         Base = t;
@@ -236,8 +236,8 @@ struct TMediaPlayer::TImpl {
         return av_rescale_q(ts, tb, AV_TIME_BASE_Q) - StartUs;
     }
     std::int64_t FrameTime(const AVFrame* f) const {
-        const std::int64_t ts = f->best_effort_timestamp != AV_NOPTS_VALUE ? f->best_effort_timestamp
-                                                                         : f->pts;
+        const std::int64_t ts =
+            f->best_effort_timestamp != AV_NOPTS_VALUE ? f->best_effort_timestamp : f->pts;
         return ts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : ToUs(ts, VideoTb);
     }
 
@@ -298,8 +298,8 @@ struct TMediaPlayer::TImpl {
             Aspect = pixel * st->codecpar->width / st->codecpar->height;
             const AVRational rate = av_guess_frame_rate(Format.get(), st, nullptr);
             if (rate.num > 0 && rate.den > 0)
-                FrameDurUs = std::clamp<std::int64_t>(
-                    av_rescale(1000000, rate.den, rate.num), 1000, 1000000);
+                FrameDurUs = std::clamp<std::int64_t>(av_rescale(1000000, rate.den, rate.num), 1000,
+                                                      1000000);
             const QByteArray demuxer(Format->iformat->name);
             SkipWhileSeeking = (vdec->id == AV_CODEC_ID_H264 || vdec->id == AV_CODEC_ID_HEVC) &&
                                !demuxer.contains("avi");
@@ -363,9 +363,8 @@ struct TMediaPlayer::TImpl {
                 av_packet_unref(Packet.get());
                 if (rc >= 0 && avcodec_receive_frame(Audio.get(), frame.get()) >= 0) {
                     avcodec_flush_buffers(Audio.get());
-                    av_seek_frame(Format.get(), -1, Format->start_time != AV_NOPTS_VALUE
-                                                       ? Format->start_time
-                                                       : 0,
+                    av_seek_frame(Format.get(), -1,
+                                  Format->start_time != AV_NOPTS_VALUE ? Format->start_time : 0,
                                   AVSEEK_FLAG_BACKWARD);
                     return 0;
                 }
@@ -398,8 +397,8 @@ struct TMediaPlayer::TImpl {
             return false;
         }
         Resampler.reset(swr);
-        Feed = std::make_unique<TAudioFeed>(OutRate * 4,
-                                            [this](std::int64_t us) { SoundPlayed(us); });
+        Feed =
+            std::make_unique<TAudioFeed>(OutRate * 4, [this](std::int64_t us) { SoundPlayed(us); });
         Sink = std::make_unique<QAudioSink>(device, format);
         Sink->setVolume(Volume);
         return true;
@@ -518,10 +517,9 @@ struct TMediaPlayer::TImpl {
                         QSize size) {
         if (size.isEmpty() || !f || !f->data[0])
             return {};
-        SwsContext* c = sws_getCachedContext(sws.release(), f->width, f->height,
-                                             AVPixelFormat(f->format), size.width(),
-                                             size.height(), AV_PIX_FMT_RGB32, SWS_BILINEAR,
-                                             nullptr, nullptr, nullptr);
+        SwsContext* c = sws_getCachedContext(
+            sws.release(), f->width, f->height, AVPixelFormat(f->format), size.width(),
+            size.height(), AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr, nullptr, nullptr);
         sws.reset(c);
         if (!c)
             return {};
@@ -724,7 +722,9 @@ TMediaPlayer::~TMediaPlayer() {
     F->Feed.reset();
 }
 
-int TMediaPlayer::Open(const QString& path) { return F->Open(path); }
+int TMediaPlayer::Open(const QString& path) {
+    return F->Open(path);
+}
 
 void TMediaPlayer::Play() {
     {
@@ -784,9 +784,13 @@ TMediaPlayer::TState TMediaPlayer::State() const {
     return F->State;
 }
 
-bool TMediaPlayer::HasVideo() const { return F->Video != nullptr; }
+bool TMediaPlayer::HasVideo() const {
+    return F->Video != nullptr;
+}
 
-std::int64_t TMediaPlayer::DurationUs() const { return F->Duration; }
+std::int64_t TMediaPlayer::DurationUs() const {
+    return F->Duration;
+}
 
 std::int64_t TMediaPlayer::PositionUs() const {
     std::lock_guard lock(F->Mutex);
@@ -821,7 +825,9 @@ void TMediaPlayer::SetDisplayArea(QSize size) {
         F->ShownPicture = TImpl::Scale(F->RescaleSws, F->Shown.get(), F->DisplaySizeFor(size));
 }
 
-double TMediaPlayer::DisplayAspect() const { return F->Aspect; }
+double TMediaPlayer::DisplayAspect() const {
+    return F->Aspect;
+}
 
 QImage TMediaPlayer::DisplayPicture() const {
     std::lock_guard lock(F->FrameMutex);
@@ -838,9 +844,9 @@ bool TMediaPlayer::GrabCurrentImage(kw::TMemoryStream& stream) {
     const int w = frame->width, h = frame->height;
     if (w <= 0 || h <= 0)
         return false;
-    SwsContext* c = sws_getCachedContext(F->GrabSws.release(), w, h, AVPixelFormat(frame->format),
-                                         w, h, AV_PIX_FMT_BGR24, SWS_POINT, nullptr, nullptr,
-                                         nullptr);
+    SwsContext* c =
+        sws_getCachedContext(F->GrabSws.release(), w, h, AVPixelFormat(frame->format), w, h,
+                             AV_PIX_FMT_BGR24, SWS_POINT, nullptr, nullptr, nullptr);
     F->GrabSws.reset(c);
     if (!c)
         return false;
@@ -888,10 +894,18 @@ std::int64_t TMediaPlayer::ShownTimeUs() const {
     return F->Shown ? F->Shown->pts : -1;
 }
 
-std::int64_t TMediaPlayer::FrameDurationUs() const { return F->FrameDurUs; }
+std::int64_t TMediaPlayer::FrameDurationUs() const {
+    return F->FrameDurUs;
+}
 
-std::int64_t TMediaPlayer::FramesShown() const { return F->Shows; }
-std::int64_t TMediaPlayer::FramesDropped() const { return F->Drops; }
-bool TMediaPlayer::SoundOutputActive() const { return F->Sink != nullptr; }
+std::int64_t TMediaPlayer::FramesShown() const {
+    return F->Shows;
+}
+std::int64_t TMediaPlayer::FramesDropped() const {
+    return F->Drops;
+}
+bool TMediaPlayer::SoundOutputActive() const {
+    return F->Sink != nullptr;
+}
 
 } // namespace fcvideo

@@ -28,8 +28,7 @@ void TTeDSTrackBar::SetFilterGraph(TFilterGraph* graph) {
     FFilterGraph = graph;
     if (graph) {
         graph->InsertEventNotifier(this);
-        FDestroyedConnection =
-            connect(graph, &QObject::destroyed, this, [this] { GraphGone(); });
+        FDestroyedConnection = connect(graph, &QObject::destroyed, this, [this] { GraphGone(); });
     }
 }
 

@@ -16,8 +16,8 @@ class TTeDSTrackBar : public TTeTrackBar, public TGraphEventSink {
     Q_OBJECT
 public:
     // (the bar, current position in ms, duration in ms), after each follow tick.
-    using TTimerEvent = std::function<void(QObject* sender, std::int32_t currentMs,
-                                           std::int32_t durationMs)>;
+    using TTimerEvent =
+        std::function<void(QObject* sender, std::int32_t currentMs, std::int32_t durationMs)>;
 
     explicit TTeDSTrackBar(QWidget* parent = nullptr);
     ~TTeDSTrackBar() override;

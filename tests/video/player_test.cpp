@@ -109,7 +109,9 @@ protected:
 };
 
 // Frame n of a 25 fps clip spans [n * 40 ms, (n + 1) * 40 ms); in 100 ns units.
-constexpr std::int64_t FrameTime(int n) { return std::int64_t(n) * 400000; }
+constexpr std::int64_t FrameTime(int n) {
+    return std::int64_t(n) * 400000;
+}
 
 TEST_F(PlayerTest, StateFollowsActivationPlayPauseStopAndReset) {
     EXPECT_EQ(Graph.GetState(), 0);
@@ -147,9 +149,9 @@ TEST_F(PlayerTest, ControlEventsReachTheSinksInOrder) {
     Graph.Pause();
     Graph.ResetGraph();
     Graph.SetActive(false);
-    const QList<QPair<int, int>> expected{{ceActive, 1}, {ceFileRendering, 0},
-                                          {ceFileRendered, 0}, {cePlay, 0},
-                                          {cePause, 0}, {ceStop, 0}, {ceActive, 0}};
+    const QList<QPair<int, int>> expected{{ceActive, 1}, {ceFileRendering, 0}, {ceFileRendered, 0},
+                                          {cePlay, 0},   {cePause, 0},         {ceStop, 0},
+                                          {ceActive, 0}};
     EXPECT_EQ(sink.Controls, expected);
     Graph.RemoveEventNotifier(&sink);
     Graph.SetActive(true);
@@ -277,7 +279,9 @@ TEST_F(PlayerTest, GrabWritesABottomUp24BitBmpOfTheFullPicture) {
     ASSERT_TRUE(Graph.GrabCurrentImage(Stream));
     EXPECT_EQ(Stream.Position(), 0);
     const std::uint8_t* d = Stream.Data() + 3;
-    auto u32 = [&](int at) { return d[at] | d[at + 1] << 8 | d[at + 2] << 16 | uint32_t(d[at + 3]) << 24; };
+    auto u32 = [&](int at) {
+        return d[at] | d[at + 1] << 8 | d[at + 2] << 16 | uint32_t(d[at + 3]) << 24;
+    };
     EXPECT_EQ(d[0], 'B');
     EXPECT_EQ(d[1], 'M');
     const uint32_t stride = 992;
@@ -380,9 +384,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TFormat{"f.avi", "mpeg4", "mp2"}, TFormat{"f.mp4", "libx264", "aac"},
                       TFormat{"f.mov", "mpeg4", ""}, TFormat{"f.mkv", "ffv1", "libvorbis"},
                       TFormat{"f.webm", "libvpx", "libopus"},
-                      TFormat{"f.ogv", "libtheora", "libvorbis"}, TFormat{"f.flv", "flv", "libmp3lame"},
-                      TFormat{"f.mpg", "mpeg2video", "mp2"}, TFormat{"f.vob", "mpeg2video", "mp2"},
-                      TFormat{"f.wmv", "wmv2", "wmav2"}, TFormat{"f.asf", "msmpeg4", ""}),
+                      TFormat{"f.ogv", "libtheora", "libvorbis"},
+                      TFormat{"f.flv", "flv", "libmp3lame"}, TFormat{"f.mpg", "mpeg2video", "mp2"},
+                      TFormat{"f.vob", "mpeg2video", "mp2"}, TFormat{"f.wmv", "wmv2", "wmav2"},
+                      TFormat{"f.asf", "msmpeg4", ""}),
     [](const auto& info) {
         return QString::fromLatin1(info.param.File).replace('.', '_').toStdString();
     });
@@ -496,7 +501,9 @@ TEST(ErrorTextTest, FfmpegTextAndTheCodeInHex) {
     EXPECT_EQ(e.Message(), QStringLiteral("Invalid data found when processing input ($bebbb1b7)."));
 }
 
-TEST_F(BadInputTest, EmptyFile) { ExpectFails(Write(QStringLiteral("empty.avi"), {})); }
+TEST_F(BadInputTest, EmptyFile) {
+    ExpectFails(Write(QStringLiteral("empty.avi"), {}));
+}
 
 TEST_F(BadInputTest, TruncatedFiles) {
     const QByteArray mp4 = Read(TVideos::Get().Mp4());

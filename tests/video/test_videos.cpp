@@ -96,10 +96,9 @@ public:
         int64_t sample = 0;
         // Interleave by time: whichever stream is behind writes next.
         while ((FVideo && frame < s.Frames) || (FAudio && sample < audioSamples)) {
-            const bool videoNext =
-                FVideo && frame < s.Frames &&
-                (!FAudio || sample >= audioSamples ||
-                 double(frame) / s.Fps <= double(sample) / FAudio->sample_rate);
+            const bool videoNext = FVideo && frame < s.Frames &&
+                                   (!FAudio || sample >= audioSamples ||
+                                    double(frame) / s.Fps <= double(sample) / FAudio->sample_rate);
             if (videoNext) {
                 if (!WriteVideoFrame(frame++))
                     return false;
@@ -152,7 +151,8 @@ private:
             av_opt_set(FVideo->priv_data, "preset", "ultrafast", 0);
             av_opt_set(FVideo->priv_data, "crf", "23", 0);
         }
-        if (s.VideoCodec == QLatin1String("libvpx") || s.VideoCodec == QLatin1String("libvpx-vp9")) {
+        if (s.VideoCodec == QLatin1String("libvpx") ||
+            s.VideoCodec == QLatin1String("libvpx-vp9")) {
             av_opt_set(FVideo->priv_data, "deadline", "realtime", 0);
             av_opt_set(FVideo->priv_data, "cpu-used", "8", 0);
             FVideo->bit_rate = int64_t(s.Width) * s.Height * s.Fps / 4;
@@ -226,9 +226,9 @@ private:
         const int channels = f->ch_layout.nb_channels;
         const bool planar = av_sample_fmt_is_planar(AVSampleFormat(f->format));
         for (int i = 0; i < f->nb_samples; ++i) {
-            const double v = i < n ? 0.2 * std::sin(2 * M_PI * 440.0 * double(sample + i) /
-                                                    f->sample_rate)
-                                   : 0.0;
+            const double v =
+                i < n ? 0.2 * std::sin(2 * M_PI * 440.0 * double(sample + i) / f->sample_rate)
+                      : 0.0;
             for (int c = 0; c < channels; ++c) {
                 const int at = planar ? i : i * channels + c;
                 uint8_t* plane = f->data[planar ? c : 0];

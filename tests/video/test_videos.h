@@ -13,15 +13,15 @@
 namespace fctest {
 
 struct TTestVideoSpec {
-    QString Path;           // the container follows the extension (.avi, .mp4, .mkv, ...)
-    QString VideoCodec;     // encoder name ("mpeg4", "libx264", "ffv1", ...); empty: no video
+    QString Path;       // the container follows the extension (.avi, .mp4, .mkv, ...)
+    QString VideoCodec; // encoder name ("mpeg4", "libx264", "ffv1", ...); empty: no video
     int Width = 320;
     int Height = 240;
     int Fps = 25;
-    int Frames = 50;        // number of video frames
-    int Gop = 12;           // distance of key frames
-    int MaxBFrames = 0;     // B-frames allowed to the encoder
-    QString AudioCodec;     // encoder name ("aac", "mp2", "libvorbis", ...); empty: no sound
+    int Frames = 50;         // number of video frames
+    int Gop = 12;            // distance of key frames
+    int MaxBFrames = 0;      // B-frames allowed to the encoder
+    QString AudioCodec;      // encoder name ("aac", "mp2", "libvorbis", ...); empty: no sound
     double AudioSeconds = 0; // length of the sound; 0: as long as the video
     int SampleAspectNum = 1; // sample (pixel) aspect ratio written into the stream
     int SampleAspectDen = 1;

@@ -233,7 +233,7 @@ TEST_F(SeekRulesTest, ShortVideoKeepsTheOldMaxAndFailingQueriesSkipTheTick) {
     Bar.TimerTick();
     EXPECT_EQ(Bar.Max(), 10);
     Graph.Fake.Fail = false;
-    Bar.SetTimerInterval(250); // quarter-second steps
+    Bar.SetTimerInterval(250);      // quarter-second steps
     Graph.Fake.Current = 100000000; // 10 s
     Bar.TimerTick();
     EXPECT_EQ(Bar.Max(), 120);
