@@ -1,0 +1,125 @@
+#include "video/te_ds_trackbar.h"
+
+#include "common/kw_guard.h"
+
+#include <QMouseEvent>
+
+#include <climits>
+
+TTeDSTrackBar::TTeDSTrackBar(QWidget* parent) : TTeTrackBar(parent) {
+    FTimer.setTimerType(Qt::CoarseTimer);
+    connect(&FTimer, &QTimer::timeout, this, [this] { kw::Guarded([this] { TimerTick(); }); });
+}
+
+TTeDSTrackBar::~TTeDSTrackBar() {
+    FTimerRunning = false;
+    FTimer.stop();
+    SetFilterGraph(nullptr);
+}
+
+void TTeDSTrackBar::SetFilterGraph(TFilterGraph* graph) {
+    if (FFilterGraph == graph)
+        return;
+    if (FFilterGraph) {
+        disconnect(FDestroyedConnection);
+        FFilterGraph->RemoveEventNotifier(this);
+    }
+    FSeeking = nullptr;
+    FFilterGraph = graph;
+    if (graph) {
+        graph->InsertEventNotifier(this);
+        FDestroyedConnection = connect(graph, &QObject::destroyed, this, [this] { GraphGone(); });
+    }
+}
+
+void TTeDSTrackBar::GraphGone() {
+    FFilterGraph = nullptr;
+    FSeeking = nullptr;
+}
+
+void TTeDSTrackBar::SetTimerInterval(std::uint32_t value) {
+    FTimerInterval = value;
+    UpdateTimer();
+}
+
+void TTeDSTrackBar::SetOnTimer(TTimerEvent handler) {
+    FOnTimer = std::move(handler);
+    UpdateTimer();
+}
+
+void TTeDSTrackBar::UpdateTimer() {
+    FTimer.stop();
+    // A QTimer of interval 0 would fire all the time: 0 means no timer at all.
+    if (FTimerInterval == 0 || !FTimerRunning)
+        return;
+    FTimer.start(int(std::min<std::uint32_t>(FTimerInterval, INT_MAX)));
+    if (!FTimer.isActive())
+        throw kw::EFcError(QStringLiteral("Not enough timers available"));
+}
+
+void TTeDSTrackBar::ControlNotify(int event, int param) {
+    switch (event) {
+    case cePlay:
+        FTimerRunning = isEnabled();
+        UpdateTimer();
+        break;
+    case cePause:
+    case ceStop:
+        FTimerRunning = false;
+        UpdateTimer();
+        break;
+    case ceActive:
+        FSeeking = (param == 1 && FFilterGraph) ? FFilterGraph->Seeking() : nullptr;
+        break;
+    default:
+        break;
+    }
+}
+
+void TTeDSTrackBar::GraphNotify(int code, std::intptr_t, std::intptr_t) {
+    // The graph changed its clock: playback starts again from the beginning.
+    if (code != EC_CLOCK_CHANGED || !FSeeking)
+        return;
+    std::int64_t duration = 0;
+    FSeeking->GetDuration(duration);
+    FSeeking->SetPositions(0, AM_SEEKING_AbsolutePositioning, duration, AM_SEEKING_NoPositioning);
+}
+
+void TTeDSTrackBar::TimerTick() {
+    if (!FSeeking || FTracking)
+        return;
+    std::int64_t duration = 0, current = 0;
+    if (FSeeking->GetDuration(duration) < 0 || FSeeking->GetCurrentPosition(current) < 0)
+        return;
+    const std::int32_t dms = std::int32_t(duration / 10000);
+    const std::int32_t cms = std::int32_t(current / 10000);
+    if (FTimerInterval == 0)
+        return;
+    SetMin(0);
+    SetMax(std::int32_t(std::uint32_t(dms) / FTimerInterval));
+    SetPosition(std::int32_t(std::uint32_t(cms) / FTimerInterval));
+    if (FOnTimer)
+        FOnTimer(this, cms, dms);
+}
+
+void TTeDSTrackBar::mousePressEvent(QMouseEvent* event) {
+    kw::Guarded([&] {
+        TTeTrackBar::mousePressEvent(event);
+        if (event->button() == Qt::LeftButton)
+            FTracking = true;
+    });
+}
+
+void TTeDSTrackBar::mouseReleaseEvent(QMouseEvent* event) {
+    kw::Guarded([&] {
+        TTeTrackBar::mouseReleaseEvent(event);
+        if (event->button() == Qt::LeftButton && FSeeking && Max() != 0) {
+            std::int64_t stop = 0;
+            FSeeking->GetStopPosition(stop);
+            const std::int64_t p = stop * Position() / Max();
+            FSeeking->SetPositions(p, AM_SEEKING_AbsolutePositioning, stop,
+                                   AM_SEEKING_NoPositioning);
+        }
+    });
+    FTracking = false;
+}
