@@ -30,9 +30,10 @@ double Ms(QElapsedTimer& timer) {
 
 // A frame whose content differs from frame to frame (as a video's does).
 void Paint(QImage& frame, int n) {
-    for (int y = 0; y < frame.height(); ++y) {
+    const int w = frame.width(), h = frame.height();
+    for (int y = 0; y < h; ++y) {
         uchar* line = frame.scanLine(y);
-        for (int x = 0; x < frame.width(); ++x) {
+        for (int x = 0; x < w; ++x) {
             line[3 * x] = uchar(x + n);
             line[3 * x + 1] = uchar(y + 2 * n);
             line[3 * x + 2] = uchar(n * 7);
