@@ -108,8 +108,9 @@ qint64 RealAvailableMemory() {
     QFile meminfo(QStringLiteral("/proc/meminfo"));
     if (!meminfo.open(QIODevice::ReadOnly))
         return -1;
-    while (!meminfo.atEnd()) {
-        const QByteArray line = meminfo.readLine();
+    // A /proc file has no size, so atEnd() is true at once: read it whole instead.
+    const QList<QByteArray> lines = meminfo.readAll().split('\n');
+    for (const QByteArray& line : lines) {
         if (line.startsWith("MemAvailable:")) {
             const QList<QByteArray> parts = line.simplified().split(' ');
             bool ok = false;

@@ -1,0 +1,85 @@
+#pragma once
+// A shown frame list on a faked 1024 x 768 desktop (tiles of 101 x 76 for 640 x 480 frames),
+// filled with frames of distinct colours, and helpers to read its order back.
+
+#include "frames/thumbnails.h"
+#include "tests/support/fake_desktop.h"
+
+#include <QApplication>
+#include <QHash>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+inline QColor FrameColor(int n) {
+    return QColor(QColor::fromHsv((n * 47) % 360, 200, 40 + (n % 5) * 40).rgb());
+}
+
+inline QImage MakeFrame(int n, QSize size = QSize(640, 480)) {
+    QImage frame(size, QImage::Format_RGB888);
+    frame.fill(FrameColor(n));
+    return frame;
+}
+
+class TFramesTest : public ::testing::Test {
+protected:
+    TFakeDesktop Desktop;
+    TThumbnails List;
+    std::vector<TThumbItem*> T; // the tiles in their first order: T[n] showed frame n
+
+    void SetUp() override {
+        List.setFrameShape(QFrame::NoFrame);
+        List.resize(467, 900);
+        List.show();
+        List.SetFrameSize(640, 480);
+        List.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&List));
+    }
+
+    void Fill(int count) {
+        for (int n = 0; n < count; ++n) {
+            ASSERT_TRUE(List.AddFrame(MakeFrame(n)));
+            T.push_back(List.Items().back());
+        }
+    }
+
+    // Items as the first numbers of their tiles; inserted tiles show as -1.
+    std::vector<int> Order() const { return Numbers(List.Items()); }
+    std::vector<int> Selection() const { return Numbers(List.SelectedItems()); }
+
+    std::vector<int> Numbers(const QList<TThumbItem*>& tiles) const {
+        std::vector<int> out;
+        for (TThumbItem* tile : tiles) {
+            const auto it = std::find(T.begin(), T.end(), tile);
+            out.push_back(it == T.end() ? -1 : int(it - T.begin()));
+        }
+        return out;
+    }
+
+    void Select(std::initializer_list<int> numbers) {
+        for (int n : numbers)
+            T[size_t(n)]->SetSelected(true);
+    }
+
+    // Puts the tiles back into their first order with the list's own operations.
+    void Reset() {
+        for (TThumbItem* tile : T)
+            List.MoveItemToLast(tile->Index());
+    }
+
+    // A click delivered through the window, as the platform delivers it: the tile under the
+    // pointer gets the press, and a right press also brings the context-menu event.
+    void Click(int n, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
+               Qt::MouseButton button = Qt::LeftButton) {
+        QTest::mouseClick(List.windowHandle(), button, modifiers, Centre(n));
+    }
+    void DoubleClick(int n, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::mouseDClick(List.windowHandle(), Qt::LeftButton, modifiers, Centre(n));
+    }
+    QPoint Centre(int n) const {
+        TThumbItem* tile = T[size_t(n)];
+        return tile->mapTo(&List, tile->rect().center());
+    }
+};

@@ -1,0 +1,50 @@
+#include "frames/memory_guard.h"
+#include "tests/frames/frames_fixture.h"
+
+namespace {
+constexpr qint64 MiB = qint64(1) << 20;
+constexpr qint64 GiB = qint64(1) << 30;
+} // namespace
+
+TEST(MemoryGuard, KeepsTheLargerOf512MiBAnd5PercentFree) {
+    EXPECT_EQ(MemoryMargin(4 * GiB), 512 * MiB);
+    EXPECT_EQ(MemoryMargin(64 * GiB), 64 * GiB / 20);
+    EXPECT_EQ(MemoryMargin(-1), 512 * MiB);
+
+    const qint64 frame = FrameBytes(QSize(1920, 1080));
+    EXPECT_EQ(frame, 1920 * 1080 * 3);
+    EXPECT_EQ(FrameBytes(QSize(3, 2)), 2 * 12); // rows are padded to 4 bytes
+    EXPECT_EQ(FrameBytes(QSize(3, 2), QImage::Format_RGB32), 2 * 12);
+    EXPECT_TRUE(MemoryAllows(frame, 512 * MiB + frame, 8 * GiB));
+    EXPECT_FALSE(MemoryAllows(frame, 512 * MiB + frame - 1, 8 * GiB));
+    EXPECT_FALSE(MemoryAllows(frame, 2 * GiB, 64 * GiB)); // 3.2 GiB must stay free there
+    EXPECT_TRUE(MemoryAllows(frame, -1, 8 * GiB));        // unknown: the allocation decides
+}
+
+TEST(MemoryGuard, ReadsTheSystemsTotal) {
+    const qint64 total = SystemTotalMemory();
+    EXPECT_GT(total, 64 * MiB);
+    const qint64 available = kw::RealDesktop().AvailableMemory();
+    EXPECT_LE(available, total);
+}
+
+TEST_F(TFramesTest, AddFrameIsRefusedWhenTooLittleMemoryWouldBeLeft) {
+    Fill(2);
+    // Exactly the margin available: no frame fits any more.
+    Desktop.AvailableMemory = MemoryMargin(SystemTotalMemory());
+    EXPECT_FALSE(RoomForFrame(FrameBytes(QSize(640, 480))));
+    EXPECT_FALSE(List.AddFrame(MakeFrame(7)));
+    Select({0});
+    EXPECT_FALSE(List.InsertFrame(MakeFrame(8)));
+    EXPECT_EQ(List.Count(), 2);              // the frames already there stay
+    EXPECT_TRUE(Desktop.Messages.isEmpty()); // the caller decides when to show the box
+
+    Desktop.AvailableMemory = 64 * GiB;
+    EXPECT_TRUE(List.AddFrame(MakeFrame(7)));
+    EXPECT_EQ(List.Count(), 3);
+
+    ShowMemoryFullWarning(&List);
+    ASSERT_EQ(Desktop.Messages.size(), 1);
+    EXPECT_EQ(Desktop.Messages[0].Caption, QStringLiteral("Warning"));
+    EXPECT_TRUE(Desktop.Messages[0].Text.contains("export or delete"));
+}

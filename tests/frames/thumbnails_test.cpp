@@ -1,0 +1,293 @@
+#include "common/kw_fonts.h"
+#include "common/kw_guard.h"
+#include "tests/frames/frames_fixture.h"
+
+#include <QPainter>
+#include <QPointer>
+#include <QScrollBar>
+#include <QSignalSpy>
+
+using Frames = TFramesTest;
+
+TEST(FrameSize, TileIsATenthOfTheScreenHighWithTheVideosProportions) {
+    TFakeDesktop desktop;
+    TThumbnails list;
+    EXPECT_EQ(list.ThumbWidth(), 0);
+    EXPECT_EQ(list.ThumbHeight(), 0);
+    list.SetFrameSize(640, 480);
+    EXPECT_EQ(list.FrameWidth(), 640);
+    EXPECT_EQ(list.FrameHeight(), 480);
+    EXPECT_EQ(list.ThumbHeight(), 76);
+    EXPECT_EQ(list.ThumbWidth(), 101);    // from 101.33
+    desktop.ScreenSize = QSize(800, 109); // ThumbHeight 10
+    list.SetFrameSize(45, 20);            // 22.5 goes to the even 22
+    EXPECT_EQ(list.ThumbWidth(), 22);
+    list.SetFrameSize(55, 20); // 27.5 goes to 28
+    EXPECT_EQ(list.ThumbWidth(), 28);
+}
+
+TEST_F(Frames, ArrangeSharesTheRowsFreeSpaceBetweenMarginsAndGaps) {
+    ASSERT_EQ(List.ClientWidth(), 467);
+    Fill(7);
+    const QPoint expected[] = {{41, 10},   {183, 10},  {325, 10}, {41, 101},
+                               {183, 101}, {325, 101}, {41, 192}};
+    for (int n = 0; n < 7; ++n)
+        EXPECT_EQ(T[size_t(n)]->pos(), expected[n]) << n;
+    EXPECT_EQ(T[0]->size(), QSize(101, 76));
+    // The content ends at the lowest tile's bottom edge.
+    EXPECT_EQ(List.ContentHeight(), 192 + 76);
+
+    // Narrower than one tile: one column and a negative gap.
+    List.resize(90, 900);
+    EXPECT_EQ(T[0]->pos(), QPoint((90 - 101) / 2, 10));
+    EXPECT_EQ(T[1]->pos(), QPoint((90 - 101) / 2, 101));
+}
+
+TEST_F(Frames, TilesKeepTheirCreationSizeWhileThePitchFollowsTheNewSize) {
+    // Before the first frame size the tiles are 0 x 0 and the grid has (W - 15) / 15 columns.
+    TThumbnails list;
+    list.setFrameShape(QFrame::NoFrame);
+    list.resize(467, 600);
+    list.show();
+    for (int n = 0; n < 3; ++n)
+        ASSERT_TRUE(list.AddFrame(MakeFrame(n)));
+    EXPECT_EQ(list.GetItem(0)->size(), QSize(0, 0));
+    const int gap = 467 / (452 / 15 + 1);
+    EXPECT_EQ(list.GetItem(1)->pos(), QPoint(2 * gap, 10));
+    list.SetFrameSize(640, 480);
+    EXPECT_EQ(list.GetItem(1)->pos(), QPoint(2 * gap, 10)); // nothing re-arranged yet
+    ASSERT_TRUE(list.AddFrame(MakeFrame(3)));
+    EXPECT_EQ(list.GetItem(0)->size(), QSize(0, 0));
+    EXPECT_EQ(list.GetItem(3)->size(), QSize(101, 76));
+    EXPECT_EQ(list.GetItem(3)->pos(), QPoint(41, 101));
+    EXPECT_EQ(list.GetItem(1)->pos(), QPoint(183, 10));
+}
+
+TEST_F(Frames, AddFrameCopiesThePictureAndScrollsToTheEnd) {
+    QImage scratch = MakeFrame(0);
+    ASSERT_TRUE(List.AddFrame(scratch));
+    scratch.fill(Qt::red); // the caller reuses its picture at once
+    EXPECT_EQ(List.GetItem(0)->Bitmap.pixelColor(5, 5), FrameColor(0));
+    EXPECT_EQ(List.GetItem(0)->Bitmap.format(), QImage::Format_RGB888);
+    EXPECT_EQ(List.GetItem(0)->Bitmap.size(), QSize(640, 480));
+    EXPECT_TRUE(List.SelectedItems().isEmpty());
+
+    Fill(60);
+    QApplication::processEvents();
+    QScrollBar* bar = List.verticalScrollBar();
+    EXPECT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_EQ(bar->maximum(), List.ContentHeight() - List.viewport()->height());
+    EXPECT_FALSE(List.horizontalScrollBar()->isVisible());
+    EXPECT_TRUE(bar->isVisible());
+    // The grid is laid out inside the scroll bar.
+    EXPECT_EQ(List.ClientWidth(), 467 - bar->width());
+}
+
+TEST_F(Frames, LineScrollingStepsBy64AndStopsAtTheEnds) {
+    Fill(60);
+    QApplication::processEvents();
+    QScrollBar* bar = List.verticalScrollBar();
+    const int max = bar->maximum();
+    List.ScrollLineDown();
+    EXPECT_EQ(bar->value(), max);
+    List.ScrollLineUp();
+    EXPECT_EQ(bar->value(), max - 64);
+    // The tiles move with the content.
+    EXPECT_EQ(T[0]->mapTo(List.viewport(), QPoint(0, 0)).y(), 10 - (max - 64));
+    List.ScrollToTop();
+    List.ScrollLineUp();
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_EQ(T[0]->mapTo(List.viewport(), QPoint(0, 0)).y(), 10);
+    List.ScrollLineDown();
+    EXPECT_EQ(bar->value(), 64);
+    List.ScrollToBottom();
+    EXPECT_EQ(bar->value(), max);
+}
+
+TEST_F(Frames, GetItemOutsideTheListIsAListIndexError) {
+    Fill(2);
+    EXPECT_EQ(List.GetItem(1), T[1]);
+    for (int bad : {-1, 2}) {
+        try {
+            List.GetItem(bad);
+            FAIL() << bad;
+        } catch (const kw::EFcError& e) {
+            EXPECT_EQ(e.Message(), QStringLiteral("List index out of bounds (%1)").arg(bad));
+        }
+    }
+}
+
+TEST_F(Frames, DeleteSelectedRenumbersAndFreesTheFrames) {
+    Fill(6);
+    List.DeleteSelected(); // nothing selected: nothing changes
+    EXPECT_EQ(List.Count(), 6);
+    Select({4, 1});
+    QPointer<TThumbItem> gone = T[4];
+    List.DeleteSelected();
+    EXPECT_EQ(Order(), (std::vector<int>{0, 2, 3, 5}));
+    EXPECT_TRUE(List.SelectedItems().isEmpty());
+    EXPECT_TRUE(T[4]->Bitmap.isNull());
+    EXPECT_EQ(T[5]->Index(), 3);
+    EXPECT_EQ(T[5]->pos(), QPoint(41, 101));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(gone.isNull());
+}
+
+// --- selection model, through real mouse presses ------------------------------------------
+
+TEST_F(Frames, ShiftRangeAppendsNewTilesInPositionOrderAndKeepsTheAnchor) {
+    Fill(8);
+    Click(5);
+    Click(2, Qt::ShiftModifier);
+    EXPECT_EQ(Selection(), (std::vector<int>{5, 2, 3, 4}));
+    EXPECT_EQ(List.AnchorIndex(), 5);
+    EXPECT_TRUE(T[2]->hasFocus());
+    // Tiles outside the range keep their state; a plain click starts afresh.
+    Click(7, Qt::ShiftModifier);
+    EXPECT_EQ(Selection(), (std::vector<int>{5, 2, 3, 4, 6, 7}));
+    Click(1);
+    EXPECT_EQ(Selection(), std::vector<int>{1});
+    EXPECT_EQ(List.AnchorIndex(), 1);
+}
+
+TEST_F(Frames, CtrlTogglesAndOnlySelectingMovesTheAnchor) {
+    Fill(8);
+    Click(4, Qt::ControlModifier);
+    Click(1, Qt::ControlModifier);
+    Click(3, Qt::ControlModifier);
+    EXPECT_EQ(Selection(), (std::vector<int>{4, 1, 3}));
+    EXPECT_EQ(List.AnchorIndex(), 3);
+    Click(3, Qt::ControlModifier); // deselects, the anchor stays at 3
+    EXPECT_EQ(Selection(), (std::vector<int>{4, 1}));
+    EXPECT_EQ(List.AnchorIndex(), 3);
+    Click(6, Qt::ShiftModifier); // ranges from the older anchor
+    EXPECT_EQ(Selection(), (std::vector<int>{4, 1, 3, 5, 6}));
+    Click(6, Qt::ControlModifier | Qt::ShiftModifier); // Ctrl wins over Shift
+    EXPECT_EQ(Selection(), (std::vector<int>{4, 1, 3, 5}));
+}
+
+TEST_F(Frames, AStaleAnchorBeyondTheLastFrameRangesToTheLastFrame) {
+    Fill(8);
+    Click(7);
+    Select({6, 5});
+    List.DeleteSelected(); // anchor 7 now points past the last frame (4)
+    EXPECT_EQ(List.AnchorIndex(), 7);
+    Click(2, Qt::ShiftModifier);
+    EXPECT_EQ(Selection(), (std::vector<int>{2, 3, 4}));
+}
+
+TEST_F(Frames, RightPressSelectsOnlyAnUnselectedTileAndMiddlePressNothing) {
+    Fill(6);
+    Click(1);
+    Click(3, Qt::ControlModifier);
+    Click(3, Qt::NoModifier, Qt::RightButton); // part of the selection: kept whole
+    EXPECT_EQ(Selection(), (std::vector<int>{1, 3}));
+    List.PopMenu()->hide();
+    Click(4, Qt::NoModifier, Qt::MiddleButton);
+    EXPECT_EQ(Selection(), (std::vector<int>{1, 3}));
+    EXPECT_TRUE(T[4]->hasFocus());
+    Click(5, Qt::NoModifier, Qt::RightButton);
+    EXPECT_EQ(Selection(), std::vector<int>{5});
+    EXPECT_EQ(List.AnchorIndex(), 3); // a right press does not move the anchor
+    EXPECT_TRUE(List.PopMenu()->isVisible());
+    List.PopMenu()->hide();
+}
+
+TEST_F(Frames, DoubleClickAsksForTheEditorAndCtrlDoubleClickLeavesTheSelection) {
+    Fill(4);
+    QSignalSpy edits(&List, &TThumbnails::EditRequested);
+    DoubleClick(2);
+    ASSERT_EQ(edits.size(), 1);
+    EXPECT_EQ(edits[0][0].value<TThumbItem*>(), T[2]);
+    EXPECT_EQ(Selection(), std::vector<int>{2});
+    // The editor opens before the second press toggles the tile back.
+    bool selectedWhileEditing = false;
+    QObject::connect(&List, &TThumbnails::EditRequested,
+                     [&](TThumbItem* item) { selectedWhileEditing = item->Selected(); });
+    DoubleClick(0, Qt::ControlModifier);
+    EXPECT_TRUE(selectedWhileEditing);
+    ASSERT_EQ(edits.size(), 2);
+    EXPECT_EQ(edits[1][0].value<TThumbItem*>(), T[0]);
+    EXPECT_EQ(Selection(), std::vector<int>{2});
+    EXPECT_EQ(T[0]->cursor().shape(), Qt::PointingHandCursor);
+}
+
+// --- painting ------------------------------------------------------------------------------
+
+namespace {
+
+// Bounding box of the label's pixels (pure blue, white and their blends have equal red and
+// green and full blue) inside the tile, leaving out the border ring.
+QRect LabelBox(const QImage& tile, int ring) {
+    QRect box;
+    for (int y = ring; y < tile.height() - ring; ++y)
+        for (int x = ring; x < tile.width() - ring; ++x) {
+            const QColor c = tile.pixelColor(x, y);
+            if (c.blue() == 255 && c.red() == c.green())
+                box |= QRect(x, y, 1, 1);
+        }
+    return box;
+}
+
+} // namespace
+
+TEST_F(Frames, SelectedTileHasAThreePixelBorderAndItsLabelInside) {
+    kw::RegisterTahoma();
+    const QColor savedFrame = SelFrameColor;
+    SelFrameColor = QColor(0xF3, 0xAF, 0x00);
+    Fill(12);
+    const QColor body(200, 60, 0); // no blue: cannot be mistaken for the label
+    T[11]->Bitmap.fill(body);
+    T[11]->BitmapChanged();
+    T[11]->SetSelected(true);
+    const QImage selected = T[11]->grab().toImage();
+    const QImage plain = T[10]->grab().toImage();
+    SelFrameColor = savedFrame;
+
+    const int w = selected.width(), h = selected.height();
+    ASSERT_EQ(QSize(w, h), QSize(101, 76));
+    for (int ring = 0; ring < 3; ++ring) {
+        const QColor expected = ring < 2 ? QColor(0xF3, 0xAF, 0x00) : QColor(Qt::white);
+        for (QPoint p : {QPoint(ring, h / 2), QPoint(w - 1 - ring, h / 2), QPoint(w / 2, ring),
+                         QPoint(w / 2, h - 1 - ring), QPoint(w - 1 - ring, h - 1 - ring)})
+            EXPECT_EQ(selected.pixelColor(p), expected) << ring << " " << p.x() << "," << p.y();
+    }
+    EXPECT_EQ(selected.pixelColor(w / 2, 3), body);
+    EXPECT_EQ(selected.pixelColor(w - 4, h - 4), body);
+
+    const QFontMetrics fm(kw::Tahoma(8));
+    EXPECT_EQ(LabelBox(selected, 3),
+              QRect(QPoint(4, 3), QSize(fm.horizontalAdvance("11"), fm.height())));
+    EXPECT_EQ(LabelBox(plain, 0),
+              QRect(QPoint(0, 0), QSize(fm.horizontalAdvance("10"), fm.height())));
+    EXPECT_EQ(plain.pixelColor(0, 0), QColor(0, 0, 255));
+    // White text on the blue box.
+    int white = 0;
+    for (int y = 0; y < fm.height(); ++y)
+        for (int x = 0; x < fm.horizontalAdvance("10"); ++x)
+            white += plain.pixelColor(x, y).red() > 200;
+    EXPECT_GT(white, 3);
+}
+
+TEST_F(Frames, TileShowsItsNewNumberAndNewPictureWhenRepainted) {
+    Fill(3);
+    List.MoveItemToFirst(2);
+    // Label width follows the number: "0" now on the tile that showed "2".
+    EXPECT_EQ(LabelBox(T[2]->grab().toImage(), 0).topLeft(), QPoint(0, 0));
+    // A frame replaced by a picture of another size is stretched over the whole tile.
+    QImage cropped(50, 20, QImage::Format_RGB32);
+    cropped.fill(QColor(10, 200, 30));
+    T[1]->Bitmap = cropped;
+    const QImage shown = T[1]->grab().toImage();
+    EXPECT_EQ(shown.pixelColor(100, 75), QColor(10, 200, 30));
+    EXPECT_EQ(shown.pixelColor(50, 40), QColor(10, 200, 30));
+    EXPECT_EQ(T[1]->PaintCopy().size(), T[1]->size());
+    // In-place painting on the frame is noticed as well.
+    {
+        QPainter p(&T[1]->Bitmap);
+        p.fillRect(T[1]->Bitmap.rect(), QColor(250, 250, 0));
+    }
+    EXPECT_EQ(T[1]->grab().toImage().pixelColor(60, 60), QColor(250, 250, 0));
+    EXPECT_EQ(T[1]->Bitmap.size(), QSize(50, 20)); // the frame itself stays as it was given
+}
