@@ -94,8 +94,9 @@ TEST(PreviewPage, NamesWithMarkupCharactersAreEscapedAndTheSourceIsAFileUrl) {
     // Only those two lines differ from the plain example.
     const QStringList plain = FillGifPreviewPage(GifPreviewTemplate(), Example());
     for (int i = 0; i < 46; ++i) {
-        if (i != 15 && i != 20)
+        if (i != 15 && i != 20) {
             EXPECT_EQ(lines[i], plain[i]) << i + 1;
+        }
     }
     // The page is UTF-8.
     EXPECT_TRUE(GifPreviewPageBytes(lines).contains("e'\xC3\xA9.gif</td>"));
