@@ -1,7 +1,9 @@
 #pragma once
 // The shared helpers of the program.
 
+#include "common/kw_blend.h"
 #include "common/kw_dialogs.h"
+#include "common/kw_filesize.h"
 #include "common/kw_fonts.h"
 #include "common/kw_guard.h"
 #include "common/kw_numedit.h"

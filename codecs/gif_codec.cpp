@@ -1,0 +1,243 @@
+#include "codecs/gif_codec.h"
+
+#include "codecs/codec_io.h"
+#include "codecs/octree.h"
+#include "codecs/stretch.h"
+#include "common/kw_guard.h"
+
+#include <gif_lib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace codecs {
+
+namespace {
+
+int AppendToBuffer(GifFileType* gif, const GifByteType* data, int length) {
+    static_cast<QByteArray*>(gif->UserData)->append(reinterpret_cast<const char*>(data), length);
+    return length;
+}
+
+[[noreturn]] void GifFailed(int error) {
+    if (error == E_GIF_ERR_NOT_ENOUGH_MEM)
+        throw std::bad_alloc();
+    const char* text = GifErrorString(error);
+    throw kw::EFcError(QStringLiteral("GIF encoding failed: %1")
+                           .arg(QString::fromUtf8(text ? text : "unknown error")));
+}
+
+// A giflib encoder writing into a byte array; closed (and the trailer written) by Close().
+class TGifWriter {
+public:
+    explicit TGifWriter(QByteArray& out) {
+        int error = 0;
+        FGif = EGifOpen(&out, AppendToBuffer, &error);
+        if (!FGif)
+            GifFailed(error);
+    }
+    ~TGifWriter() {
+        if (FGif)
+            EGifCloseFile(FGif, nullptr);
+    }
+    GifFileType* operator->() const { return FGif; }
+    GifFileType* Get() const { return FGif; }
+    void Check(int result) const {
+        if (result == GIF_ERROR)
+            GifFailed(FGif->Error);
+    }
+    void Close() {
+        int error = 0;
+        GifFileType* gif = FGif;
+        FGif = nullptr;
+        if (EGifCloseFile(gif, &error) == GIF_ERROR)
+            GifFailed(error);
+    }
+
+private:
+    GifFileType* FGif = nullptr;
+};
+
+// A giflib colour map of the palette padded to a power of two (at least 2) with copies of its
+// last entry, so that no new colour enters the table.
+struct TColorMap {
+    explicit TColorMap(const std::vector<QRgb>& palette) {
+        int size = 2;
+        while (size < int(palette.size()) && size < 256)
+            size *= 2;
+        std::vector<GifColorType> colours(static_cast<std::size_t>(size));
+        for (int i = 0; i < size; ++i) {
+            const QRgb c = palette.empty() ? qRgb(0, 0, 0)
+                                           : palette[std::min<std::size_t>(std::size_t(i), palette.size() - 1)];
+            colours[std::size_t(i)] = {GifByteType(qRed(c)), GifByteType(qGreen(c)),
+                                       GifByteType(qBlue(c))};
+        }
+        Map = GifMakeMapObject(size, colours.data());
+        if (!Map)
+            throw std::bad_alloc();
+    }
+    ~TColorMap() { GifFreeMapObject(Map); }
+    TColorMap(const TColorMap&) = delete;
+    TColorMap& operator=(const TColorMap&) = delete;
+    ColorMapObject* Map = nullptr;
+};
+
+constexpr int ScreenHeaderSize = 13; // "GIF89a" and the logical screen descriptor
+
+void PutPixels(TGifWriter& gif, TIndexedPicture& pixels) {
+    if (!pixels.Pixels.empty())
+        gif.Check(EGifPutLine(gif.Get(), pixels.Pixels.data(), int(pixels.Pixels.size())));
+}
+
+} // namespace
+
+// --- Single GIF ---------------------------------------------------------------------------
+
+std::vector<QRgb> SingleGifPalette(const QImage& image) {
+    TOctreeQuantizer octree(236);
+    octree.AddImage(image);
+    const std::vector<QRgb> leaves = octree.Palette();
+    std::vector<QRgb> palette(FixedPalette20().begin(), FixedPalette20().end());
+    palette.insert(palette.end(), leaves.begin(), leaves.end());
+    palette.resize(256, qRgb(0, 0, 0));
+    return palette;
+}
+
+QByteArray EncodeSingleGif(const QImage& image) {
+    if (image.width() < 1 || image.height() < 1 || image.width() > 65535 || image.height() > 65535)
+        throw kw::EFcError(QStringLiteral("A GIF picture must be 1 to 65535 pixels wide and high"));
+    const std::vector<QRgb> palette = SingleGifPalette(image);
+    TIndexedPicture pixels = MapNearest(image, palette);
+    QByteArray out;
+    out.reserve(qsizetype(image.width()) * image.height() / 2 + 1024);
+    TGifWriter gif(out);
+    TColorMap map(palette);
+    gif.Check(EGifPutScreenDesc(gif.Get(), image.width(), image.height(), 8, 0, map.Map));
+    gif.Check(EGifPutImageDesc(gif.Get(), 0, 0, image.width(), image.height(), false, nullptr));
+    PutPixels(gif, pixels);
+    gif.Close();
+    return out;
+}
+
+void SaveSingleGif(const QImage& image, const QString& path) {
+    WriteWholeFile(path, EncodeSingleGif(image));
+}
+
+// --- Animated GIF -------------------------------------------------------------------------
+
+std::uint16_t GifLoopCount(int loops) { return std::uint16_t(loops == 0 ? 0 : loops - 1); }
+std::uint16_t GifDelay(int delayMs) { return std::uint16_t(delayMs / 10); }
+
+TGifFrame PrepareGifFrame(const QImage& picture, const TGifSettings& settings) {
+    const QImage image = picture.width() == settings.Width && picture.height() == settings.Height
+                             ? picture
+                             : StretchNearest(picture, settings.Width, settings.Height);
+    TGifFrame frame;
+    if (settings.Gray) {
+        frame.Palette = GreyPalette();
+        frame.Pixels = MapGrey(image);
+    } else {
+        TOctreeQuantizer octree(256);
+        octree.AddImage(image);
+        frame.Palette = octree.Palette();
+        frame.Pixels = DitherFloydSteinberg(image, frame.Palette);
+    }
+    const QRgb key = settings.TransparentColor | 0xFF000000u;
+    const auto it = std::find(frame.Palette.begin(), frame.Palette.end(), key);
+    frame.TransparentIndex = it == frame.Palette.end() ? 0 : int(it - frame.Palette.begin());
+    return frame;
+}
+
+namespace {
+
+// The bytes of frame `index` between the logical screen descriptor and the trailer.
+QByteArray EncodeFrameChunk(int index, TGifFrame& frame, const TGifSettings& s) {
+    QByteArray out;
+    out.reserve(qsizetype(s.Width) * s.Height / 2 + 2048);
+    TGifWriter gif(out);
+    EGifSetGifVersion(gif.Get(), true);
+    gif.Check(EGifPutScreenDesc(gif.Get(), s.Width, s.Height, 8, 0, nullptr));
+    if (index == 0 && s.Loops != 1) {
+        const std::uint16_t count = GifLoopCount(s.Loops);
+        const GifByteType loop[3] = {1, GifByteType(count & 0xFF), GifByteType(count >> 8)};
+        gif.Check(EGifPutExtensionLeader(gif.Get(), APPLICATION_EXT_FUNC_CODE));
+        gif.Check(EGifPutExtensionBlock(gif.Get(), 11, "NETSCAPE2.0"));
+        gif.Check(EGifPutExtensionBlock(gif.Get(), 3, loop));
+        gif.Check(EGifPutExtensionTrailer(gif.Get()));
+    }
+    const std::uint16_t delay = GifDelay(s.DelayMs);
+    const GifByteType control[4] = {GifByteType(s.Transparent ? 1 : 0), GifByteType(delay & 0xFF),
+                                    GifByteType(delay >> 8), GifByteType(frame.TransparentIndex)};
+    gif.Check(EGifPutExtension(gif.Get(), GRAPHICS_EXT_FUNC_CODE, 4, control));
+    TColorMap map(frame.Palette);
+    gif.Check(EGifPutImageDesc(gif.Get(), 0, 0, s.Width, s.Height, false, map.Map));
+    PutPixels(gif, frame.Pixels);
+    gif.Close();
+    // Drop the screen header and the trailer that every giflib stream has.
+    return out.mid(ScreenHeaderSize, out.size() - ScreenHeaderSize - 1);
+}
+
+} // namespace
+
+TAnimatedGif::TAnimatedGif(const TGifSettings& settings, int threads) : FSettings(settings) {
+    if (settings.Width < 1 || settings.Height < 1 || settings.Width > 65535 ||
+        settings.Height > 65535)
+        throw kw::EFcError(QStringLiteral("The GIF width and height must be 1 to 65535 pixels"));
+    QByteArray header;
+    {
+        TGifWriter gif(header);
+        EGifSetGifVersion(gif.Get(), true);
+        gif.Check(EGifPutScreenDesc(gif.Get(), settings.Width, settings.Height, 8, 0, nullptr));
+        gif.Close();
+    }
+    FHeader = header.left(ScreenHeaderSize);
+    FPool = std::make_unique<TOrderedPool>(threads, [this](int i) {
+        if (OnFrameDone)
+            OnFrameDone(i);
+    });
+}
+
+TAnimatedGif::~TAnimatedGif() = default;
+
+void TAnimatedGif::AddFrame(const QImage& picture) {
+    const int index = int(FChunks.size());
+    FChunks.emplace_back(); // a deque: the slots of earlier frames stay where they are
+    QByteArray* slot = &FChunks.back();
+    const TGifSettings settings = FSettings;
+    FPool->Submit([picture, settings, index, slot] {
+        TGifFrame frame = PrepareGifFrame(picture, settings);
+        *slot = EncodeFrameChunk(index, frame, settings);
+    });
+}
+
+void TAnimatedGif::Finish() { FPool->Wait(); }
+
+std::int64_t TAnimatedGif::Size() const {
+    std::int64_t size = FHeader.size() + 1;
+    for (const QByteArray& c : FChunks)
+        size += c.size();
+    return size;
+}
+
+QByteArray TAnimatedGif::Bytes() const {
+    QByteArray out;
+    out.reserve(qsizetype(Size()));
+    out += FHeader;
+    for (const QByteArray& c : FChunks)
+        out += c;
+    out += char(0x3B);
+    return out;
+}
+
+void TAnimatedGif::SaveToStream(kw::TMemoryStream& stream) const {
+    stream.Write(FHeader.constData(), FHeader.size());
+    for (const QByteArray& c : FChunks)
+        stream.Write(c.constData(), c.size());
+    const char trailer = 0x3B;
+    stream.Write(&trailer, 1);
+}
+
+void TAnimatedGif::SaveToFile(const QString& path) const { WriteWholeFile(path, Bytes()); }
+
+} // namespace codecs

@@ -1,0 +1,107 @@
+#pragma once
+// GIF files: the single-picture GIF of the frame export and the animated GIF.
+
+#include "codecs/ordered_pool.h"
+#include "codecs/palette_map.h"
+#include "common/kw_stream.h"
+
+#include <QByteArray>
+#include <QImage>
+#include <QRgb>
+#include <QString>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace codecs {
+
+// --- Single GIF ---------------------------------------------------------------------------
+
+// The 256-entry palette of a single GIF: the 20 fixed colours, then the up to 236 colours of
+// the octree quantiser (M = 236) in the order of its walk; places left over hold black, which
+// entry 0 already is, so they never change the mapping.
+std::vector<QRgb> SingleGifPalette(const QImage& image);
+// The picture reduced to that palette (nearest entry, no dithering) as a GIF file with one
+// global colour table, no transparency and no extensions.
+QByteArray EncodeSingleGif(const QImage& image);
+void SaveSingleGif(const QImage& image, const QString& path);
+
+// --- Animated GIF -------------------------------------------------------------------------
+
+struct TGifSettings {
+    int Width = 1;  // logical screen and every frame, 1 to 65535
+    int Height = 1;
+    int DelayMs = 150;   // stored as DelayMs div 10, low 16 bits
+    int Loops = 0;       // 0 endless, 1 no looping extension, n: stored as n - 1 (low 16 bits)
+    bool Gray = false;   // 256 grey levels without dithering instead of octree + dithering
+    bool Transparent = false;
+    QRgb TransparentColor = 0xFFC0C0C0;
+};
+
+// The colours and pixels of one frame as they go into the file.
+struct TGifFrame {
+    std::vector<QRgb> Palette; // the real entries (before padding to a power of two)
+    TIndexedPicture Pixels;    // settings.Width x settings.Height
+    int TransparentIndex = 0;  // the lowest entry equal to the transparent colour, else 0
+};
+
+// Stretches the picture to Width x Height when it has another size (plain dropping and
+// repeating of pixels), then applies the colour mode: grey levels, or the frame's own octree
+// palette (M = 256) with Floyd-Steinberg error diffusion.
+TGifFrame PrepareGifFrame(const QImage& picture, const TGifSettings& settings);
+
+// An animated GIF built frame by frame:
+//   GIF89a, a logical screen of Width x Height without a global colour table; per frame, in
+//   the order added: on frame 0 only and only when Loops != 1 the NETSCAPE2.0 application
+//   extension with the loop count, a graphic control extension (disposal 0, no user input,
+//   the transparent flag of the settings, the delay, the transparent index), the image
+//   descriptor at (0, 0) with a local colour table, the LZW data; then the trailer.
+// Frames are quantised, dithered and compressed on worker threads and joined in order; the
+// file does not depend on the number of threads.
+//
+// Use from the GUI thread:
+//   codecs::TAnimatedGif gif(settings);
+//   gif.OnFrameDone = [&](int i) { bar->setValue(i); QCoreApplication::processEvents(); };
+//   for (const QImage& f : frames) gif.AddFrame(f);
+//   gif.Finish();
+//   gif.SaveToFile(path);
+class TAnimatedGif {
+public:
+    // Throws kw::EFcError for a width or height outside 1..65535. threads: 0 = all cores.
+    explicit TAnimatedGif(const TGifSettings& settings, int threads = 0);
+    ~TAnimatedGif();
+    TAnimatedGif(const TAnimatedGif&) = delete;
+    TAnimatedGif& operator=(const TAnimatedGif&) = delete;
+
+    // Runs on the calling thread with the index of every finished frame, in order, from
+    // inside AddFrame() and Finish().
+    std::function<void(int index)> OnFrameDone;
+
+    // Queues a frame (any size, any format; the picture is shared, not copied, so it must not
+    // change until Finish()). May wait while enough frames are in work.
+    void AddFrame(const QImage& picture);
+    // Waits for every frame. An error of a frame (out of memory, ...) is thrown here or from
+    // AddFrame().
+    void Finish();
+
+    int FrameCount() const { return int(FChunks.size()); }
+    // The whole file; call after Finish().
+    std::int64_t Size() const;
+    QByteArray Bytes() const;
+    void SaveToStream(kw::TMemoryStream& stream) const;
+    void SaveToFile(const QString& path) const;
+
+private:
+    TGifSettings FSettings;
+    QByteArray FHeader;                  // signature and logical screen descriptor
+    std::deque<QByteArray> FChunks;      // per frame: extensions, descriptor, table, data
+    std::unique_ptr<TOrderedPool> FPool;
+};
+
+// The stored values: loop count of the NETSCAPE2.0 block and delay of the control extension.
+std::uint16_t GifLoopCount(int loops);
+std::uint16_t GifDelay(int delayMs);
+
+} // namespace codecs

@@ -1,0 +1,77 @@
+#pragma once
+// Mapping pixels onto a palette: the exact nearest entry, Floyd-Steinberg error diffusion,
+// grey levels, and the fixed palettes of the GIF outputs.
+
+#include <QImage>
+#include <QRgb>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace codecs {
+
+// The 20 colours of the default system palette, entries 0 to 19 of a single GIF's palette.
+const std::array<QRgb, 20>& FixedPalette20();
+// The 256 grey levels (k, k, k).
+const std::vector<QRgb>& GreyPalette();
+// The grey level of a pixel: (77 R + 150 G + 29 B) div 256.
+inline std::uint8_t GreyLevel(int r, int g, int b) {
+    return std::uint8_t((77 * r + 150 * g + 29 * b) >> 8);
+}
+
+// Exact nearest palette entry: the smallest squared RGB distance, the lowest index among
+// equals. Misses of a colour cache are answered by a search over the entries sorted by
+// r + g + b that stops once no entry further along can be nearer.
+class TNearestColor {
+public:
+    // 1 to 256 entries (an empty palette is treated as one black entry).
+    explicit TNearestColor(const std::vector<QRgb>& palette);
+    int Nearest(int r, int g, int b) {
+        const std::uint32_t key = (std::uint32_t(r) << 16) | (std::uint32_t(g) << 8) | std::uint32_t(b);
+        TSlot& slot = FCache[(key * 0x9E3779B1u) >> (32 - CacheBits)];
+        if (slot.Key == (key | Valid))
+            return slot.Index;
+        const int index = Search(r, g, b);
+        slot.Key = key | Valid;
+        slot.Index = std::uint8_t(index);
+        return index;
+    }
+    // The same answer by trying every entry; for tests.
+    int NearestBruteForce(int r, int g, int b) const;
+    int Size() const { return int(FColors.size()); }
+
+private:
+    static constexpr int CacheBits = 15;
+    static constexpr std::uint32_t Valid = 0x80000000u;
+    struct TSlot {
+        std::uint32_t Key = 0;
+        std::uint8_t Index = 0;
+    };
+    struct TEntry {
+        int Sum, R, G, B, Index;
+    };
+    int Search(int r, int g, int b) const;
+
+    std::vector<QRgb> FColors;
+    std::vector<TEntry> FSorted; // by Sum, then Index
+    std::vector<TSlot> FCache;
+};
+
+// Palette indexes of a picture, one byte a pixel, rows top to bottom.
+struct TIndexedPicture {
+    int Width = 0;
+    int Height = 0;
+    std::vector<std::uint8_t> Pixels;
+};
+
+// Every pixel takes its nearest palette entry, without dithering.
+TIndexedPicture MapNearest(const QImage& image, const std::vector<QRgb>& palette);
+// Floyd-Steinberg error diffusion (7/16, 3/16, 5/16, 1/16) onto the palette, rows alternately
+// left to right (the first row) and right to left; errors are carried in sixteenths and
+// rounded to the nearest level when applied, values held to 0..255.
+TIndexedPicture DitherFloydSteinberg(const QImage& image, const std::vector<QRgb>& palette);
+// Every pixel becomes its grey level, an index into GreyPalette().
+TIndexedPicture MapGrey(const QImage& image);
+
+} // namespace codecs
