@@ -10,8 +10,17 @@
 #include "controls/kw_line_panel.h"
 #include "skin/artwork.h"
 #include "skin/te_controls.h"
+#include "codecs/bmp_codec.h"
+#include "frames/memory_guard.h"
+#include "frames/thumbnails.h"
+#include "video/filter_graph.h"
+#include "video/te_ds_trackbar.h"
+#include "video/video_window.h"
 
+#include <QCloseEvent>
+#include <QFileInfo>
 #include <QLabel>
+#include <QWheelEvent>
 
 namespace {
 
@@ -46,6 +55,12 @@ TKWImgBtn* MakeButton(QWidget* parent, const QImage& strip, int left, int top, i
 
 } // namespace
 
+const char* const OpenVideoFilter =
+    "All Support Video Format|*.avi;*.av;*.asf;*.mov;*.rm;*.rmvb;*.wmv;*.mkv;*.ogg;*.vob;*.mpg;"
+    "*.mpeg;*.flv;|AVI  (*.avi, *.av)|*.avi;*.av|ASF  (*.asf)|*.asf|MOV  (*.mov)|*.mov|RM   "
+    "(*.rm)|*.rm|RMVB (*.rmvb)|*.rmvb|WMV  (*.wmv)|*.wmv|MKV  (*.mkv)|*.mkv|OGG  (*.ogg)|*.ogg|VOB "
+    " (*.vob)|*.vob|MPG  (*.mpg, *.mpeg)|*.mpg;*.mpeg|FLV (*.flv)|*.flv|any files (*.*)|*.*";
+
 TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("Framecatch"));
@@ -59,10 +74,25 @@ TFormMain::TFormMain(QWidget* parent) : QWidget(parent) {
     setMinimumSize(789, 578);
 
     CreateComponents();
+    TeForm1Create();
     ConnectHints();
+    // Every wheel event that reaches the window, whichever control is under the pointer.
+    qApp->installEventFilter(this);
 }
 
-TFormMain::~TFormMain() = default;
+TFormMain::~TFormMain() {
+    qApp->removeEventFilter(this);
+    CaptureTimer.stop();
+    // The seek bar and the preview let go of the graph before it goes.
+    if (TeDSTrackBar)
+        TeDSTrackBar->SetFilterGraph(nullptr);
+    if (FilterGraph1) {
+        FilterGraph1->ResetGraph();
+        FilterGraph1->SetActive(false);
+    }
+    delete FilterGraph1;
+    FilterGraph1 = nullptr;
+}
 
 void TFormMain::CreateComponents() {
     auto* dock = new TDockLayout(this);
@@ -89,15 +119,13 @@ void TFormMain::CreateComponents() {
     PanelVideo->resize(304, 229);
     PanelLeft->Dock()->AddWidget(PanelVideo, TAlign::Top, QMargins(0, 0, 0, 3));
 
-    // The preview placeholder; the player's own widget takes this place once it exists.
-    VideoWindow = new QWidget(PanelVideo);
+    FilterGraph1 = new TFilterGraph();
+    FilterGraph1->setObjectName(QStringLiteral("FilterGraph1"));
+    FilterGraph1->SetLinearVolume(true);
+    VideoWindow = new TVideoWindow(PanelVideo);
     VideoWindow->setObjectName(QStringLiteral("VideoWindow"));
-    VideoWindow->setAutoFillBackground(true);
-    QPalette black = VideoWindow->palette();
-    black.setColor(QPalette::Window, Qt::black);
-    VideoWindow->setPalette(black);
+    VideoWindow->SetFilterGraph(FilterGraph1);
     PanelVideo->Dock()->AddWidget(VideoWindow, TAlign::Client);
-    VideoWindow->hide();
 
     PanelBtn = MakePanel(PanelLeft, ColorForm, 2, ColorLight, ColorLight, Qt::black);
     PanelBtn->setObjectName(QStringLiteral("PanelBtn"));
@@ -160,9 +188,46 @@ void TFormMain::CreateComponents() {
                 if (FLayoutReady)
                     PanelVideoResize();
             }));
+    connect(BtnOpen, &TKWImgBtn::OnClick, this, kw::Guard([this] { BtnOpenClick(); }));
+    connect(BtnPlay, &TKWImgBtn::OnClick, this, kw::Guard([this] { BtnPlayClick(); }));
+    connect(BtnPause, &TKWImgBtn::OnClick, this, kw::Guard([this] { BtnPauseClick(); }));
+    connect(BtnSnapO, &TKWImgBtn::OnClick, this, kw::Guard([this] { BtnSnapOClick(); }));
+    connect(BtnSnap, &TKWImgBtn::OnClick, this, kw::Guard([this] { BtnSnapClick(); }));
+    connect(BtnSaveGIF, &TKWImgBtn::OnClick, this, kw::Guard([this] { BtnSaveGIFClick(); }));
+    connect(BtnSaveThumb, &TKWImgBtn::OnClick, this, kw::Guard([this] { BtnSaveThumbClick(); }));
     connect(BtnHelp, &TKWImgBtn::OnClick, this, kw::Guard([this] { BtnHelpClick(); }));
     connect(BtnAbout, &TKWImgBtn::OnClick, this, kw::Guard([this] { BtnAboutClick(); }));
     connect(BtnOptions, &TKWImgBtn::OnClick, this, kw::Guard([this] { BtnOptionsClick(); }));
+}
+
+// Runs once while the window is created: the seek bar, the volume and the frame list.
+void TFormMain::TeForm1Create() {
+    VideoWindow->hide();
+
+    TeDSTrackBar = new TTeDSTrackBar(PanelVideoControl);
+    TeDSTrackBar->setObjectName(QStringLiteral("TeDSTrackBar"));
+    // 94 = the control panel's own left (5) + 89, relative to the control panel's parent area.
+    TeDSTrackBar->setGeometry(PanelVideoControl->x() + 89, 6, 192, 40);
+    TeDSTrackBar->SetJumpByClick(true);
+    TeDSTrackBar->SetShowTicks(false);
+    TeDSTrackBar->SetPosition(0);
+    TeDSTrackBar->SetFilterGraph(FilterGraph1);
+
+    FilterGraph1->SetVolume(3000);
+    connect(FilterGraph1, &TFilterGraph::OnDSEvent, this,
+            [this](QObject* sender, int code, std::intptr_t p1, std::intptr_t p2) {
+                FilterGraph1DSEvent(sender, code, p1, p2);
+            });
+
+    SelFrameColor = QColor(0xF3, 0xAF, 0x00);
+    Thumbnails = new TThumbnails(panel_thumbs);
+    Thumbnails->setObjectName(QStringLiteral("Thumbnails"));
+    Thumbnails->setFrameShape(QFrame::NoFrame);
+    Thumbnails->SetBackgroundColor(ColorInner);
+    panel_thumbs->Dock()->AddWidget(Thumbnails, TAlign::Client);
+
+    CaptureTimer.setTimerType(Qt::PreciseTimer);
+    connect(&CaptureTimer, &QTimer::timeout, this, kw::Guard([this] { CaptureTimerTimer(); }));
 }
 
 void TFormMain::showEvent(QShowEvent* event) {
@@ -245,4 +310,203 @@ void TFormMain::BtnAboutClick() {
 void TFormMain::BtnOptionsClick() {
     TFormOptions options(this);
     kw::ShowModal(options);
+}
+
+void TFormMain::UpdatePlayButtons() {
+    if (FilterGraph1->GetState() == 3)
+        ShowPauseButton();
+    else
+        ShowPlayButton();
+}
+
+void TFormMain::BtnOpenClick() { CustomItemOpenFileClick(); }
+
+void TFormMain::CustomItemOpenFileClick() {
+    kw::TFileDialogRequest request;
+    request.Owner = this;
+    request.Title = QStringLiteral("Open");
+    request.Filter = QString::fromLatin1(OpenVideoFilter);
+    if (!GlbCfg->LastVideoDir.isEmpty())
+        request.InitialDir = GlbCfg->LastVideoDir;
+    const QString path = kw::Desktop().OpenFileName(request);
+    if (path.isEmpty())
+        return;
+    const QFileInfo file(path);
+    GlbCfg->LastVideoDir = file.absolutePath();
+    Thumbnails->VideoFileName = file.fileName();
+
+    FilterGraph1->ResetGraph();
+    FilterGraph1->SetActive(false);
+    FilterGraph1->SetActive(true);
+    // A file that cannot be rendered raises the player's error, which ends the action here.
+    FilterGraph1->RenderMediaFile(path);
+    VideoWindow->show();
+    try {
+        if (FilterGraph1->Play()) {
+            ShowPauseButton();
+            ProbeFrameSize();
+        }
+    } catch (const std::exception&) {
+        kw::ShowMessage({this, QStringLiteral("Warning"), QStringLiteral("Error when decoding video."),
+                         kw::TMsgIcon::Error, kw::TMsgButtons::Ok});
+    }
+}
+
+void TFormMain::BtnPlayClick() {
+    FilterGraph1->Play();
+    UpdatePlayButtons();
+}
+
+void TFormMain::BtnPauseClick() {
+    FilterGraph1->Pause();
+    UpdatePlayButtons();
+}
+
+void TFormMain::BtnSnapOClick() {
+    if (!FilterGraph1->Active()) {
+        kw::WarningBox(this, QStringLiteral("Warning"),
+                       QStringLiteral("No Video found, please open a video file first!"));
+        return;
+    }
+    if (Thumbnails->FrameWidth() == 0 || Thumbnails->FrameHeight() == 0)
+        ProbeFrameSize();
+    QCoreApplication::postEvent(this, new QEvent(WM_GRABFRAME));
+}
+
+void TFormMain::BtnSnapClick() {
+    if (BtnSnap->Down()) {
+        const int interval = GlbCfg->CaptureInterval;
+        CaptureTimer.setInterval(interval);
+        // A timer of interval 0 would fire all the time: 0 (or less) means it never fires.
+        if (interval > 0)
+            CaptureTimer.start();
+        ShowStatus(CaptureHint);
+    } else {
+        CaptureTimer.stop();
+        ShowStatus(SnapHint());
+    }
+}
+
+void TFormMain::CaptureTimerTimer() {
+    if (FilterGraph1->GetState() == 3)
+        QCoreApplication::postEvent(this, new QEvent(WM_GRABFRAME));
+}
+
+void TFormMain::StopContinuousCapture() {
+    if (BtnSnap->Down()) {
+        BtnSnap->SetDown(false);
+        BtnSnap->repaint();
+    }
+    CaptureTimer.stop();
+}
+
+void TFormMain::WMGrabFrame() {
+    ScratchStream->Clear();
+    if (FilterGraph1->GrabCurrentImage(*ScratchStream)) {
+        if (!codecs::ReadBmp(ScratchStream->Data(), ScratchStream->Size(), *ScratchBitmap))
+            throw kw::EFcError(QStringLiteral("Bitmap image is not valid"));
+        // The frame list's copy is the only new memory of a grab: refuse it before the memory
+        // runs out, stop a continuous capture first so that no further grabs pile up.
+        if (!RoomForFrame(FrameBytes(ScratchBitmap->size(), ScratchBitmap->format())) ||
+            !Thumbnails->AddFrame(*ScratchBitmap)) {
+            StopContinuousCapture();
+            // Grabs already waiting in the queue would only fail the same way.
+            QCoreApplication::removePostedEvents(this, WM_GRABFRAME);
+            ShowMemoryFullWarning(this);
+        }
+        return;
+    }
+    if (CaptureFailureShown)
+        return; // a box is already on screen; further failures are dropped
+    CaptureFailureShown = true;
+    struct TReset {
+        bool& Flag;
+        ~TReset() { Flag = false; }
+    } reset{CaptureFailureShown};
+    kw::ErrorBox(this, QStringLiteral("Error"), QStringLiteral("Capture Failure!"));
+}
+
+void TFormMain::ProbeFrameSize() {
+    ScratchStream->Clear();
+    if (!FilterGraph1->GrabCurrentImage(*ScratchStream))
+        return;
+    if (!codecs::ReadBmp(ScratchStream->Data(), ScratchStream->Size(), *ScratchBitmap))
+        throw kw::EFcError(QStringLiteral("Bitmap image is not valid"));
+    Thumbnails->SetFrameSize(ScratchBitmap->width(), ScratchBitmap->height());
+}
+
+bool TFormMain::BeforeOutputDialog() {
+    if (Thumbnails->Count() == 0) {
+        kw::WarningBox(this, QStringLiteral("Warning"), QStringLiteral("No images found."));
+        return false;
+    }
+    if (BtnPause->isVisible())
+        BtnPauseClick();
+    return true;
+}
+
+void TFormMain::BtnSaveGIFClick() {
+    if (!BeforeOutputDialog())
+        return;
+}
+
+void TFormMain::BtnSaveThumbClick() {
+    if (!BeforeOutputDialog())
+        return;
+}
+
+void TFormMain::FilterGraph1DSEvent(QObject*, int code, std::intptr_t, std::intptr_t) {
+    if (code != EC_COMPLETE)
+        return;
+    if (BtnSnap->Down()) {
+        BtnSnap->SetDown(false);
+        BtnSnap->repaint();
+        CaptureTimer.stop();
+    }
+    ShowPlayButton();
+}
+
+void TFormMain::FormMouseWheel(int delta) {
+    if (delta < 0)
+        Thumbnails->ScrollLineDown();
+    else
+        Thumbnails->ScrollLineUp();
+}
+
+void TFormMain::FormCloseQuery() {
+    CaptureTimer.stop();
+    FilterGraph1->ResetGraph();
+    FilterGraph1->SetActive(false);
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+    kw::Guarded([this] { FormCloseQuery(); });
+    event->accept();
+}
+
+bool TFormMain::event(QEvent* event) {
+    if (event->type() == WM_GRABFRAME) {
+        kw::Guarded([this] { WMGrabFrame(); });
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel && watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        // An ignored wheel event is offered to each parent in turn: count it once.
+        const bool seen = wheel == FLastWheel && FLastWheelTarget &&
+                          widget->isAncestorOf(FLastWheelTarget);
+        if (widget->window() == this && !seen) {
+            FLastWheel = wheel;
+            FLastWheelTarget = widget;
+            kw::Guarded([&] { FormMouseWheel(wheel->angleDelta().y()); });
+            // The list scrolls by the line above only; anywhere else the event goes on.
+            if (Thumbnails && (widget == Thumbnails || Thumbnails->isAncestorOf(widget)))
+                return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }

@@ -2,13 +2,29 @@
 // The main window: the video preview with its open/play/pause buttons and seek bar, the column
 // of large buttons, the frame list and its two output buttons, and the status line.
 
+#include <QEvent>
+#include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
+#include <cstdint>
+
 class QLabel;
+class TFilterGraph;
+class TThumbnails;
+class TTeDSTrackBar;
+class TVideoWindow;
 class TKWImgBtn;
 class TKWImgPanel;
 class TKWLinePanel;
 class TTeSplitter;
+
+// The request for one grab, posted to the main window by the snapshot button and by the
+// capture timer; the grab happens when the event is taken from the queue.
+constexpr QEvent::Type WM_GRABFRAME = QEvent::Type(QEvent::User + 0x3E8);
+
+// The open-video dialog's filter.
+extern const char* const OpenVideoFilter;
 
 class TFormMain : public QWidget {
     Q_OBJECT
@@ -24,6 +40,8 @@ public:
 
     void ShowPauseButton();
     void ShowPlayButton();
+    // Play or Pause visible by the graph's actual state.
+    void UpdatePlayButtons();
 
     // Handlers, public so that tests can drive them as the controls would.
     void PanelLeftResize();
@@ -32,13 +50,29 @@ public:
     void BtnAboutClick();
     void BtnOptionsClick();
     void BtnOpenMouseLeave();
+    void BtnOpenClick();
+    void CustomItemOpenFileClick();
+    void BtnPlayClick();
+    void BtnPauseClick();
+    void BtnSnapOClick();
+    void BtnSnapClick();
+    void CaptureTimerTimer();
+    void WMGrabFrame();
+    void ProbeFrameSize();
+    void BtnSaveGIFClick();
+    void BtnSaveThumbClick();
+    void FilterGraph1DSEvent(QObject* sender, int code, std::intptr_t param1, std::intptr_t param2);
+    // One wheel event anywhere in the window: one line of the frame list.
+    void FormMouseWheel(int delta);
+    // Resets and deactivates the graph; closing is never refused.
+    void FormCloseQuery();
 
     // Components, named as the layout names them.
     TKWLinePanel* PanelStatusbar = nullptr;
     QLabel* LabelStatusbar = nullptr;
     TKWLinePanel* PanelLeft = nullptr;
     TKWLinePanel* PanelVideo = nullptr;
-    QWidget* VideoWindow = nullptr;
+    TVideoWindow* VideoWindow = nullptr;
     TKWLinePanel* PanelBtn = nullptr;
     TKWImgPanel* PanelVideoControl = nullptr;
     TKWImgBtn* BtnOpen = nullptr;
@@ -55,16 +89,32 @@ public:
     TKWLinePanel* panel_action = nullptr;
     TKWImgBtn* BtnSaveGIF = nullptr;
     TKWImgBtn* BtnSaveThumb = nullptr;
+    TFilterGraph* FilterGraph1 = nullptr;
+    TTeDSTrackBar* TeDSTrackBar = nullptr;
+    TThumbnails* Thumbnails = nullptr;
+    QTimer CaptureTimer;
+
+    // True while the "Capture Failure!" box is on screen.
+    bool CaptureFailureShown = false;
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateComponents();
+    void TeForm1Create();
+    // Ends continuous capture: the button pops up and the timer stops.
+    void StopContinuousCapture();
+    bool BeforeOutputDialog();
     void ConnectHints();
     void HintOnEnter(TKWImgBtn* button, const QString& text);
     QString SnapHint() const;
 
     // The resize rules react to sizes the user changes, not to the first layout of the window.
     bool FLayoutReady = false;
+    const QEvent* FLastWheel = nullptr;
+    QPointer<QWidget> FLastWheelTarget;
 };

@@ -210,6 +210,11 @@ struct TMediaPlayer::TImpl {
     bool Quit = false;
     bool SeekPending = false;
     std::int64_t SeekRequestUs = 0;
+    // Seeks asked for and seeks whose picture is on display: a grab waits for the two to meet,
+    // so that a grab right after a seek takes the picture at the new place.
+    std::uint64_t SeekRequests = 0;
+    std::uint64_t SeeksDone = 0;
+    std::condition_variable SeekFinished;
     bool Ended = false;
     TMediaClock Clock;
 
@@ -578,8 +583,14 @@ struct TMediaPlayer::TImpl {
             if (SeekPending) {
                 SeekPending = false;
                 const std::int64_t t = SeekRequestUs;
+                const std::uint64_t ticket = SeekRequests;
                 lock.unlock();
                 DoSeek(t);
+                {
+                    std::lock_guard done(Mutex);
+                    SeeksDone = std::max(SeeksDone, ticket);
+                }
+                SeekFinished.notify_all();
                 continue;
             }
             if (State != Playing || Ended) {
@@ -736,6 +747,7 @@ void TMediaPlayer::Play() {
             F->Ended = false;
             F->SeekPending = true;
             F->SeekRequestUs = 0;
+            ++F->SeekRequests;
             F->Clock.Set(0);
         }
         F->State = Playing;
@@ -802,6 +814,7 @@ void TMediaPlayer::Seek(std::int64_t positionUs) {
     {
         std::lock_guard lock(F->Mutex);
         F->SeekPending = true;
+        ++F->SeekRequests;
         F->SeekRequestUs = std::max<std::int64_t>(0, positionUs);
         F->Clock.Set(F->SeekRequestUs);
         F->Ended = false;
@@ -835,6 +848,13 @@ QImage TMediaPlayer::DisplayPicture() const {
 }
 
 bool TMediaPlayer::GrabCurrentImage(kw::TMemoryStream& stream) {
+    {
+        // A seek still on its way: the picture it brings is the one to take.
+        std::unique_lock lock(F->Mutex);
+        F->SeekFinished.wait_for(lock, std::chrono::seconds(3), [&] {
+            return F->Quit || F->SeeksDone >= F->SeekRequests;
+        });
+    }
     TFramePtr frame(av_frame_alloc());
     {
         std::lock_guard lock(F->FrameMutex);

@@ -3,6 +3,7 @@
 #include "controls/kw_img_btn.h"
 #include "controls/kw_img_panel.h"
 #include "controls/kw_line_panel.h"
+#include "video/video_window.h"
 #include "tests/support/fake_desktop.h"
 
 #include <QApplication>
