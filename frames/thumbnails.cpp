@@ -283,6 +283,9 @@ void TThumbnails::SetBackgroundColor(const QColor& color) {
     QPalette own = palette();
     own.setColor(QPalette::Window, color);
     setPalette(own);
+    // The application's style sheet would otherwise paint the viewport in its own colour.
+    viewport()->setStyleSheet(
+        QStringLiteral("#qt_scrollarea_viewport { background-color: %1; }").arg(color.name()));
 }
 
 void TThumbnails::SetFrameSize(int width, int height) {
