@@ -158,13 +158,14 @@ TEST(AnimatedGif, TransparentIndexIsTheEntryEqualToTheColourElseZeroWithTheFlag)
     EXPECT_EQ(std::uint8_t(g1[3]), 0);
     // Off: no flag, whatever the colour.
     s.Transparent = false;
-    const auto off = Extensions(WalkGif(Encode(s, {withKey})), 0xF9);
-    EXPECT_EQ(off.at(0)->SubBlocks.at(0)[0] & 1, 0);
+    const TGifFile off = WalkGif(Encode(s, {withKey}));
+    EXPECT_EQ(Extensions(off, 0xF9).at(0)->SubBlocks.at(0)[0] & 1, 0);
     // The grey palette holds (k, k, k) at index k.
     s.Transparent = true;
     s.Gray = true;
     s.TransparentColor = qRgb(77, 77, 77);
-    EXPECT_EQ(std::uint8_t(Extensions(WalkGif(Encode(s, {withKey})), 0xF9).at(0)->SubBlocks.at(0)[3]), 77);
+    const TGifFile grey = WalkGif(Encode(s, {withKey}));
+    EXPECT_EQ(std::uint8_t(Extensions(grey, 0xF9).at(0)->SubBlocks.at(0)[3]), 77);
 }
 
 TEST(AnimatedGif, GreyFramesHoldOnlyGreyEntriesAndTheirLevels) {

@@ -1,0 +1,234 @@
+// framecatch-bench commands of the output cores: gif, export and sheet. Each reads a folder of
+// PNG frames in name order (on all cores, timed separately), runs the core as the program
+// does and ends with one key=value line.
+
+#include "bench/bench_registry.h"
+
+#include "codecs/gif_codec.h"
+#include "codecs/ordered_pool.h"
+#include "codecs/picture_writer.h"
+#include "common/kw_guard.h"
+#include "output/export_core.h"
+#include "output/thumb_sheet.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <png.h>
+
+#include <atomic>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// A PNG file as a Format_RGB888 picture (8-bit grey, palette and alpha are expanded or
+// dropped); a null picture when it cannot be read.
+QImage ReadPngRgb(const QString& path) {
+    FILE* file = std::fopen(QFile::encodeName(path).constData(), "rb");
+    if (!file)
+        return {};
+    png_image image;
+    std::memset(&image, 0, sizeof image);
+    image.version = PNG_IMAGE_VERSION;
+    QImage out;
+    if (png_image_begin_read_from_stdio(&image, file)) {
+        image.format = PNG_FORMAT_RGB;
+        out = QImage(int(image.width), int(image.height), QImage::Format_RGB888);
+        if (out.isNull() ||
+            !png_image_finish_read(&image, nullptr, out.bits(), png_int_32(out.bytesPerLine()), nullptr))
+            out = QImage();
+    }
+    png_image_free(&image);
+    std::fclose(file);
+    return out;
+}
+
+struct TFrames {
+    QList<QImage> Images;
+    double Seconds = 0;
+    std::int64_t Pixels = 0;
+};
+
+// Reads every *.png of the folder, in name order, on all cores.
+TFrames ReadFrames(const QString& dir, int threads) {
+    TFrames frames;
+    const QStringList names =
+        QDir(dir).entryList({QStringLiteral("*.png")}, QDir::Files, QDir::Name);
+    QElapsedTimer timer;
+    timer.start();
+    std::vector<QImage> images(std::size_t(names.size()));
+    std::atomic<int> next{0};
+    std::vector<std::thread> workers;
+    for (int t = 0; t < codecs::WorkerCount(threads); ++t)
+        workers.emplace_back([&] {
+            for (int i; (i = next++) < names.size();)
+                images[std::size_t(i)] = ReadPngRgb(dir + QLatin1Char('/') + names[i]);
+        });
+    for (std::thread& w : workers)
+        w.join();
+    frames.Seconds = double(timer.nsecsElapsed()) / 1e9;
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        if (images[i].isNull()) {
+            std::fprintf(stderr, "cannot read %s\n", qPrintable(names[int(i)]));
+            return {};
+        }
+        frames.Pixels += std::int64_t(images[i].width()) * images[i].height();
+        frames.Images << images[i];
+    }
+    return frames;
+}
+
+int IntOption(const QStringList& args, const char* name, int fallback) {
+    return bench::Option(args, QLatin1String(name), QString::number(fallback)).toInt();
+}
+
+void PrintResult(const TFrames& frames, double encodeSeconds, std::int64_t bytes) {
+    const double total = frames.Seconds + encodeSeconds;
+    const int n = int(frames.Images.size());
+    std::printf("read_seconds=%.4f encode_seconds=%.4f encode_fps=%.1f\n", frames.Seconds,
+                encodeSeconds, encodeSeconds > 0 ? n / encodeSeconds : 0.0);
+    std::printf("frames=%d seconds=%.4f fps=%.1f mpix_per_s=%.1f bytes=%lld\n", n, total,
+                total > 0 ? n / total : 0.0, total > 0 ? double(frames.Pixels) / 1e6 / total : 0.0,
+                static_cast<long long>(bytes));
+}
+
+int RunGif(const QStringList& args) {
+    const QString dir = bench::Option(args, QStringLiteral("--frames"));
+    const QString outPath = bench::Option(args, QStringLiteral("--out"));
+    if (dir.isEmpty() || outPath.isEmpty()) {
+        std::fprintf(stderr, "gif needs --frames DIR and --out FILE.gif\n");
+        return 2;
+    }
+    const int threads = IntOption(args, "--threads", 0);
+    const TFrames frames = ReadFrames(dir, threads);
+    if (frames.Images.isEmpty()) {
+        std::fprintf(stderr, "no PNG frames in %s\n", qPrintable(dir));
+        return 1;
+    }
+    codecs::TGifSettings s;
+    s.Width = IntOption(args, "--width", frames.Images[0].width());
+    s.Height = IntOption(args, "--height", frames.Images[0].height());
+    s.DelayMs = IntOption(args, "--delay", 150);
+    s.Loops = IntOption(args, "--loops", 0);
+    s.Gray = bench::Flag(args, QStringLiteral("--gray"));
+    const QString transparent = bench::Option(args, QStringLiteral("--transparent"));
+    if (!transparent.isEmpty()) {
+        s.Transparent = true;
+        s.TransparentColor = 0xFF000000u | transparent.toUInt(nullptr, 16);
+    }
+    try {
+        QElapsedTimer timer;
+        timer.start();
+        codecs::TAnimatedGif gif(s, threads);
+        for (const QImage& f : frames.Images)
+            gif.AddFrame(f);
+        gif.Finish();
+        gif.SaveToFile(outPath);
+        const double seconds = double(timer.nsecsElapsed()) / 1e9;
+        std::printf("threads=%d size=%dx%d mode=%s\n", codecs::WorkerCount(threads), s.Width,
+                    s.Height, s.Gray ? "gray" : "colour");
+        PrintResult(frames, seconds, gif.Size());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", qPrintable(kw::MessageOf(e)));
+        return 1;
+    }
+    return 0;
+}
+
+int RunExport(const QStringList& args) {
+    const QString dir = bench::Option(args, QStringLiteral("--frames"));
+    const QString outDir = bench::Option(args, QStringLiteral("--out"));
+    codecs::TPictureFormat format;
+    if (dir.isEmpty() || outDir.isEmpty() ||
+        !codecs::PictureFormatFromName(
+            bench::Option(args, QStringLiteral("--format"), QStringLiteral("jpg")).toUpper(), format)) {
+        std::fprintf(stderr, "export needs --frames DIR --out DIR --format jpg|bmp|gif|png\n");
+        return 2;
+    }
+    const int threads = IntOption(args, "--threads", 0);
+    const TFrames frames = ReadFrames(dir, threads);
+    if (frames.Images.isEmpty()) {
+        std::fprintf(stderr, "no PNG frames in %s\n", qPrintable(dir));
+        return 1;
+    }
+    QDir().mkpath(outDir);
+    output::TExportSettings s;
+    s.Folder = outDir;
+    s.BaseName = bench::Option(args, QStringLiteral("--base"), QStringLiteral("frame-"));
+    s.StartNumber = IntOption(args, "--start", 1);
+    s.Format = format;
+    s.JpegQuality = IntOption(args, "--quality", 90);
+    s.Threads = threads;
+    try {
+        QElapsedTimer timer;
+        timer.start();
+        const std::int64_t bytes = output::ExportFrames(frames.Images, s);
+        const double seconds = double(timer.nsecsElapsed()) / 1e9;
+        std::printf("threads=%d format=%s quality=%d\n", codecs::WorkerCount(threads),
+                    qPrintable(codecs::PictureExtension(format)), s.JpegQuality);
+        PrintResult(frames, seconds, bytes);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", qPrintable(kw::MessageOf(e)));
+        return 1;
+    }
+    return 0;
+}
+
+int RunSheet(const QStringList& args) {
+    const QString dir = bench::Option(args, QStringLiteral("--frames"));
+    const QString outPath = bench::Option(args, QStringLiteral("--out"));
+    if (dir.isEmpty() || outPath.isEmpty()) {
+        std::fprintf(stderr, "sheet needs --frames DIR and --out FILE.jpg|FILE.bmp\n");
+        return 2;
+    }
+    const TFrames frames = ReadFrames(dir, 0);
+    if (frames.Images.isEmpty()) {
+        std::fprintf(stderr, "no PNG frames in %s\n", qPrintable(dir));
+        return 1;
+    }
+    const int repeats = std::max(1, IntOption(args, "--repeat", 5));
+    const auto format = outPath.endsWith(QStringLiteral(".bmp"), Qt::CaseInsensitive)
+                            ? output::TSheetFormat::Bmp
+                            : output::TSheetFormat::Jpeg;
+    try {
+        std::vector<double> samples;
+        output::TSheetGeometry g;
+        for (int r = 0; r < repeats; ++r) {
+            QElapsedTimer timer;
+            timer.start();
+            g = output::ThumbSheetGeometry(IntOption(args, "--width", 600), IntOption(args, "--rows", 4),
+                                           IntOption(args, "--columns", 4), frames.Images[0].width(),
+                                           frames.Images[0].height());
+            const QImage sheet = output::DrawThumbSheet(g, frames.Images);
+            output::SaveThumbSheet(sheet, outPath, format);
+            samples.push_back(double(timer.nsecsElapsed()) / 1e6);
+        }
+        const double ms = bench::MedianMs(samples);
+        std::printf("runs=%d median_ms=%.2f read_seconds=%.4f\n", repeats, ms, frames.Seconds);
+        std::printf("frames=%d seconds=%.4f width=%d height=%d bytes=%lld\n",
+                    int(frames.Images.size()), ms / 1000, g.Width, g.Height,
+                    static_cast<long long>(QFileInfo(outPath).size()));
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", qPrintable(kw::MessageOf(e)));
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+FC_BENCH_COMMAND(gif,
+                 "gif --frames DIR --out FILE.gif [--width W --height H] [--delay MS] [--loops N] "
+                 "[--gray] [--transparent RRGGBB] [--threads N]",
+                 RunGif);
+FC_BENCH_COMMAND(export,
+                 "export --frames DIR --out DIR --format jpg|bmp|gif|png [--quality 10..100] "
+                 "[--base NAME] [--start N] [--threads N]",
+                 RunExport);
+FC_BENCH_COMMAND(sheet,
+                 "sheet --frames DIR --out FILE.jpg|FILE.bmp [--width 600 --rows 4 --columns 4] "
+                 "[--repeat N]",
+                 RunSheet);

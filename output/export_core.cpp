@@ -1,0 +1,47 @@
+#include "output/export_core.h"
+
+#include "codecs/codec_io.h"
+#include "codecs/ordered_pool.h"
+#include "common/kw_guard.h"
+
+#include <deque>
+
+namespace output {
+
+std::int64_t ExportStartNumber(const QString& text) {
+    int value = 0;
+    return kw::TryStrToInt(text, value) ? value : 0;
+}
+
+QString ExportFilePath(const TExportSettings& s, int i) {
+    QString path = s.Folder;
+    if (!path.endsWith(QLatin1Char('/')))
+        path += QLatin1Char('/');
+    return path + s.BaseName + QString::number(s.StartNumber + i) +
+           codecs::PictureExtension(s.Format);
+}
+
+std::int64_t ExportFrames(const QList<QImage>& frames, const TExportSettings& settings,
+                          const std::function<void(int)>& afterFile) {
+    std::deque<QByteArray> encoded; // a deque: slots stay put while workers fill them
+    std::int64_t written = 0;
+    codecs::TOrderedPool pool(settings.Threads, [&](int i) {
+        QByteArray bytes = std::move(encoded[std::size_t(i)]);
+        codecs::WriteWholeFile(ExportFilePath(settings, i), bytes);
+        written += bytes.size();
+        if (afterFile)
+            afterFile(i);
+    });
+    for (int i = 0; i < frames.size(); ++i) {
+        encoded.emplace_back();
+        QByteArray* slot = &encoded.back();
+        const QImage frame = frames[i];
+        pool.Submit([frame, slot, &settings] {
+            *slot = codecs::EncodePicture(frame, settings.Format, settings.JpegQuality);
+        });
+    }
+    pool.Wait();
+    return written;
+}
+
+} // namespace output
