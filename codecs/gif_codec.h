@@ -51,6 +51,8 @@ struct TGifFrame {
 // repeating of pixels), then applies the colour mode: grey levels, or the frame's own octree
 // palette (M = 256) with Floyd-Steinberg error diffusion.
 TGifFrame PrepareGifFrame(const QImage& picture, const TGifSettings& settings);
+// The same into a frame whose buffers are reused.
+void PrepareGifFrame(const QImage& picture, const TGifSettings& settings, TGifFrame& into);
 
 // An animated GIF built frame by frame:
 //   GIF89a, a logical screen of Width x Height without a global colour table; per frame, in

@@ -19,6 +19,8 @@ namespace codecs {
 class TOctreeQuantizer {
 public:
     explicit TOctreeQuantizer(int maxColors);
+    // Empties the tree for a new picture, keeping the memory.
+    void Reset(int maxColors);
 
     void AddPixel(std::uint8_t r, std::uint8_t g, std::uint8_t b);
     // count pixels of 3 bytes R, G, B.

@@ -27,6 +27,11 @@ const std::vector<QRgb>& GreyPalette() {
 TNearestColor::TNearestColor(const std::vector<QRgb>& palette)
     : FColors(palette.empty() ? std::vector<QRgb>{qRgb(0, 0, 0)} : palette),
       FCache(std::size_t(1) << CacheBits) {
+    // Empty slots hold colour 0, which hashes to slot 0 only; slot 0 holds colour 1, which
+    // hashes elsewhere. So no lookup matches an empty slot.
+    const std::uint32_t k0 = 0, k1 = 1;
+    std::fill(FCache.begin(), FCache.end(), k0 << 8);
+    FCache[Slot(k0)] = k1 << 8;
     if (FColors.size() > 256)
         FColors.resize(256);
     FSorted.reserve(FColors.size());
@@ -97,9 +102,22 @@ int TNearestColor::Search(int r, int g, int b) const {
     return best;
 }
 
-TIndexedPicture MapNearest(const QImage& image, const std::vector<QRgb>& palette) {
-    TIndexedPicture out{image.width(), image.height(), {}};
+namespace {
+void Shape(TIndexedPicture& out, const QImage& image) {
+    out.Width = image.width();
+    out.Height = image.height();
     out.Pixels.resize(std::size_t(out.Width) * std::size_t(out.Height));
+}
+} // namespace
+
+TIndexedPicture MapNearest(const QImage& image, const std::vector<QRgb>& palette) {
+    TIndexedPicture out;
+    MapNearest(image, palette, out);
+    return out;
+}
+
+void MapNearest(const QImage& image, const std::vector<QRgb>& palette, TIndexedPicture& out) {
+    Shape(out, image);
     TNearestColor nearest(palette);
     TRgbRows rows(image);
     std::uint8_t* dst = out.Pixels.data();
@@ -108,12 +126,16 @@ TIndexedPicture MapNearest(const QImage& image, const std::vector<QRgb>& palette
         for (int x = 0; x < out.Width; ++x, s += 3)
             *dst++ = std::uint8_t(nearest.Nearest(s[0], s[1], s[2]));
     }
-    return out;
 }
 
 TIndexedPicture MapGrey(const QImage& image) {
-    TIndexedPicture out{image.width(), image.height(), {}};
-    out.Pixels.resize(std::size_t(out.Width) * std::size_t(out.Height));
+    TIndexedPicture out;
+    MapGrey(image, out);
+    return out;
+}
+
+void MapGrey(const QImage& image, TIndexedPicture& out) {
+    Shape(out, image);
     TRgbRows rows(image);
     std::uint8_t* dst = out.Pixels.data();
     for (int y = 0; y < out.Height; ++y) {
@@ -121,17 +143,63 @@ TIndexedPicture MapGrey(const QImage& image) {
         for (int x = 0; x < out.Width; ++x, s += 3)
             *dst++ = GreyLevel(s[0], s[1], s[2]);
     }
+}
+
+namespace {
+
+inline int Clamp255(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
+
+// One row of the error diffusion in the direction Step (+1 or -1). cur and next point at
+// pixel 0 of the error rows (three ints a pixel, sixteenths), which have one spare pixel on
+// each side.
+template <int Step>
+void DitherRow(const std::uint8_t* src, std::uint8_t* dst, int w, int* cur, int* next,
+               TNearestColor& nearest, const std::uint32_t* colours) {
+    int x = Step > 0 ? 0 : w - 1;
+    const std::uint8_t* s = src + 3 * x;
+    int* ec = cur + 3 * x;
+    int* en = next + 3 * x;
+    for (int i = 0; i < w; ++i, x += Step, s += 3 * Step, ec += 3 * Step, en += 3 * Step) {
+        const int r = Clamp255(int(s[0]) + ((ec[0] + 8) >> 4));
+        const int g = Clamp255(int(s[1]) + ((ec[1] + 8) >> 4));
+        const int b = Clamp255(int(s[2]) + ((ec[2] + 8) >> 4));
+        const int index = nearest.Nearest(r, g, b);
+        dst[x] = std::uint8_t(index);
+        const std::uint32_t q = colours[index];
+        const int er = r - int(q >> 16), eg = g - int((q >> 8) & 0xFF), eb = b - int(q & 0xFF);
+        ec[3 * Step + 0] += er * 7;
+        ec[3 * Step + 1] += eg * 7;
+        ec[3 * Step + 2] += eb * 7;
+        en[-3 * Step + 0] += er * 3;
+        en[-3 * Step + 1] += eg * 3;
+        en[-3 * Step + 2] += eb * 3;
+        en[0] += er * 5;
+        en[1] += eg * 5;
+        en[2] += eb * 5;
+        en[3 * Step + 0] += er;
+        en[3 * Step + 1] += eg;
+        en[3 * Step + 2] += eb;
+    }
+}
+
+} // namespace
+
+TIndexedPicture DitherFloydSteinberg(const QImage& image, const std::vector<QRgb>& palette) {
+    TIndexedPicture out;
+    DitherFloydSteinberg(image, palette, out);
     return out;
 }
 
-TIndexedPicture DitherFloydSteinberg(const QImage& image, const std::vector<QRgb>& palette) {
+void DitherFloydSteinberg(const QImage& image, const std::vector<QRgb>& palette, TIndexedPicture& out) {
     const int w = image.width(), h = image.height();
-    TIndexedPicture out{w, h, {}};
-    out.Pixels.resize(std::size_t(w) * std::size_t(h));
+    Shape(out, image);
     if (w < 1 || h < 1)
-        return out;
+        return;
     TNearestColor nearest(palette);
-    std::vector<QRgb> colours = palette.empty() ? std::vector<QRgb>{qRgb(0, 0, 0)} : palette;
+    std::uint32_t colours[256];
+    for (int i = 0; i < 256; ++i)
+        colours[i] = palette.empty() ? 0u
+                                     : palette[std::min<std::size_t>(std::size_t(i), palette.size() - 1)] & 0xFFFFFFu;
     // Errors of this row and the next, in sixteenths, three channels, one spare pixel on
     // each side so that the borders need no tests.
     std::vector<int> errA(std::size_t(w + 2) * 3, 0), errB(std::size_t(w + 2) * 3, 0);
@@ -139,30 +207,14 @@ TIndexedPicture DitherFloydSteinberg(const QImage& image, const std::vector<QRgb
     int* next = errB.data() + 3;
     TRgbRows rows(image);
     for (int y = 0; y < h; ++y) {
-        const std::uint8_t* src = rows.Row(y);
         std::uint8_t* dst = out.Pixels.data() + std::size_t(y) * std::size_t(w);
-        const bool leftToRight = (y % 2) == 0;
-        const int step = leftToRight ? 1 : -1;
-        int x = leftToRight ? 0 : w - 1;
-        for (int i = 0; i < w; ++i, x += step) {
-            int v[3];
-            for (int c = 0; c < 3; ++c)
-                v[c] = std::clamp(int(src[3 * x + c]) + ((cur[3 * x + c] + 8) >> 4), 0, 255);
-            const int index = nearest.Nearest(v[0], v[1], v[2]);
-            dst[x] = std::uint8_t(index);
-            const QRgb q = colours[std::size_t(index)];
-            const int e[3] = {v[0] - qRed(q), v[1] - qGreen(q), v[2] - qBlue(q)};
-            for (int c = 0; c < 3; ++c) {
-                cur[3 * (x + step) + c] += e[c] * 7;
-                next[3 * (x - step) + c] += e[c] * 3;
-                next[3 * x + c] += e[c] * 5;
-                next[3 * (x + step) + c] += e[c];
-            }
-        }
+        if (y % 2 == 0) // the first row, and every second one, left to right
+            DitherRow<1>(rows.Row(y), dst, w, cur, next, nearest, colours);
+        else
+            DitherRow<-1>(rows.Row(y), dst, w, cur, next, nearest, colours);
         std::swap(cur, next);
         std::fill(next - 3, next + 3 * (w + 1), 0);
     }
-    return out;
 }
 
 } // namespace codecs

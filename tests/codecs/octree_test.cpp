@@ -171,6 +171,19 @@ TEST(Octree, MatchesAPlainImplementationOnVariedPictures) {
             EXPECT_EQ(fast.Palette(), expected) << kind << " " << m;
         }
     }
+    // A quantiser reset for a new picture gives what a fresh one gives.
+    QImage other(40, 30, QImage::Format_RGB888);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
+            other.setPixel(x, y, qRgb(int(rng() % 256), x * 6, y * 8));
+    TOctreeQuantizer reused(7);
+    reused.AddImage(other);
+    reused.Reset(236);
+    reused.AddImage(other);
+    TOctreeQuantizer fresh(236);
+    fresh.AddImage(other);
+    EXPECT_EQ(reused.Palette(), fresh.Palette());
+    EXPECT_EQ(reused.LeafCount(), fresh.LeafCount());
     // A 32-bit picture is read as its RGB.
     QImage rgb(5, 3, QImage::Format_RGB888);
     rgb.fill(qRgb(10, 200, 30));
