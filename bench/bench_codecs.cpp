@@ -4,6 +4,7 @@
 
 #include "bench/bench_registry.h"
 
+#include "codecs/bmp_codec.h"
 #include "codecs/gif_codec.h"
 #include "codecs/ordered_pool.h"
 #include "codecs/picture_writer.h"
@@ -292,11 +293,38 @@ int RunSheet(const QStringList& args) {
     return 0;
 }
 
+// Decoding one grab-sized BMP held in memory into the same picture again and again, as every
+// grab does with the scratch bitmap.
+int RunBmpRead(const QStringList& args) {
+    const int w = IntOption(args, "--width", 1920), h = IntOption(args, "--height", 1080);
+    const int runs = std::max(1, IntOption(args, "--repeat", 50));
+    QImage picture(w, h, bench::Flag(args, QStringLiteral("--32")) ? QImage::Format_RGB32
+                                                                    : QImage::Format_RGB888);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            picture.setPixel(x, y, qRgb(x & 255, y & 255, (x ^ y) & 255));
+    const QByteArray file = codecs::EncodeBmp(picture);
+    QImage into;
+    std::vector<double> samples;
+    for (int r = 0; r < runs; ++r) {
+        QElapsedTimer timer;
+        timer.start();
+        if (!codecs::ReadBmp(reinterpret_cast<const std::uint8_t*>(file.constData()), file.size(), into))
+            return 1;
+        samples.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::printf("runs=%d width=%d height=%d bits=%d median_ms=%.3f bytes=%lld\n", runs, w, h,
+                picture.depth() == 32 ? 32 : 24, bench::MedianMs(samples),
+                static_cast<long long>(file.size()));
+    return into == picture ? 0 : 1;
+}
+
 } // namespace
 
+FC_BENCH_COMMAND(bmpread, "bmpread [--width 1920 --height 1080] [--32] [--repeat 50]", RunBmpRead);
 FC_BENCH_COMMAND(gif,
                  "gif --frames DIR --out FILE.gif [--width W --height H] [--delay MS] [--loops N] "
-                 "[--gray] [--transparent RRGGBB] [--threads N]",
+                 "[--gray] [--transparent RRGGBB] [--threads N] [--preload]",
                  RunGif);
 FC_BENCH_COMMAND(export,
                  "export --frames DIR --out DIR --format jpg|bmp|gif|png [--quality 10..100] "
