@@ -19,10 +19,10 @@
 #include <png.h>
 
 #include <atomic>
+#include <cstdio>
+#include <ctime>
 #include <deque>
 #include <stdexcept>
-#include <ctime>
-#include <cstdio>
 #include <thread>
 #include <vector>
 
@@ -118,9 +118,10 @@ void PrintResult(const TFrames& frames, double encodeSeconds, std::int64_t bytes
     const double total = encodeSeconds;
     const int n = int(frames.Images.size());
     const double cpu = CpuSeconds() - CpuAtStart;
-    std::printf("read_seconds=%.4f encode_seconds=%.4f encode_fps=%.1f encode_cpu_ms_per_frame=%.2f\n",
-                frames.Seconds, encodeSeconds, encodeSeconds > 0 ? n / encodeSeconds : 0.0,
-                n ? cpu * 1000 / n : 0.0);
+    std::printf(
+        "read_seconds=%.4f encode_seconds=%.4f encode_fps=%.1f encode_cpu_ms_per_frame=%.2f\n",
+        frames.Seconds, encodeSeconds, encodeSeconds > 0 ? n / encodeSeconds : 0.0,
+        n ? cpu * 1000 / n : 0.0);
     std::printf("frames=%d seconds=%.4f fps=%.1f mpix_per_s=%.1f bytes=%lld\n", n, total,
                 total > 0 ? n / total : 0.0, total > 0 ? double(frames.Pixels) / 1e6 / total : 0.0,
                 static_cast<long long>(bytes));
@@ -218,7 +219,8 @@ int RunExport(const QStringList& args) {
     codecs::TPictureFormat format;
     if (dir.isEmpty() || outDir.isEmpty() ||
         !codecs::PictureFormatFromName(
-            bench::Option(args, QStringLiteral("--format"), QStringLiteral("jpg")).toUpper(), format)) {
+            bench::Option(args, QStringLiteral("--format"), QStringLiteral("jpg")).toUpper(),
+            format)) {
         std::fprintf(stderr, "export needs --frames DIR --out DIR --format jpg|bmp|gif|png\n");
         return 2;
     }
@@ -274,9 +276,10 @@ int RunSheet(const QStringList& args) {
         for (int r = 0; r < repeats; ++r) {
             QElapsedTimer timer;
             timer.start();
-            g = output::ThumbSheetGeometry(IntOption(args, "--width", 600), IntOption(args, "--rows", 4),
-                                           IntOption(args, "--columns", 4), frames.Images[0].width(),
-                                           frames.Images[0].height());
+            g = output::ThumbSheetGeometry(IntOption(args, "--width", 600),
+                                           IntOption(args, "--rows", 4),
+                                           IntOption(args, "--columns", 4),
+                                           frames.Images[0].width(), frames.Images[0].height());
             const QImage sheet = output::DrawThumbSheet(g, frames.Images);
             output::SaveThumbSheet(sheet, outPath, format);
             samples.push_back(double(timer.nsecsElapsed()) / 1e6);
@@ -298,8 +301,9 @@ int RunSheet(const QStringList& args) {
 int RunBmpRead(const QStringList& args) {
     const int w = IntOption(args, "--width", 1920), h = IntOption(args, "--height", 1080);
     const int runs = std::max(1, IntOption(args, "--repeat", 50));
-    QImage picture(w, h, bench::Flag(args, QStringLiteral("--32")) ? QImage::Format_RGB32
-                                                                    : QImage::Format_RGB888);
+    QImage picture(w, h,
+                   bench::Flag(args, QStringLiteral("--32")) ? QImage::Format_RGB32
+                                                             : QImage::Format_RGB888);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             picture.setPixel(x, y, qRgb(x & 255, y & 255, (x ^ y) & 255));
@@ -309,7 +313,8 @@ int RunBmpRead(const QStringList& args) {
     for (int r = 0; r < runs; ++r) {
         QElapsedTimer timer;
         timer.start();
-        if (!codecs::ReadBmp(reinterpret_cast<const std::uint8_t*>(file.constData()), file.size(), into))
+        if (!codecs::ReadBmp(reinterpret_cast<const std::uint8_t*>(file.constData()), file.size(),
+                             into))
             return 1;
         samples.push_back(double(timer.nsecsElapsed()) / 1e6);
     }

@@ -11,7 +11,9 @@ namespace codecs {
 
 namespace {
 
-std::uint16_t U16(const std::uint8_t* p) { return std::uint16_t(p[0] | (p[1] << 8)); }
+std::uint16_t U16(const std::uint8_t* p) {
+    return std::uint16_t(p[0] | (p[1] << 8));
+}
 std::uint32_t U32(const std::uint8_t* p) {
     return std::uint32_t(p[0]) | (std::uint32_t(p[1]) << 8) | (std::uint32_t(p[2]) << 16) |
            (std::uint32_t(p[3]) << 24);
@@ -157,8 +159,8 @@ bool ReadBmp(const std::uint8_t* data, std::int64_t size, QImage& into) {
         return false;
     const std::uint8_t* pixels = data + offBits;
     const int w = int(width), h = int(height);
-    const bool standard32 = bitCount == 32 && mr.Mask == 0xFF0000 && mg.Mask == 0xFF00 &&
-                            mb.Mask == 0xFF;
+    const bool standard32 =
+        bitCount == 32 && mr.Mask == 0xFF0000 && mg.Mask == 0xFF00 && mb.Mask == 0xFF;
     if (!Prepare(into, w, h, bitCount == 32 ? QImage::Format_RGB32 : QImage::Format_RGB888))
         return false;
     uchar* outBits = into.bits();
@@ -279,6 +281,8 @@ void WriteBmp(const QImage& image, kw::TMemoryStream& stream) {
     EncodeInto(image, bitCount, stream.Extend(total), total);
 }
 
-void SaveBmp(const QImage& image, const QString& path) { WriteWholeFile(path, EncodeBmp(image)); }
+void SaveBmp(const QImage& image, const QString& path) {
+    WriteWholeFile(path, EncodeBmp(image));
+}
 
 } // namespace codecs

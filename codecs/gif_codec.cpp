@@ -68,8 +68,9 @@ struct TColorMap {
             size *= 2;
         std::vector<GifColorType> colours(static_cast<std::size_t>(size));
         for (int i = 0; i < size; ++i) {
-            const QRgb c = palette.empty() ? qRgb(0, 0, 0)
-                                           : palette[std::min<std::size_t>(std::size_t(i), palette.size() - 1)];
+            const QRgb c = palette.empty()
+                               ? qRgb(0, 0, 0)
+                               : palette[std::min<std::size_t>(std::size_t(i), palette.size() - 1)];
             colours[std::size_t(i)] = {GifByteType(qRed(c)), GifByteType(qGreen(c)),
                                        GifByteType(qBlue(c))};
         }
@@ -126,8 +127,12 @@ void SaveSingleGif(const QImage& image, const QString& path) {
 
 // --- Animated GIF -------------------------------------------------------------------------
 
-std::uint16_t GifLoopCount(int loops) { return std::uint16_t(loops == 0 ? 0 : loops - 1); }
-std::uint16_t GifDelay(int delayMs) { return std::uint16_t(delayMs / 10); }
+std::uint16_t GifLoopCount(int loops) {
+    return std::uint16_t(loops == 0 ? 0 : loops - 1);
+}
+std::uint16_t GifDelay(int delayMs) {
+    return std::uint16_t(delayMs / 10);
+}
 
 TGifFrame PrepareGifFrame(const QImage& picture, const TGifSettings& settings) {
     TGifFrame frame;
@@ -217,7 +222,9 @@ void TAnimatedGif::AddFrame(const QImage& picture) {
     });
 }
 
-void TAnimatedGif::Finish() { FPool->Wait(); }
+void TAnimatedGif::Finish() {
+    FPool->Wait();
+}
 
 std::int64_t TAnimatedGif::Size() const {
     std::int64_t size = FHeader.size() + 1;
@@ -244,6 +251,8 @@ void TAnimatedGif::SaveToStream(kw::TMemoryStream& stream) const {
     stream.Write(&trailer, 1);
 }
 
-void TAnimatedGif::SaveToFile(const QString& path) const { WriteWholeFile(path, Bytes()); }
+void TAnimatedGif::SaveToFile(const QString& path) const {
+    WriteWholeFile(path, Bytes());
+}
 
 } // namespace codecs

@@ -10,7 +10,9 @@ namespace codecs {
 
 namespace {
 constexpr int CacheBits = 12;
-std::uint32_t CacheSlot(std::uint32_t rgb) { return (rgb * 0x9E3779B1u) >> (32 - CacheBits); }
+std::uint32_t CacheSlot(std::uint32_t rgb) {
+    return (rgb * 0x9E3779B1u) >> (32 - CacheBits);
+}
 } // namespace
 
 TOctreeQuantizer::TOctreeQuantizer(int maxColors)

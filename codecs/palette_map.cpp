@@ -34,13 +34,36 @@ TNearestColor::TNearestColor(const std::vector<QRgb>& palette)
     FCache[Slot(k0)] = k1 << 8;
     if (FColors.size() > 256)
         FColors.resize(256);
+    // The axis along which the entries spread most (the sum's variance counts a third, as its
+    // bound does), so that the search stops soonest.
+    const int axes[4][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 1}};
+    double bestSpread = -1;
+    for (const auto& a : axes) {
+        double sum = 0, sq = 0;
+        for (const QRgb c : FColors) {
+            const double k = a[0] * qRed(c) + a[1] * qGreen(c) + a[2] * qBlue(c);
+            sum += k;
+            sq += k * k;
+        }
+        const double n = double(FColors.size());
+        const int factor = a[0] + a[1] + a[2];
+        const double spread = (sq / n - (sum / n) * (sum / n)) / factor;
+        if (spread > bestSpread) {
+            bestSpread = spread;
+            FWr = a[0];
+            FWg = a[1];
+            FWb = a[2];
+            FAxisFactor = factor;
+        }
+    }
     FSorted.reserve(FColors.size());
     for (std::size_t i = 0; i < FColors.size(); ++i) {
         const QRgb c = FColors[i];
-        FSorted.push_back({qRed(c) + qGreen(c) + qBlue(c), qRed(c), qGreen(c), qBlue(c), int(i)});
+        FSorted.push_back(
+            {AxisKey(qRed(c), qGreen(c), qBlue(c)), qRed(c), qGreen(c), qBlue(c), int(i)});
     }
     std::sort(FSorted.begin(), FSorted.end(), [](const TEntry& a, const TEntry& b) {
-        return a.Sum != b.Sum ? a.Sum < b.Sum : a.Index < b.Index;
+        return a.Key != b.Key ? a.Key < b.Key : a.Index < b.Index;
     });
 }
 
@@ -59,12 +82,13 @@ int TNearestColor::NearestBruteForce(int r, int g, int b) const {
 }
 
 int TNearestColor::Search(int r, int g, int b) const {
-    // |sum difference|^2 / 3 is a lower bound of the squared distance, so a direction is done
-    // once sumDiff^2 > 3 * best (equality could still be a tie with a lower index).
-    const int sum = r + g + b;
+    // keyDiff^2 / factor is a lower bound of the squared distance, so a direction is done once
+    // keyDiff^2 > factor * best (equality could still be a tie with a lower index).
+    const int key = AxisKey(r, g, b);
+    const int factor = FAxisFactor;
     const int n = int(FSorted.size());
-    int hi = int(std::lower_bound(FSorted.begin(), FSorted.end(), sum,
-                                  [](const TEntry& e, int s) { return e.Sum < s; }) -
+    int hi = int(std::lower_bound(FSorted.begin(), FSorted.end(), key,
+                                  [](const TEntry& e, int k) { return e.Key < k; }) -
                  FSorted.begin());
     int lo = hi - 1;
     int bestDist = 1 << 20, best = 0; // above any distance: 3 * 255^2 < 2^18
@@ -80,8 +104,8 @@ int TNearestColor::Search(int r, int g, int b) const {
     while (!upDone || !downDone) {
         if (!upDone) {
             const TEntry& e = FSorted[std::size_t(hi)];
-            const int ds = e.Sum - sum;
-            if (ds * ds > 3 * bestDist) {
+            const int ds = e.Key - key;
+            if (ds * ds > factor * bestDist) {
                 upDone = true;
             } else {
                 consider(e);
@@ -90,8 +114,8 @@ int TNearestColor::Search(int r, int g, int b) const {
         }
         if (!downDone) {
             const TEntry& e = FSorted[std::size_t(lo)];
-            const int ds = sum - e.Sum;
-            if (ds * ds > 3 * bestDist) {
+            const int ds = key - e.Key;
+            if (ds * ds > factor * bestDist) {
                 downDone = true;
             } else {
                 consider(e);
@@ -147,7 +171,9 @@ void MapGrey(const QImage& image, TIndexedPicture& out) {
 
 namespace {
 
-inline int Clamp255(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
+inline int Clamp255(int v) {
+    return v < 0 ? 0 : (v > 255 ? 255 : v);
+}
 
 // One row of the error diffusion in the direction Step (+1 or -1). cur and next point at
 // pixel 0 of the error rows (three ints a pixel, sixteenths), which have one spare pixel on
@@ -190,7 +216,8 @@ TIndexedPicture DitherFloydSteinberg(const QImage& image, const std::vector<QRgb
     return out;
 }
 
-void DitherFloydSteinberg(const QImage& image, const std::vector<QRgb>& palette, TIndexedPicture& out) {
+void DitherFloydSteinberg(const QImage& image, const std::vector<QRgb>& palette,
+                          TIndexedPicture& out) {
     const int w = image.width(), h = image.height();
     Shape(out, image);
     if (w < 1 || h < 1)
@@ -198,8 +225,10 @@ void DitherFloydSteinberg(const QImage& image, const std::vector<QRgb>& palette,
     TNearestColor nearest(palette);
     std::uint32_t colours[256];
     for (int i = 0; i < 256; ++i)
-        colours[i] = palette.empty() ? 0u
-                                     : palette[std::min<std::size_t>(std::size_t(i), palette.size() - 1)] & 0xFFFFFFu;
+        colours[i] =
+            palette.empty()
+                ? 0u
+                : palette[std::min<std::size_t>(std::size_t(i), palette.size() - 1)] & 0xFFFFFFu;
     // Errors of this row and the next, in sixteenths, three channels, one spare pixel on
     // each side so that the borders need no tests.
     std::vector<int> errA(std::size_t(w + 2) * 3, 0), errB(std::size_t(w + 2) * 3, 0);

@@ -68,7 +68,8 @@ QByteArray EncodePng(const QImage& picture) {
     if (picture.width() < 1 || picture.height() < 1)
         throw kw::EFcError(QStringLiteral("A PNG picture must be at least 1 pixel wide and high"));
     QImage image = picture;
-    const bool bgrx = image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32;
+    const bool bgrx =
+        image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32;
     if (!bgrx && image.format() != QImage::Format_RGB888)
         image = image.convertToFormat(QImage::Format_RGB888);
     std::vector<png_bytep> rows(std::size_t(image.height()));
@@ -78,10 +79,13 @@ QByteArray EncodePng(const QImage& picture) {
     buffer.reserve(std::size_t(image.width()) * std::size_t(image.height()) + 4096);
     TPngOut out{&buffer, {}};
     if (!Compress(rows.data(), image.width(), image.height(), bgrx, &out))
-        throw kw::EFcError(QStringLiteral("PNG encoding failed: %1").arg(QString::fromUtf8(out.Message)));
+        throw kw::EFcError(
+            QStringLiteral("PNG encoding failed: %1").arg(QString::fromUtf8(out.Message)));
     return QByteArray(reinterpret_cast<const char*>(buffer.data()), qsizetype(buffer.size()));
 }
 
-void SavePng(const QImage& image, const QString& path) { WriteWholeFile(path, EncodePng(image)); }
+void SavePng(const QImage& image, const QString& path) {
+    WriteWholeFile(path, EncodePng(image));
+}
 
 } // namespace codecs

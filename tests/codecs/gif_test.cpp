@@ -56,7 +56,8 @@ TEST(AnimatedGif, FileLayoutOfThreeFramesLoopingForever) {
     TGifSettings s;
     s.Width = 40;
     s.Height = 30;
-    const QByteArray bytes = Encode(s, {TestPicture(40, 30, 1), TestPicture(40, 30, 2), TestPicture(40, 30, 3)});
+    const QByteArray bytes =
+        Encode(s, {TestPicture(40, 30, 1), TestPicture(40, 30, 2), TestPicture(40, 30, 3)});
     const TGifFile f = WalkGif(bytes);
     ASSERT_TRUE(f.Ok);
     EXPECT_EQ(f.Signature, "GIF89a");
@@ -185,7 +186,8 @@ TEST(AnimatedGif, GreyFramesHoldOnlyGreyEntriesAndTheirLevels) {
     for (int y = 0; y < 18; ++y)
         for (int x = 0; x < 24; ++x) {
             const QRgb c = picture.pixel(x, y);
-            ASSERT_EQ(frames[0].Pixels[std::size_t(y * 24 + x)], GreyLevel(qRed(c), qGreen(c), qBlue(c)));
+            ASSERT_EQ(frames[0].Pixels[std::size_t(y * 24 + x)],
+                      GreyLevel(qRed(c), qGreen(c), qBlue(c)));
         }
 }
 
@@ -210,7 +212,8 @@ TEST(AnimatedGif, ColourFramesLookLikeTheirPicturesAndGetTheirOwnPalettes) {
             double d[3] = {0, 0, 0};
             for (int y = by; y < by + 4; ++y)
                 for (int x = bx; x < bx + 4; ++x) {
-                    const QRgb a = picture.pixel(x, y), b = frames[1].Palette[frames[1].Pixels[std::size_t(y * 64 + x)]];
+                    const QRgb a = picture.pixel(x, y),
+                               b = frames[1].Palette[frames[1].Pixels[std::size_t(y * 64 + x)]];
                     d[0] += qRed(a) - qRed(b);
                     d[1] += qGreen(a) - qGreen(b);
                     d[2] += qBlue(a) - qBlue(b);
@@ -263,7 +266,8 @@ TEST(AnimatedGif, ParallelFileIsIdenticalToSingleThreadedAndProgressRunsInOrder)
     // The stream and the file hold the same bytes.
     kw::TMemoryStream stream;
     gif.SaveToStream(stream);
-    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(stream.Data()), qsizetype(stream.Size())), single);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(stream.Data()), qsizetype(stream.Size())),
+              single);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("a.gif"));
     gif.SaveToFile(path);

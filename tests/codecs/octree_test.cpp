@@ -23,9 +23,8 @@ TEST(Octree, ColoursComeDepthFirstInChildOrderWithIntegerAverages) {
     int leaves = 0;
     // white is child 7 at every level, red child 4, black child 0; (0,0,0) and (0,0,3) differ
     // only below the six bits the levels use, so they share a leaf: blue (0 + 3) div 2 = 1.
-    const auto palette = Feed(236,
-                              {qRgb(255, 255, 255), qRgb(255, 0, 0), qRgb(0, 0, 0), qRgb(0, 0, 3)},
-                              &leaves);
+    const auto palette =
+        Feed(236, {qRgb(255, 255, 255), qRgb(255, 0, 0), qRgb(0, 0, 0), qRgb(0, 0, 3)}, &leaves);
     EXPECT_EQ(leaves, 3);
     EXPECT_EQ(palette, (std::vector<QRgb>{qRgb(0, 0, 1), qRgb(255, 0, 0), qRgb(255, 255, 255)}));
 }
@@ -94,7 +93,8 @@ struct TReferenceOctree {
             Root = Make(0);
         TNode* n = Root;
         for (int d = 0; !n->Leaf; ++d) {
-            const int i = ((r >> (7 - d)) & 1) * 4 + ((g >> (7 - d)) & 1) * 2 + ((b >> (7 - d)) & 1);
+            const int i =
+                ((r >> (7 - d)) & 1) * 4 + ((g >> (7 - d)) & 1) * 2 + ((b >> (7 - d)) & 1);
             if (!n->Child[i])
                 n->Child[i] = Make(d + 1);
             n = n->Child[i];
@@ -126,8 +126,9 @@ struct TReferenceOctree {
     }
     void Walk(const TNode* n, std::vector<QRgb>& out) const {
         if (n->Leaf) {
-            out.push_back(n->Count ? qRgb(int(n->R / n->Count), int(n->G / n->Count), int(n->B / n->Count))
-                                   : qRgb(0, 0, 0));
+            out.push_back(
+                n->Count ? qRgb(int(n->R / n->Count), int(n->G / n->Count), int(n->B / n->Count))
+                         : qRgb(0, 0, 0));
             return;
         }
         for (const TNode* c : n->Child)
