@@ -4,6 +4,7 @@
 
 #include "bench/bench_registry.h"
 
+#include "codecs/bmp_codec.h"
 #include "codecs/gif_codec.h"
 #include "codecs/ordered_pool.h"
 #include "codecs/picture_writer.h"
@@ -19,31 +20,48 @@
 
 #include <atomic>
 #include <cstdio>
+#include <ctime>
+#include <deque>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
 namespace {
 
-// A PNG file as a Format_RGB888 picture (8-bit grey, palette and alpha are expanded or
-// dropped); a null picture when it cannot be read.
+// A PNG file as a Format_RGB888 picture (palette and grey expanded, 16-bit samples cut to
+// 8, alpha dropped), decoded straight into the picture's rows; null when it cannot be read.
 QImage ReadPngRgb(const QString& path) {
     FILE* file = std::fopen(QFile::encodeName(path).constData(), "rb");
     if (!file)
         return {};
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    QImage out;
-    if (png_image_begin_read_from_stdio(&image, file)) {
-        image.format = PNG_FORMAT_RGB;
-        out = QImage(int(image.width), int(image.height), QImage::Format_RGB888);
-        if (out.isNull() ||
-            !png_image_finish_read(&image, nullptr, out.bits(), png_int_32(out.bytesPerLine()), nullptr))
-            out = QImage();
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    QImage* out = new QImage; // outside the frame that setjmp returns to
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+        std::fclose(file);
+        delete out;
+        return {};
     }
-    png_image_free(&image);
+    png_init_io(png, file);
+    png_read_info(png, info);
+    png_set_expand(png);
+    png_set_strip_16(png);
+    png_set_strip_alpha(png);
+    png_set_gray_to_rgb(png);
+    png_read_update_info(png, info);
+    *out = QImage(int(png_get_image_width(png, info)), int(png_get_image_height(png, info)),
+                  QImage::Format_RGB888);
+    std::vector<png_bytep> rows(std::size_t(out->height()));
+    for (int y = 0; y < out->height(); ++y)
+        rows[std::size_t(y)] = out->scanLine(y);
+    png_read_image(png, rows.data());
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
     std::fclose(file);
-    return out;
+    QImage result = std::move(*out);
+    delete out;
+    return result;
 }
 
 struct TFrames {
@@ -85,16 +103,41 @@ int IntOption(const QStringList& args, const char* name, int fallback) {
     return bench::Option(args, QLatin1String(name), QString::number(fallback)).toInt();
 }
 
+// CPU time of the whole process so far, all threads.
+double CpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+double CpuAtStart = 0; // CPU time when the core began, after reading
+
+// The final figures over encodeSeconds, which holds the reading when it was timed with the
+// rest (the pipelined GIF); reading done before is reported on the line above only.
 void PrintResult(const TFrames& frames, double encodeSeconds, std::int64_t bytes) {
-    const double total = frames.Seconds + encodeSeconds;
+    const double total = encodeSeconds;
     const int n = int(frames.Images.size());
-    std::printf("read_seconds=%.4f encode_seconds=%.4f encode_fps=%.1f\n", frames.Seconds,
-                encodeSeconds, encodeSeconds > 0 ? n / encodeSeconds : 0.0);
+    const double cpu = CpuSeconds() - CpuAtStart;
+    std::printf(
+        "read_seconds=%.4f encode_seconds=%.4f encode_fps=%.1f encode_cpu_ms_per_frame=%.2f\n",
+        frames.Seconds, encodeSeconds, encodeSeconds > 0 ? n / encodeSeconds : 0.0,
+        n ? cpu * 1000 / n : 0.0);
     std::printf("frames=%d seconds=%.4f fps=%.1f mpix_per_s=%.1f bytes=%lld\n", n, total,
                 total > 0 ? n / total : 0.0, total > 0 ? double(frames.Pixels) / 1e6 / total : 0.0,
                 static_cast<long long>(bytes));
 }
 
+QStringList PngNames(const QString& dir) {
+    QStringList names = QDir(dir).entryList({QStringLiteral("*.png")}, QDir::Files, QDir::Name);
+    for (QString& n : names)
+        n = dir + QLatin1Char('/') + n;
+    return names;
+}
+
+// The animated GIF from PNG files. By default the files are read on worker threads while
+// earlier frames are encoded, and the time runs from the first read to the written file;
+// with --preload all frames are read first and only the GIF is timed, as in the program,
+// whose frames are in memory already.
 int RunGif(const QStringList& args) {
     const QString dir = bench::Option(args, QStringLiteral("--frames"));
     const QString outPath = bench::Option(args, QStringLiteral("--out"));
@@ -103,14 +146,15 @@ int RunGif(const QStringList& args) {
         return 2;
     }
     const int threads = IntOption(args, "--threads", 0);
-    const TFrames frames = ReadFrames(dir, threads);
-    if (frames.Images.isEmpty()) {
-        std::fprintf(stderr, "no PNG frames in %s\n", qPrintable(dir));
+    const QStringList names = PngNames(dir);
+    const QImage first = names.isEmpty() ? QImage() : ReadPngRgb(names[0]);
+    if (first.isNull()) {
+        std::fprintf(stderr, "no readable PNG frames in %s\n", qPrintable(dir));
         return 1;
     }
     codecs::TGifSettings s;
-    s.Width = IntOption(args, "--width", frames.Images[0].width());
-    s.Height = IntOption(args, "--height", frames.Images[0].height());
+    s.Width = IntOption(args, "--width", first.width());
+    s.Height = IntOption(args, "--height", first.height());
     s.DelayMs = IntOption(args, "--delay", 150);
     s.Loops = IntOption(args, "--loops", 0);
     s.Gray = bench::Flag(args, QStringLiteral("--gray"));
@@ -119,17 +163,48 @@ int RunGif(const QStringList& args) {
         s.Transparent = true;
         s.TransparentColor = 0xFF000000u | transparent.toUInt(nullptr, 16);
     }
+    const bool preload = bench::Flag(args, QStringLiteral("--preload"));
     try {
+        TFrames frames;
+        if (preload)
+            frames = ReadFrames(dir, threads);
+        CpuAtStart = CpuSeconds();
         QElapsedTimer timer;
         timer.start();
         codecs::TAnimatedGif gif(s, threads);
-        for (const QImage& f : frames.Images)
-            gif.AddFrame(f);
+        std::int64_t pixels = 0;
+        if (preload) {
+            for (const QImage& f : frames.Images)
+                gif.AddFrame(f);
+            pixels = frames.Pixels;
+        } else {
+            std::deque<QImage> read;
+            bool failed = false;
+            codecs::TOrderedPool reader(threads, [&](int i) {
+                QImage frame = std::move(read[std::size_t(i)]);
+                failed = failed || frame.isNull();
+                pixels += std::int64_t(frame.width()) * frame.height();
+                gif.AddFrame(frame);
+            });
+            for (const QString& name : names) {
+                read.emplace_back();
+                QImage* slot = &read.back();
+                reader.Submit([slot, name] { *slot = ReadPngRgb(name); });
+            }
+            reader.Wait();
+            if (failed)
+                throw std::runtime_error("a PNG frame could not be read");
+            frames.Images.reserve(names.size());
+            for (int i = 0; i < names.size(); ++i)
+                frames.Images << QImage(); // only the count is printed
+        }
         gif.Finish();
         gif.SaveToFile(outPath);
         const double seconds = double(timer.nsecsElapsed()) / 1e9;
-        std::printf("threads=%d size=%dx%d mode=%s\n", codecs::WorkerCount(threads), s.Width,
-                    s.Height, s.Gray ? "gray" : "colour");
+        std::printf("threads=%d size=%dx%d mode=%s reading=%s\n", codecs::WorkerCount(threads),
+                    s.Width, s.Height, s.Gray ? "gray" : "colour",
+                    preload ? "before, not timed" : "timed, overlapped");
+        frames.Pixels = pixels;
         PrintResult(frames, seconds, gif.Size());
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", qPrintable(kw::MessageOf(e)));
@@ -144,7 +219,8 @@ int RunExport(const QStringList& args) {
     codecs::TPictureFormat format;
     if (dir.isEmpty() || outDir.isEmpty() ||
         !codecs::PictureFormatFromName(
-            bench::Option(args, QStringLiteral("--format"), QStringLiteral("jpg")).toUpper(), format)) {
+            bench::Option(args, QStringLiteral("--format"), QStringLiteral("jpg")).toUpper(),
+            format)) {
         std::fprintf(stderr, "export needs --frames DIR --out DIR --format jpg|bmp|gif|png\n");
         return 2;
     }
@@ -163,6 +239,7 @@ int RunExport(const QStringList& args) {
     s.JpegQuality = IntOption(args, "--quality", 90);
     s.Threads = threads;
     try {
+        CpuAtStart = CpuSeconds();
         QElapsedTimer timer;
         timer.start();
         const std::int64_t bytes = output::ExportFrames(frames.Images, s);
@@ -199,9 +276,10 @@ int RunSheet(const QStringList& args) {
         for (int r = 0; r < repeats; ++r) {
             QElapsedTimer timer;
             timer.start();
-            g = output::ThumbSheetGeometry(IntOption(args, "--width", 600), IntOption(args, "--rows", 4),
-                                           IntOption(args, "--columns", 4), frames.Images[0].width(),
-                                           frames.Images[0].height());
+            g = output::ThumbSheetGeometry(IntOption(args, "--width", 600),
+                                           IntOption(args, "--rows", 4),
+                                           IntOption(args, "--columns", 4),
+                                           frames.Images[0].width(), frames.Images[0].height());
             const QImage sheet = output::DrawThumbSheet(g, frames.Images);
             output::SaveThumbSheet(sheet, outPath, format);
             samples.push_back(double(timer.nsecsElapsed()) / 1e6);
@@ -218,11 +296,40 @@ int RunSheet(const QStringList& args) {
     return 0;
 }
 
+// Decoding one grab-sized BMP held in memory into the same picture again and again, as every
+// grab does with the scratch bitmap.
+int RunBmpRead(const QStringList& args) {
+    const int w = IntOption(args, "--width", 1920), h = IntOption(args, "--height", 1080);
+    const int runs = std::max(1, IntOption(args, "--repeat", 50));
+    QImage picture(w, h,
+                   bench::Flag(args, QStringLiteral("--32")) ? QImage::Format_RGB32
+                                                             : QImage::Format_RGB888);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            picture.setPixel(x, y, qRgb(x & 255, y & 255, (x ^ y) & 255));
+    const QByteArray file = codecs::EncodeBmp(picture);
+    QImage into;
+    std::vector<double> samples;
+    for (int r = 0; r < runs; ++r) {
+        QElapsedTimer timer;
+        timer.start();
+        if (!codecs::ReadBmp(reinterpret_cast<const std::uint8_t*>(file.constData()), file.size(),
+                             into))
+            return 1;
+        samples.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::printf("runs=%d width=%d height=%d bits=%d median_ms=%.3f bytes=%lld\n", runs, w, h,
+                picture.depth() == 32 ? 32 : 24, bench::MedianMs(samples),
+                static_cast<long long>(file.size()));
+    return into == picture ? 0 : 1;
+}
+
 } // namespace
 
+FC_BENCH_COMMAND(bmpread, "bmpread [--width 1920 --height 1080] [--32] [--repeat 50]", RunBmpRead);
 FC_BENCH_COMMAND(gif,
                  "gif --frames DIR --out FILE.gif [--width W --height H] [--delay MS] [--loops N] "
-                 "[--gray] [--transparent RRGGBB] [--threads N]",
+                 "[--gray] [--transparent RRGGBB] [--threads N] [--preload]",
                  RunGif);
 FC_BENCH_COMMAND(export,
                  "export --frames DIR --out DIR --format jpg|bmp|gif|png [--quality 10..100] "

@@ -10,9 +10,11 @@ void WriteWholeFile(const QString& path, const char* data, std::int64_t size) {
     QSaveFile file(path);
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
-        throw kw::EFcError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+        throw kw::EFcError(
+            QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
     if (file.write(data, size) != size || !file.commit())
-        throw kw::EFcError(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
+        throw kw::EFcError(
+            QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
 }
 
 TRgbRows::TRgbRows(const QImage& image) {

@@ -68,8 +68,9 @@ struct TColorMap {
             size *= 2;
         std::vector<GifColorType> colours(static_cast<std::size_t>(size));
         for (int i = 0; i < size; ++i) {
-            const QRgb c = palette.empty() ? qRgb(0, 0, 0)
-                                           : palette[std::min<std::size_t>(std::size_t(i), palette.size() - 1)];
+            const QRgb c = palette.empty()
+                               ? qRgb(0, 0, 0)
+                               : palette[std::min<std::size_t>(std::size_t(i), palette.size() - 1)];
             colours[std::size_t(i)] = {GifByteType(qRed(c)), GifByteType(qGreen(c)),
                                        GifByteType(qBlue(c))};
         }
@@ -126,35 +127,44 @@ void SaveSingleGif(const QImage& image, const QString& path) {
 
 // --- Animated GIF -------------------------------------------------------------------------
 
-std::uint16_t GifLoopCount(int loops) { return std::uint16_t(loops == 0 ? 0 : loops - 1); }
-std::uint16_t GifDelay(int delayMs) { return std::uint16_t(delayMs / 10); }
+std::uint16_t GifLoopCount(int loops) {
+    return std::uint16_t(loops == 0 ? 0 : loops - 1);
+}
+std::uint16_t GifDelay(int delayMs) {
+    return std::uint16_t(delayMs / 10);
+}
 
 TGifFrame PrepareGifFrame(const QImage& picture, const TGifSettings& settings) {
+    TGifFrame frame;
+    PrepareGifFrame(picture, settings, frame);
+    return frame;
+}
+
+void PrepareGifFrame(const QImage& picture, const TGifSettings& settings, TGifFrame& frame) {
     const QImage image = picture.width() == settings.Width && picture.height() == settings.Height
                              ? picture
                              : StretchNearest(picture, settings.Width, settings.Height);
-    TGifFrame frame;
     if (settings.Gray) {
         frame.Palette = GreyPalette();
-        frame.Pixels = MapGrey(image);
+        MapGrey(image, frame.Pixels);
     } else {
-        TOctreeQuantizer octree(256);
+        thread_local TOctreeQuantizer octree(256);
+        octree.Reset(256);
         octree.AddImage(image);
         frame.Palette = octree.Palette();
-        frame.Pixels = DitherFloydSteinberg(image, frame.Palette);
+        DitherFloydSteinberg(image, frame.Palette, frame.Pixels);
     }
     const QRgb key = settings.TransparentColor | 0xFF000000u;
     const auto it = std::find(frame.Palette.begin(), frame.Palette.end(), key);
     frame.TransparentIndex = it == frame.Palette.end() ? 0 : int(it - frame.Palette.begin());
-    return frame;
 }
 
 namespace {
 
 // The bytes of frame `index` between the logical screen descriptor and the trailer.
 QByteArray EncodeFrameChunk(int index, TGifFrame& frame, const TGifSettings& s) {
-    QByteArray out;
-    out.reserve(qsizetype(s.Width) * s.Height / 2 + 2048);
+    thread_local QByteArray out; // reused: resizing to 0 keeps the capacity
+    out.resize(0);
     TGifWriter gif(out);
     EGifSetGifVersion(gif.Get(), true);
     gif.Check(EGifPutScreenDesc(gif.Get(), s.Width, s.Height, 8, 0, nullptr));
@@ -175,7 +185,7 @@ QByteArray EncodeFrameChunk(int index, TGifFrame& frame, const TGifSettings& s) 
     PutPixels(gif, frame.Pixels);
     gif.Close();
     // Drop the screen header and the trailer that every giflib stream has.
-    return out.mid(ScreenHeaderSize, out.size() - ScreenHeaderSize - 1);
+    return QByteArray(out.constData() + ScreenHeaderSize, out.size() - ScreenHeaderSize - 1);
 }
 
 } // namespace
@@ -206,12 +216,15 @@ void TAnimatedGif::AddFrame(const QImage& picture) {
     QByteArray* slot = &FChunks.back();
     const TGifSettings settings = FSettings;
     FPool->Submit([picture, settings, index, slot] {
-        TGifFrame frame = PrepareGifFrame(picture, settings);
+        thread_local TGifFrame frame; // each worker reuses its buffers from frame to frame
+        PrepareGifFrame(picture, settings, frame);
         *slot = EncodeFrameChunk(index, frame, settings);
     });
 }
 
-void TAnimatedGif::Finish() { FPool->Wait(); }
+void TAnimatedGif::Finish() {
+    FPool->Wait();
+}
 
 std::int64_t TAnimatedGif::Size() const {
     std::int64_t size = FHeader.size() + 1;
@@ -238,6 +251,8 @@ void TAnimatedGif::SaveToStream(kw::TMemoryStream& stream) const {
     stream.Write(&trailer, 1);
 }
 
-void TAnimatedGif::SaveToFile(const QString& path) const { WriteWholeFile(path, Bytes()); }
+void TAnimatedGif::SaveToFile(const QString& path) const {
+    WriteWholeFile(path, Bytes());
+}
 
 } // namespace codecs

@@ -31,11 +31,11 @@ void SaveSingleGif(const QImage& image, const QString& path);
 // --- Animated GIF -------------------------------------------------------------------------
 
 struct TGifSettings {
-    int Width = 1;  // logical screen and every frame, 1 to 65535
+    int Width = 1; // logical screen and every frame, 1 to 65535
     int Height = 1;
-    int DelayMs = 150;   // stored as DelayMs div 10, low 16 bits
-    int Loops = 0;       // 0 endless, 1 no looping extension, n: stored as n - 1 (low 16 bits)
-    bool Gray = false;   // 256 grey levels without dithering instead of octree + dithering
+    int DelayMs = 150; // stored as DelayMs div 10, low 16 bits
+    int Loops = 0;     // 0 endless, 1 no looping extension, n: stored as n - 1 (low 16 bits)
+    bool Gray = false; // 256 grey levels without dithering instead of octree + dithering
     bool Transparent = false;
     QRgb TransparentColor = 0xFFC0C0C0;
 };
@@ -51,6 +51,8 @@ struct TGifFrame {
 // repeating of pixels), then applies the colour mode: grey levels, or the frame's own octree
 // palette (M = 256) with Floyd-Steinberg error diffusion.
 TGifFrame PrepareGifFrame(const QImage& picture, const TGifSettings& settings);
+// The same into a frame whose buffers are reused.
+void PrepareGifFrame(const QImage& picture, const TGifSettings& settings, TGifFrame& into);
 
 // An animated GIF built frame by frame:
 //   GIF89a, a logical screen of Width x Height without a global colour table; per frame, in
@@ -95,8 +97,8 @@ public:
 
 private:
     TGifSettings FSettings;
-    QByteArray FHeader;                  // signature and logical screen descriptor
-    std::deque<QByteArray> FChunks;      // per frame: extensions, descriptor, table, data
+    QByteArray FHeader;             // signature and logical screen descriptor
+    std::deque<QByteArray> FChunks; // per frame: extensions, descriptor, table, data
     std::unique_ptr<TOrderedPool> FPool;
 };
 

@@ -113,11 +113,13 @@ QByteArray EncodeJpeg(const QImage& picture, int quality) {
     std::vector<JSAMPROW> rows(std::size_t(image.height()));
     for (int y = 0; y < image.height(); ++y)
         rows[std::size_t(y)] = const_cast<JSAMPROW>(image.constScanLine(y));
-    std::vector<std::uint8_t> out(std::size_t(image.width()) * std::size_t(image.height()) / 4 + 4096);
+    std::vector<std::uint8_t> out(std::size_t(image.width()) * std::size_t(image.height()) / 4 +
+                                  4096);
     char message[JMSG_LENGTH_MAX] = {};
     if (!Compress(rows.data(), image.width(), image.height(), space, components,
                   std::clamp(quality, 1, 100), &out, message))
-        throw kw::EFcError(QStringLiteral("JPEG encoding failed: %1").arg(QString::fromUtf8(message)));
+        throw kw::EFcError(
+            QStringLiteral("JPEG encoding failed: %1").arg(QString::fromUtf8(message)));
     return QByteArray(reinterpret_cast<const char*>(out.data()), qsizetype(out.size()));
 }
 

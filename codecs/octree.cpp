@@ -2,19 +2,36 @@
 
 #include "codecs/codec_io.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace codecs {
 
 namespace {
 constexpr int CacheBits = 12;
-std::uint32_t CacheSlot(std::uint32_t rgb) { return (rgb * 0x9E3779B1u) >> (32 - CacheBits); }
+std::uint32_t CacheSlot(std::uint32_t rgb) {
+    return (rgb * 0x9E3779B1u) >> (32 - CacheBits);
+}
 } // namespace
 
 TOctreeQuantizer::TOctreeQuantizer(int maxColors)
     : FMaxColors(maxColors < 1 ? 1 : maxColors), FCache(std::size_t(1) << CacheBits) {
     FNodes.reserve(4096);
     FNodes.push_back(TNode{});
+}
+
+void TOctreeQuantizer::Reset(int maxColors) {
+    FMaxColors = maxColors < 1 ? 1 : maxColors;
+    FLeafCount = 0;
+    FNodes.resize(1);
+    FFree.clear();
+    FRoot = 0;
+    std::fill(std::begin(FReducible), std::end(FReducible), 0);
+    if (++FGeneration == 0) { // after 2^32 reductions: make sure no old entry matches
+        std::fill(FCache.begin(), FCache.end(), TCacheEntry{});
+        FGeneration = 1;
+    }
 }
 
 std::int32_t TOctreeQuantizer::NewNode(int level) {

@@ -19,6 +19,8 @@ namespace codecs {
 class TOctreeQuantizer {
 public:
     explicit TOctreeQuantizer(int maxColors);
+    // Empties the tree for a new picture, keeping the memory.
+    void Reset(int maxColors);
 
     void AddPixel(std::uint8_t r, std::uint8_t g, std::uint8_t b);
     // count pixels of 3 bytes R, G, B.
@@ -45,10 +47,10 @@ private:
 
     int FMaxColors;
     int FLeafCount = 0;
-    std::vector<TNode> FNodes;           // index 0 is unused: 0 means "no node"
-    std::vector<std::int32_t> FFree;     // deleted nodes, reused
+    std::vector<TNode> FNodes;       // index 0 is unused: 0 means "no node"
+    std::vector<std::int32_t> FFree; // deleted nodes, reused
     std::int32_t FRoot = 0;
-    std::int32_t FReducible[6] = {};     // head of each level's list
+    std::int32_t FReducible[6] = {}; // head of each level's list
     // Leaf of a recently fed colour; a reduction invalidates every entry (generation).
     struct TCacheEntry {
         std::uint32_t Key = 0;

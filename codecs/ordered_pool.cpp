@@ -54,9 +54,8 @@ void TOrderedPool::WorkerLoop() {
 void TOrderedPool::Drain(std::int64_t limit) {
     for (;;) {
         std::unique_lock lock(FMutex);
-        FFinished.wait(lock, [&] {
-            return FSubmitted - FReported <= limit || FDone[std::size_t(FReported)];
-        });
+        FFinished.wait(
+            lock, [&] { return FSubmitted - FReported <= limit || FDone[std::size_t(FReported)]; });
         if (FReported == FSubmitted || !FDone[std::size_t(FReported)])
             return;
         const std::int64_t index = FReported++;

@@ -47,8 +47,8 @@ private:
     std::mutex FMutex;
     std::condition_variable FWork, FFinished;
     std::deque<std::pair<std::int64_t, std::function<void()>>> FQueue;
-    std::vector<char> FDone;                  // per job: finished
-    std::vector<std::exception_ptr> FErrors;  // per job: what it threw
+    std::vector<char> FDone;                 // per job: finished
+    std::vector<std::exception_ptr> FErrors; // per job: what it threw
     std::int64_t FSubmitted = 0;
     std::int64_t FReported = 0;
     bool FStop = false;

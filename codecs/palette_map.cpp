@@ -27,15 +27,43 @@ const std::vector<QRgb>& GreyPalette() {
 TNearestColor::TNearestColor(const std::vector<QRgb>& palette)
     : FColors(palette.empty() ? std::vector<QRgb>{qRgb(0, 0, 0)} : palette),
       FCache(std::size_t(1) << CacheBits) {
+    // Empty slots hold colour 0, which hashes to slot 0 only; slot 0 holds colour 1, which
+    // hashes elsewhere. So no lookup matches an empty slot.
+    const std::uint32_t k0 = 0, k1 = 1;
+    std::fill(FCache.begin(), FCache.end(), k0 << 8);
+    FCache[Slot(k0)] = k1 << 8;
     if (FColors.size() > 256)
         FColors.resize(256);
+    // The axis along which the entries spread most (the sum's variance counts a third, as its
+    // bound does), so that the search stops soonest.
+    const int axes[4][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 1, 1}};
+    double bestSpread = -1;
+    for (const auto& a : axes) {
+        double sum = 0, sq = 0;
+        for (const QRgb c : FColors) {
+            const double k = a[0] * qRed(c) + a[1] * qGreen(c) + a[2] * qBlue(c);
+            sum += k;
+            sq += k * k;
+        }
+        const double n = double(FColors.size());
+        const int factor = a[0] + a[1] + a[2];
+        const double spread = (sq / n - (sum / n) * (sum / n)) / factor;
+        if (spread > bestSpread) {
+            bestSpread = spread;
+            FWr = a[0];
+            FWg = a[1];
+            FWb = a[2];
+            FAxisFactor = factor;
+        }
+    }
     FSorted.reserve(FColors.size());
     for (std::size_t i = 0; i < FColors.size(); ++i) {
         const QRgb c = FColors[i];
-        FSorted.push_back({qRed(c) + qGreen(c) + qBlue(c), qRed(c), qGreen(c), qBlue(c), int(i)});
+        FSorted.push_back(
+            {AxisKey(qRed(c), qGreen(c), qBlue(c)), qRed(c), qGreen(c), qBlue(c), int(i)});
     }
     std::sort(FSorted.begin(), FSorted.end(), [](const TEntry& a, const TEntry& b) {
-        return a.Sum != b.Sum ? a.Sum < b.Sum : a.Index < b.Index;
+        return a.Key != b.Key ? a.Key < b.Key : a.Index < b.Index;
     });
 }
 
@@ -54,12 +82,13 @@ int TNearestColor::NearestBruteForce(int r, int g, int b) const {
 }
 
 int TNearestColor::Search(int r, int g, int b) const {
-    // |sum difference|^2 / 3 is a lower bound of the squared distance, so a direction is done
-    // once sumDiff^2 > 3 * best (equality could still be a tie with a lower index).
-    const int sum = r + g + b;
+    // keyDiff^2 / factor is a lower bound of the squared distance, so a direction is done once
+    // keyDiff^2 > factor * best (equality could still be a tie with a lower index).
+    const int key = AxisKey(r, g, b);
+    const int factor = FAxisFactor;
     const int n = int(FSorted.size());
-    int hi = int(std::lower_bound(FSorted.begin(), FSorted.end(), sum,
-                                  [](const TEntry& e, int s) { return e.Sum < s; }) -
+    int hi = int(std::lower_bound(FSorted.begin(), FSorted.end(), key,
+                                  [](const TEntry& e, int k) { return e.Key < k; }) -
                  FSorted.begin());
     int lo = hi - 1;
     int bestDist = 1 << 20, best = 0; // above any distance: 3 * 255^2 < 2^18
@@ -75,8 +104,8 @@ int TNearestColor::Search(int r, int g, int b) const {
     while (!upDone || !downDone) {
         if (!upDone) {
             const TEntry& e = FSorted[std::size_t(hi)];
-            const int ds = e.Sum - sum;
-            if (ds * ds > 3 * bestDist) {
+            const int ds = e.Key - key;
+            if (ds * ds > factor * bestDist) {
                 upDone = true;
             } else {
                 consider(e);
@@ -85,8 +114,8 @@ int TNearestColor::Search(int r, int g, int b) const {
         }
         if (!downDone) {
             const TEntry& e = FSorted[std::size_t(lo)];
-            const int ds = sum - e.Sum;
-            if (ds * ds > 3 * bestDist) {
+            const int ds = key - e.Key;
+            if (ds * ds > factor * bestDist) {
                 downDone = true;
             } else {
                 consider(e);
@@ -97,9 +126,22 @@ int TNearestColor::Search(int r, int g, int b) const {
     return best;
 }
 
-TIndexedPicture MapNearest(const QImage& image, const std::vector<QRgb>& palette) {
-    TIndexedPicture out{image.width(), image.height(), {}};
+namespace {
+void Shape(TIndexedPicture& out, const QImage& image) {
+    out.Width = image.width();
+    out.Height = image.height();
     out.Pixels.resize(std::size_t(out.Width) * std::size_t(out.Height));
+}
+} // namespace
+
+TIndexedPicture MapNearest(const QImage& image, const std::vector<QRgb>& palette) {
+    TIndexedPicture out;
+    MapNearest(image, palette, out);
+    return out;
+}
+
+void MapNearest(const QImage& image, const std::vector<QRgb>& palette, TIndexedPicture& out) {
+    Shape(out, image);
     TNearestColor nearest(palette);
     TRgbRows rows(image);
     std::uint8_t* dst = out.Pixels.data();
@@ -108,12 +150,16 @@ TIndexedPicture MapNearest(const QImage& image, const std::vector<QRgb>& palette
         for (int x = 0; x < out.Width; ++x, s += 3)
             *dst++ = std::uint8_t(nearest.Nearest(s[0], s[1], s[2]));
     }
-    return out;
 }
 
 TIndexedPicture MapGrey(const QImage& image) {
-    TIndexedPicture out{image.width(), image.height(), {}};
-    out.Pixels.resize(std::size_t(out.Width) * std::size_t(out.Height));
+    TIndexedPicture out;
+    MapGrey(image, out);
+    return out;
+}
+
+void MapGrey(const QImage& image, TIndexedPicture& out) {
+    Shape(out, image);
     TRgbRows rows(image);
     std::uint8_t* dst = out.Pixels.data();
     for (int y = 0; y < out.Height; ++y) {
@@ -121,17 +167,68 @@ TIndexedPicture MapGrey(const QImage& image) {
         for (int x = 0; x < out.Width; ++x, s += 3)
             *dst++ = GreyLevel(s[0], s[1], s[2]);
     }
+}
+
+namespace {
+
+inline int Clamp255(int v) {
+    return v < 0 ? 0 : (v > 255 ? 255 : v);
+}
+
+// One row of the error diffusion in the direction Step (+1 or -1). cur and next point at
+// pixel 0 of the error rows (three ints a pixel, sixteenths), which have one spare pixel on
+// each side.
+template <int Step>
+void DitherRow(const std::uint8_t* src, std::uint8_t* dst, int w, int* cur, int* next,
+               TNearestColor& nearest, const std::uint32_t* colours) {
+    int x = Step > 0 ? 0 : w - 1;
+    const std::uint8_t* s = src + 3 * x;
+    int* ec = cur + 3 * x;
+    int* en = next + 3 * x;
+    for (int i = 0; i < w; ++i, x += Step, s += 3 * Step, ec += 3 * Step, en += 3 * Step) {
+        const int r = Clamp255(int(s[0]) + ((ec[0] + 8) >> 4));
+        const int g = Clamp255(int(s[1]) + ((ec[1] + 8) >> 4));
+        const int b = Clamp255(int(s[2]) + ((ec[2] + 8) >> 4));
+        const int index = nearest.Nearest(r, g, b);
+        dst[x] = std::uint8_t(index);
+        const std::uint32_t q = colours[index];
+        const int er = r - int(q >> 16), eg = g - int((q >> 8) & 0xFF), eb = b - int(q & 0xFF);
+        ec[3 * Step + 0] += er * 7;
+        ec[3 * Step + 1] += eg * 7;
+        ec[3 * Step + 2] += eb * 7;
+        en[-3 * Step + 0] += er * 3;
+        en[-3 * Step + 1] += eg * 3;
+        en[-3 * Step + 2] += eb * 3;
+        en[0] += er * 5;
+        en[1] += eg * 5;
+        en[2] += eb * 5;
+        en[3 * Step + 0] += er;
+        en[3 * Step + 1] += eg;
+        en[3 * Step + 2] += eb;
+    }
+}
+
+} // namespace
+
+TIndexedPicture DitherFloydSteinberg(const QImage& image, const std::vector<QRgb>& palette) {
+    TIndexedPicture out;
+    DitherFloydSteinberg(image, palette, out);
     return out;
 }
 
-TIndexedPicture DitherFloydSteinberg(const QImage& image, const std::vector<QRgb>& palette) {
+void DitherFloydSteinberg(const QImage& image, const std::vector<QRgb>& palette,
+                          TIndexedPicture& out) {
     const int w = image.width(), h = image.height();
-    TIndexedPicture out{w, h, {}};
-    out.Pixels.resize(std::size_t(w) * std::size_t(h));
+    Shape(out, image);
     if (w < 1 || h < 1)
-        return out;
+        return;
     TNearestColor nearest(palette);
-    std::vector<QRgb> colours = palette.empty() ? std::vector<QRgb>{qRgb(0, 0, 0)} : palette;
+    std::uint32_t colours[256];
+    for (int i = 0; i < 256; ++i)
+        colours[i] =
+            palette.empty()
+                ? 0u
+                : palette[std::min<std::size_t>(std::size_t(i), palette.size() - 1)] & 0xFFFFFFu;
     // Errors of this row and the next, in sixteenths, three channels, one spare pixel on
     // each side so that the borders need no tests.
     std::vector<int> errA(std::size_t(w + 2) * 3, 0), errB(std::size_t(w + 2) * 3, 0);
@@ -139,30 +236,14 @@ TIndexedPicture DitherFloydSteinberg(const QImage& image, const std::vector<QRgb
     int* next = errB.data() + 3;
     TRgbRows rows(image);
     for (int y = 0; y < h; ++y) {
-        const std::uint8_t* src = rows.Row(y);
         std::uint8_t* dst = out.Pixels.data() + std::size_t(y) * std::size_t(w);
-        const bool leftToRight = (y % 2) == 0;
-        const int step = leftToRight ? 1 : -1;
-        int x = leftToRight ? 0 : w - 1;
-        for (int i = 0; i < w; ++i, x += step) {
-            int v[3];
-            for (int c = 0; c < 3; ++c)
-                v[c] = std::clamp(int(src[3 * x + c]) + ((cur[3 * x + c] + 8) >> 4), 0, 255);
-            const int index = nearest.Nearest(v[0], v[1], v[2]);
-            dst[x] = std::uint8_t(index);
-            const QRgb q = colours[std::size_t(index)];
-            const int e[3] = {v[0] - qRed(q), v[1] - qGreen(q), v[2] - qBlue(q)};
-            for (int c = 0; c < 3; ++c) {
-                cur[3 * (x + step) + c] += e[c] * 7;
-                next[3 * (x - step) + c] += e[c] * 3;
-                next[3 * x + c] += e[c] * 5;
-                next[3 * (x + step) + c] += e[c];
-            }
-        }
+        if (y % 2 == 0) // the first row, and every second one, left to right
+            DitherRow<1>(rows.Row(y), dst, w, cur, next, nearest, colours);
+        else
+            DitherRow<-1>(rows.Row(y), dst, w, cur, next, nearest, colours);
         std::swap(cur, next);
         std::fill(next - 3, next + 3 * (w + 1), 0);
     }
-    return out;
 }
 
 } // namespace codecs

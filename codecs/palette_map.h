@@ -21,20 +21,21 @@ inline std::uint8_t GreyLevel(int r, int g, int b) {
 }
 
 // Exact nearest palette entry: the smallest squared RGB distance, the lowest index among
-// equals. Misses of a colour cache are answered by a search over the entries sorted by
-// r + g + b that stops once no entry further along can be nearer.
+// equals. Misses of a colour cache are answered by a search over the entries sorted along
+// one axis (red, green, blue or r + g + b, whichever spreads this palette most) that stops
+// once no entry further along can be nearer.
 class TNearestColor {
 public:
     // 1 to 256 entries (an empty palette is treated as one black entry).
     explicit TNearestColor(const std::vector<QRgb>& palette);
     int Nearest(int r, int g, int b) {
-        const std::uint32_t key = (std::uint32_t(r) << 16) | (std::uint32_t(g) << 8) | std::uint32_t(b);
-        TSlot& slot = FCache[(key * 0x9E3779B1u) >> (32 - CacheBits)];
-        if (slot.Key == (key | Valid))
-            return slot.Index;
+        const std::uint32_t key =
+            (std::uint32_t(r) << 16) | (std::uint32_t(g) << 8) | std::uint32_t(b);
+        std::uint32_t& slot = FCache[Slot(key)];
+        if ((slot >> 8) == key)
+            return int(slot & 0xFF);
         const int index = Search(r, g, b);
-        slot.Key = key | Valid;
-        slot.Index = std::uint8_t(index);
+        slot = (key << 8) | std::uint32_t(index);
         return index;
     }
     // The same answer by trying every entry; for tests.
@@ -42,20 +43,21 @@ public:
     int Size() const { return int(FColors.size()); }
 
 private:
-    static constexpr int CacheBits = 15;
-    static constexpr std::uint32_t Valid = 0x80000000u;
-    struct TSlot {
-        std::uint32_t Key = 0;
-        std::uint8_t Index = 0;
-    };
+    // 8192 slots of colour << 8 | index: 32 KB, small enough to stay in the first-level cache
+    // on the dithering path, where each pixel waits for the one before.
+    static constexpr int CacheBits = 13;
+    static std::uint32_t Slot(std::uint32_t key) { return (key * 0x9E3779B1u) >> (32 - CacheBits); }
     struct TEntry {
-        int Sum, R, G, B, Index;
+        int Key, R, G, B, Index;
     };
     int Search(int r, int g, int b) const;
 
     std::vector<QRgb> FColors;
-    std::vector<TEntry> FSorted; // by Sum, then Index
-    std::vector<TSlot> FCache;
+    int AxisKey(int r, int g, int b) const { return FWr * r + FWg * g + FWb * b; }
+    int FWr = 1, FWg = 1, FWb = 1; // the axis: one channel, or all three
+    int FAxisFactor = 3;           // key difference^2 / factor is a lower bound of distance
+    std::vector<TEntry> FSorted;   // by Key, then Index
+    std::vector<std::uint32_t> FCache;
 };
 
 // Palette indexes of a picture, one byte a pixel, rows top to bottom.
@@ -67,11 +69,16 @@ struct TIndexedPicture {
 
 // Every pixel takes its nearest palette entry, without dithering.
 TIndexedPicture MapNearest(const QImage& image, const std::vector<QRgb>& palette);
+// The forms with an out argument reuse its pixel buffer (no allocation for a same-size frame).
+void MapNearest(const QImage& image, const std::vector<QRgb>& palette, TIndexedPicture& out);
 // Floyd-Steinberg error diffusion (7/16, 3/16, 5/16, 1/16) onto the palette, rows alternately
 // left to right (the first row) and right to left; errors are carried in sixteenths and
 // rounded to the nearest level when applied, values held to 0..255.
 TIndexedPicture DitherFloydSteinberg(const QImage& image, const std::vector<QRgb>& palette);
+void DitherFloydSteinberg(const QImage& image, const std::vector<QRgb>& palette,
+                          TIndexedPicture& out);
 // Every pixel becomes its grey level, an index into GreyPalette().
 TIndexedPicture MapGrey(const QImage& image);
+void MapGrey(const QImage& image, TIndexedPicture& out);
 
 } // namespace codecs

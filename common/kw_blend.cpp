@@ -54,7 +54,8 @@ void BlendLoop(const QImage& src, QImage& dst, int x, int y, int alpha, std::uin
             uchar* d = dstBits + (y + j) * dstStride + (x + i) * DstBpp;
             const std::uint32_t t = TPixel<DstBpp>::Get(d);
             const std::uint32_t r = (alpha * int(s >> 16) + inv * int(t >> 16)) >> 8;
-            const std::uint32_t g = (alpha * int((s >> 8) & 0xFF) + inv * int((t >> 8) & 0xFF)) >> 8;
+            const std::uint32_t g =
+                (alpha * int((s >> 8) & 0xFF) + inv * int((t >> 8) & 0xFF)) >> 8;
             const std::uint32_t b = (alpha * int(s & 0xFF) + inv * int(t & 0xFF)) >> 8;
             TPixel<DstBpp>::Set(d, (r << 16) | (g << 8) | b);
         }

@@ -11,6 +11,8 @@ QString FileSizeText(std::int64_t bytes, const QLocale& locale) {
     return grouped.toString(double(bytes) / 1048576.0, 'f', 2) + QStringLiteral(" MB");
 }
 
-QString FileSizeText(std::int64_t bytes) { return FileSizeText(bytes, QLocale::system()); }
+QString FileSizeText(std::int64_t bytes) {
+    return FileSizeText(bytes, QLocale::system());
+}
 
 } // namespace kw

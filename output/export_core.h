@@ -14,12 +14,12 @@
 namespace output {
 
 struct TExportSettings {
-    QString Folder;          // the output folder; a '/' is put between it and the name
-    QString BaseName;        // may be empty
+    QString Folder;   // the output folder; a '/' is put between it and the name
+    QString BaseName; // may be empty
     std::int64_t StartNumber = 1;
     codecs::TPictureFormat Format = codecs::TPictureFormat::Jpg;
-    int JpegQuality = 90;    // 1..100, JPG only
-    int Threads = 0;         // 0 = all cores
+    int JpegQuality = 90; // 1..100, JPG only
+    int Threads = 0;      // 0 = all cores
 };
 
 // The start number of the export's number field: the text as a 32-bit signed decimal, 0 when

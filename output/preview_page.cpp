@@ -17,13 +17,15 @@ QStringList GifPreviewTemplate() {
         QStringLiteral("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=utf-8\" />"),
         QStringLiteral("<title>GIF Image Preview</title>"),
         QStringLiteral("<style>"),
-        QStringLiteral("body {background-color:#EAF2EE; font-family: Tahoma, Helvetica, sans-serif; "
-                       "font-size: 14px; color: #555555; line-height: 200%;}"),
+        QStringLiteral(
+            "body {background-color:#EAF2EE; font-family: Tahoma, Helvetica, sans-serif; "
+            "font-size: 14px; color: #555555; line-height: 200%;}"),
         QStringLiteral("table {background-color: #EAF2EE; border: 3px solid #D3E0DC; "
                        "border-spacing: 2px;}"),
         QStringLiteral(".title { text-align:right; font-weight: bold; width: 200px; "
                        "background-color: #D3E0DC; padding-right: 10px;}"),
-        QStringLiteral(".content { text-align: left; background-color: #D3E0DC; padding-left: 10px;}"),
+        QStringLiteral(
+            ".content { text-align: left; background-color: #D3E0DC; padding-left: 10px;}"),
         QStringLiteral(".style1 {color: #FF0000; font-size: 16px;}"),
         QStringLiteral("</style>"),
         QStringLiteral("</head>"),
@@ -50,7 +52,8 @@ QStringList GifPreviewTemplate() {
         QStringLiteral("    </tr>"),
         QStringLiteral("    <tr>"),
         QStringLiteral("        <td class=\"title\">Loop:</td>"),
-        QStringLiteral("        <td class=\"content\">{{GIFLoops}} times  (0 means loop forever)</td>"),
+        QStringLiteral(
+            "        <td class=\"content\">{{GIFLoops}} times  (0 means loop forever)</td>"),
         QStringLiteral("    </tr>"),
         QStringLiteral("    <tr>"),
         QStringLiteral("        <td class=\"title\">Total Frames:</td>"),
@@ -88,7 +91,8 @@ void ReplaceFirst(QStringList& lines, int lineNumber, const QString& placeholder
 
 QStringList FillGifPreviewPage(const QStringList& templateLines, const TGifPreviewValues& v) {
     QStringList lines = templateLines;
-    ReplaceFirst(lines, 15, QStringLiteral("{{GIFTableName}}"), QString::number(std::int64_t(v.Height) + 30));
+    ReplaceFirst(lines, 15, QStringLiteral("{{GIFTableName}}"),
+                 QString::number(std::int64_t(v.Height) + 30));
     ReplaceFirst(lines, 16, QStringLiteral("{{GIFName}}"), UrlPathAfterSlashes(v.GifPath));
     ReplaceFirst(lines, 21, QStringLiteral("{{GIFName}}"), v.GifPath.toHtmlEscaped());
     ReplaceFirst(lines, 25, QStringLiteral("{{GIFSize}}"), v.SizeText);
@@ -108,7 +112,9 @@ QByteArray GifPreviewPageBytes(const QStringList& lines) {
     return out;
 }
 
-QString GifPreviewPagePath() { return kw::GetTempDir() + QStringLiteral("GIF-Preview.html"); }
+QString GifPreviewPagePath() {
+    return kw::GetTempDir() + QStringLiteral("GIF-Preview.html");
+}
 
 QString WriteGifPreviewPageFile(const QStringList& templateLines, const TGifPreviewValues& values) {
     const QString path = GifPreviewPagePath();

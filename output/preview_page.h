@@ -12,12 +12,12 @@ namespace output {
 QStringList GifPreviewTemplate();
 
 struct TGifPreviewValues {
-    QString GifPath;   // the GIF file as written
+    QString GifPath; // the GIF file as written
     int Width = 0;
     int Height = 0;
-    int Loops = 0;     // as the user entered it (0 = endless), not the stored count
+    int Loops = 0; // as the user entered it (0 = endless), not the stored count
     int FrameCount = 0;
-    QString SizeText;  // kw::FileSizeText of the GIF
+    QString SizeText; // kw::FileSizeText of the GIF
 };
 
 // Replaces, on each placeholder's own line only, the first occurrence (letters compared

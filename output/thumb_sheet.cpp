@@ -17,8 +17,8 @@ QRect TSheetGeometry::Cell(int i) const {
                  CellHeight);
 }
 
-TSheetGeometry ThumbSheetGeometry(int width, int rows, int columns, int frameWidth,
-                                  int frameHeight, int margin) {
+TSheetGeometry ThumbSheetGeometry(int width, int rows, int columns, int frameWidth, int frameHeight,
+                                  int margin) {
     if (columns == 0 || frameWidth == 0)
         throw kw::EFcError(QStringLiteral("Division by zero"));
     const std::int64_t w = (std::int64_t(width) - (std::int64_t(columns) + 1) * margin) / columns;
@@ -35,9 +35,8 @@ TSheetGeometry ThumbSheetGeometry(int width, int rows, int columns, int frameWid
         throw kw::EFcError(QStringLiteral("The number of rows cannot be negative"));
     const std::int64_t height = std::int64_t(rows) * h + (std::int64_t(rows) + 1) * margin;
     if (height > INT_MAX || std::int64_t(rows) * columns > INT_MAX)
-        throw kw::EFcError(QStringLiteral("A sheet of %1 rows of %2 pixels is too large")
-                               .arg(rows)
-                               .arg(h));
+        throw kw::EFcError(
+            QStringLiteral("A sheet of %1 rows of %2 pixels is too large").arg(rows).arg(h));
     TSheetGeometry g;
     g.Width = width;
     g.Height = int(height);

@@ -30,8 +30,8 @@ struct TSheetGeometry {
 // Throws kw::EFcError("Division by zero") when columns or the frame width is 0, and a clear
 // kw::EFcError, before anything is drawn or written, when a cell would be less than 1 pixel
 // wide or high, rows are negative, or the sheet would be too large.
-TSheetGeometry ThumbSheetGeometry(int width, int rows, int columns, int frameWidth,
-                                  int frameHeight, int margin = 5);
+TSheetGeometry ThumbSheetGeometry(int width, int rows, int columns, int frameWidth, int frameHeight,
+                                  int margin = 5);
 
 // A white Format_RGB888 sheet with frames[i] stretched into cell i (plain dropping and
 // repeating of pixels, proportions ignored) for every i below the capacity; frames beyond it

@@ -74,7 +74,8 @@ TEST(Bmp, WrittenFilesReadBackPixelExactInTheirOwnFormat) {
 }
 
 TEST(Bmp, ReadingReusesTheTargetBufferWhenSizeAndFormatMatch) {
-    const QImage a = Noise(16, 8, QImage::Format_RGB888, 1), b = Noise(16, 8, QImage::Format_RGB888, 2);
+    const QImage a = Noise(16, 8, QImage::Format_RGB888, 1),
+                 b = Noise(16, 8, QImage::Format_RGB888, 2);
     QImage into;
     ASSERT_TRUE(Read(EncodeBmp(a), into));
     const uchar* buffer = into.constBits();
@@ -153,7 +154,9 @@ TEST(Bmp, WritesToStreamsAndFiles) {
     WriteBmp(image, stream);
     const QByteArray expected = EncodeBmp(image);
     ASSERT_EQ(stream.Size(), 2 + expected.size());
-    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(stream.Data()) + 2, qsizetype(stream.Size() - 2)), expected);
+    EXPECT_EQ(
+        QByteArray(reinterpret_cast<const char*>(stream.Data()) + 2, qsizetype(stream.Size() - 2)),
+        expected);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("f.bmp"));
     SaveBmp(image, path);

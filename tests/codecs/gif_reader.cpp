@@ -103,7 +103,8 @@ std::vector<TDecodedFrame> DecodeGif(const QByteArray& bytes) {
             TDecodedFrame d;
             d.Width = img.ImageDesc.Width;
             d.Height = img.ImageDesc.Height;
-            const ColorMapObject* map = img.ImageDesc.ColorMap ? img.ImageDesc.ColorMap : gif->SColorMap;
+            const ColorMapObject* map =
+                img.ImageDesc.ColorMap ? img.ImageDesc.ColorMap : gif->SColorMap;
             if (map)
                 for (int c = 0; c < map->ColorCount; ++c)
                     d.Palette.push_back(

@@ -10,7 +10,7 @@
 
 struct TGifBlock {
     enum TKind { Extension, Image } Kind;
-    int Label = 0;                    // extension label (0xF9, 0xFF, ...)
+    int Label = 0;                     // extension label (0xF9, 0xFF, ...)
     std::vector<QByteArray> SubBlocks; // extension data sub-blocks
     // Image descriptor
     int Left = 0, Top = 0, Width = 0, Height = 0;
@@ -33,7 +33,7 @@ struct TGifFile {
 TGifFile WalkGif(const QByteArray& bytes);
 
 struct TDecodedFrame {
-    std::vector<QRgb> Palette;     // the colour table that applies
+    std::vector<QRgb> Palette; // the colour table that applies
     std::vector<std::uint8_t> Pixels;
     int Width = 0, Height = 0;
 };

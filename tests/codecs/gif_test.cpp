@@ -5,6 +5,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -56,7 +58,8 @@ TEST(AnimatedGif, FileLayoutOfThreeFramesLoopingForever) {
     TGifSettings s;
     s.Width = 40;
     s.Height = 30;
-    const QByteArray bytes = Encode(s, {TestPicture(40, 30, 1), TestPicture(40, 30, 2), TestPicture(40, 30, 3)});
+    const QByteArray bytes =
+        Encode(s, {TestPicture(40, 30, 1), TestPicture(40, 30, 2), TestPicture(40, 30, 3)});
     const TGifFile f = WalkGif(bytes);
     ASSERT_TRUE(f.Ok);
     EXPECT_EQ(f.Signature, "GIF89a");
@@ -185,7 +188,8 @@ TEST(AnimatedGif, GreyFramesHoldOnlyGreyEntriesAndTheirLevels) {
     for (int y = 0; y < 18; ++y)
         for (int x = 0; x < 24; ++x) {
             const QRgb c = picture.pixel(x, y);
-            ASSERT_EQ(frames[0].Pixels[std::size_t(y * 24 + x)], GreyLevel(qRed(c), qGreen(c), qBlue(c)));
+            ASSERT_EQ(frames[0].Pixels[std::size_t(y * 24 + x)],
+                      GreyLevel(qRed(c), qGreen(c), qBlue(c)));
         }
 }
 
@@ -210,7 +214,8 @@ TEST(AnimatedGif, ColourFramesLookLikeTheirPicturesAndGetTheirOwnPalettes) {
             double d[3] = {0, 0, 0};
             for (int y = by; y < by + 4; ++y)
                 for (int x = bx; x < bx + 4; ++x) {
-                    const QRgb a = picture.pixel(x, y), b = frames[1].Palette[frames[1].Pixels[std::size_t(y * 64 + x)]];
+                    const QRgb a = picture.pixel(x, y),
+                               b = frames[1].Palette[frames[1].Pixels[std::size_t(y * 64 + x)]];
                     d[0] += qRed(a) - qRed(b);
                     d[1] += qGreen(a) - qGreen(b);
                     d[2] += qBlue(a) - qBlue(b);
@@ -263,7 +268,8 @@ TEST(AnimatedGif, ParallelFileIsIdenticalToSingleThreadedAndProgressRunsInOrder)
     // The stream and the file hold the same bytes.
     kw::TMemoryStream stream;
     gif.SaveToStream(stream);
-    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(stream.Data()), qsizetype(stream.Size())), single);
+    EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(stream.Data()), qsizetype(stream.Size())),
+              single);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("a.gif"));
     gif.SaveToFile(path);
@@ -311,5 +317,42 @@ TEST(SingleGif, OnePictureWithTheFixedColoursAndNoExtensions) {
             const QRgb c = picture.pixel(x, y);
             ASSERT_EQ(frames[0].Pixels[std::size_t(y * 50 + x)],
                       nearest.NearestBruteForce(qRed(c), qGreen(c), qBlue(c)));
+        }
+}
+
+TEST(AnimatedGif, FFmpegDecodesTheSamePixelsAsGiflib) {
+    const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+    if (ffmpeg.isEmpty())
+        GTEST_SKIP() << "no ffmpeg";
+    TGifSettings s;
+    s.Width = 48;
+    s.Height = 36;
+    s.Loops = 2;
+    std::vector<QImage> pictures;
+    for (int i = 0; i < 4; ++i)
+        pictures.push_back(TestPicture(48, 36, i + 20));
+    const QByteArray bytes = Encode(s, pictures, 2);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("x.gif"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+    QProcess p;
+    p.start(ffmpeg, {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-i"), path,
+                     QStringLiteral("-f"), QStringLiteral("rawvideo"), QStringLiteral("-pix_fmt"),
+                     QStringLiteral("rgb24"), QStringLiteral("-")});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
+    const QByteArray raw = p.readAllStandardOutput();
+    const auto frames = DecodeGif(bytes);
+    ASSERT_EQ(frames.size(), 4u);
+    ASSERT_EQ(raw.size(), 4 * 48 * 36 * 3);
+    for (std::size_t k = 0; k < frames.size(); ++k)
+        for (int i = 0; i < 48 * 36; ++i) {
+            const QRgb c = frames[k].Palette[frames[k].Pixels[std::size_t(i)]];
+            const auto* px = reinterpret_cast<const std::uint8_t*>(raw.constData()) +
+                             (k * 48 * 36 + std::size_t(i)) * 3;
+            ASSERT_EQ(qRgb(px[0], px[1], px[2]), c) << k << " " << i;
         }
 }

@@ -19,7 +19,8 @@ QImage Photo(int w, int h, QImage::Format format = QImage::Format_RGB888) {
     QImage image(w, h, format);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            image.setPixel(x, y, qRgb((x * 2 + int(rng() % 24)) % 256, (y * 3) % 256, (x + y) % 256));
+            image.setPixel(x, y,
+                           qRgb((x * 2 + int(rng() % 24)) % 256, (y * 3) % 256, (x + y) % 256));
     return image;
 }
 
@@ -78,7 +79,8 @@ TEST(Png, TrueColourWithoutAlphaAndLossless) {
         EXPECT_EQ(std::uint8_t(bytes[25]), 2) << "colour type RGB";
         const QImage back = QImage::fromData(bytes, "PNG");
         EXPECT_FALSE(back.hasAlphaChannel());
-        EXPECT_EQ(back.convertToFormat(QImage::Format_RGB888), image.convertToFormat(QImage::Format_RGB888));
+        EXPECT_EQ(back.convertToFormat(QImage::Format_RGB888),
+                  image.convertToFormat(QImage::Format_RGB888));
     }
 }
 

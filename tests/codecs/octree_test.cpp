@@ -23,9 +23,8 @@ TEST(Octree, ColoursComeDepthFirstInChildOrderWithIntegerAverages) {
     int leaves = 0;
     // white is child 7 at every level, red child 4, black child 0; (0,0,0) and (0,0,3) differ
     // only below the six bits the levels use, so they share a leaf: blue (0 + 3) div 2 = 1.
-    const auto palette = Feed(236,
-                              {qRgb(255, 255, 255), qRgb(255, 0, 0), qRgb(0, 0, 0), qRgb(0, 0, 3)},
-                              &leaves);
+    const auto palette =
+        Feed(236, {qRgb(255, 255, 255), qRgb(255, 0, 0), qRgb(0, 0, 0), qRgb(0, 0, 3)}, &leaves);
     EXPECT_EQ(leaves, 3);
     EXPECT_EQ(palette, (std::vector<QRgb>{qRgb(0, 0, 1), qRgb(255, 0, 0), qRgb(255, 255, 255)}));
 }
@@ -94,7 +93,8 @@ struct TReferenceOctree {
             Root = Make(0);
         TNode* n = Root;
         for (int d = 0; !n->Leaf; ++d) {
-            const int i = ((r >> (7 - d)) & 1) * 4 + ((g >> (7 - d)) & 1) * 2 + ((b >> (7 - d)) & 1);
+            const int i =
+                ((r >> (7 - d)) & 1) * 4 + ((g >> (7 - d)) & 1) * 2 + ((b >> (7 - d)) & 1);
             if (!n->Child[i])
                 n->Child[i] = Make(d + 1);
             n = n->Child[i];
@@ -126,8 +126,9 @@ struct TReferenceOctree {
     }
     void Walk(const TNode* n, std::vector<QRgb>& out) const {
         if (n->Leaf) {
-            out.push_back(n->Count ? qRgb(int(n->R / n->Count), int(n->G / n->Count), int(n->B / n->Count))
-                                   : qRgb(0, 0, 0));
+            out.push_back(
+                n->Count ? qRgb(int(n->R / n->Count), int(n->G / n->Count), int(n->B / n->Count))
+                         : qRgb(0, 0, 0));
             return;
         }
         for (const TNode* c : n->Child)
@@ -171,6 +172,19 @@ TEST(Octree, MatchesAPlainImplementationOnVariedPictures) {
             EXPECT_EQ(fast.Palette(), expected) << kind << " " << m;
         }
     }
+    // A quantiser reset for a new picture gives what a fresh one gives.
+    QImage other(40, 30, QImage::Format_RGB888);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
+            other.setPixel(x, y, qRgb(int(rng() % 256), x * 6, y * 8));
+    TOctreeQuantizer reused(7);
+    reused.AddImage(other);
+    reused.Reset(236);
+    reused.AddImage(other);
+    TOctreeQuantizer fresh(236);
+    fresh.AddImage(other);
+    EXPECT_EQ(reused.Palette(), fresh.Palette());
+    EXPECT_EQ(reused.LeafCount(), fresh.LeafCount());
     // A 32-bit picture is read as its RGB.
     QImage rgb(5, 3, QImage::Format_RGB888);
     rgb.fill(qRgb(10, 200, 30));

@@ -1,6 +1,6 @@
 #include "codecs/gif_codec.h"
-#include "codecs/palette_map.h"
 #include "codecs/octree.h"
+#include "codecs/palette_map.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,8 @@ QImage Noise(int w, int h, unsigned seed, QImage::Format format = QImage::Format
 std::vector<QRgb> RandomPalette(std::mt19937& rng, int n, int levels) {
     std::vector<QRgb> p;
     for (int i = 0; i < n; ++i) // few levels: many exact ties between entries
-        p.push_back(qRgb(int(rng() % levels) * 255 / (levels - 1), int(rng() % levels) * 255 / (levels - 1),
+        p.push_back(qRgb(int(rng() % levels) * 255 / (levels - 1),
+                         int(rng() % levels) * 255 / (levels - 1),
                          int(rng() % levels) * 255 / (levels - 1)));
     return p;
 }
@@ -38,7 +39,8 @@ TEST(NearestColor, AgreesWithBruteForceIncludingTiesOnTheLowestIndex) {
         for (int i = 0; i < 20000; ++i) {
             const int r = int(rng() % 256), g = int(rng() % 256), b = int(rng() % 256);
             const int fast = nearest.Nearest(r, g, b);
-            ASSERT_EQ(fast, nearest.NearestBruteForce(r, g, b)) << round << " " << r << "," << g << "," << b;
+            ASSERT_EQ(fast, nearest.NearestBruteForce(r, g, b))
+                << round << " " << r << "," << g << "," << b;
             ASSERT_EQ(nearest.Nearest(r, g, b), fast); // the cached answer too
         }
     }
@@ -62,9 +64,9 @@ TEST(NearestColor, MapNearestUsesTheExactEntryOfEveryPaletteColour) {
 
 TEST(GreyMode, LevelsAreTheWeightedSumDiv256WithoutDithering) {
     EXPECT_EQ(GreyLevel(255, 255, 255), 255);
-    EXPECT_EQ(GreyLevel(255, 0, 0), 76);   // 77 * 255 / 256
-    EXPECT_EQ(GreyLevel(0, 255, 0), 149);  // 150 * 255 / 256
-    EXPECT_EQ(GreyLevel(0, 0, 255), 28);   // 29 * 255 / 256
+    EXPECT_EQ(GreyLevel(255, 0, 0), 76);  // 77 * 255 / 256
+    EXPECT_EQ(GreyLevel(0, 255, 0), 149); // 150 * 255 / 256
+    EXPECT_EQ(GreyLevel(0, 0, 255), 28);  // 29 * 255 / 256
     EXPECT_EQ(GreyLevel(100, 50, 200), (77 * 100 + 150 * 50 + 29 * 200) / 256);
     // A flat colour stays one level everywhere: no error is carried.
     QImage flat(33, 7, QImage::Format_RGB888);
@@ -139,7 +141,8 @@ TEST(SingleGifPalette, StartsWithTheTwentyFixedColoursThen236Quantised) {
     octree.AddImage(image);
     const auto leaves = octree.Palette();
     EXPECT_GT(leaves.size(), 200u); // noise fills the tree
-    EXPECT_EQ(std::vector<QRgb>(palette.begin() + 20, palette.begin() + 20 + long(leaves.size())), leaves);
+    EXPECT_EQ(std::vector<QRgb>(palette.begin() + 20, palette.begin() + 20 + long(leaves.size())),
+              leaves);
     for (std::size_t i = 20 + leaves.size(); i < 256; ++i)
         EXPECT_EQ(palette[i], qRgb(0, 0, 0)); // padding: a colour entry 0 already has
 }

@@ -39,7 +39,7 @@ TEST(BlendBitmap, KeyColourIsSkippedButKeyZeroBlendsBlack) {
     EXPECT_EQ(dst.pixel(0, 0), qRgb(200, 200, 200));
     EXPECT_EQ(dst.pixel(1, 0), qRgb(0, 0, 0)); // (255*0 + 0*200) div 256
     dst.fill(qRgb(200, 200, 200));
-    BlendBitmap(src, dst, 0, 0, 128, 0); // no key: black blends too
+    BlendBitmap(src, dst, 0, 0, 128, 0);          // no key: black blends too
     EXPECT_EQ(dst.pixel(1, 0), qRgb(99, 99, 99)); // (127 * 200) div 256
     EXPECT_EQ(dst.pixel(0, 0), qRgb((128 * 10 + 127 * 200) / 256, (128 * 20 + 127 * 200) / 256,
                                     (128 * 30 + 127 * 200) / 256));
@@ -79,9 +79,10 @@ TEST(BlendBitmap, ColumnsOuterRowsInnerWhenSourceAndTargetAreOnePicture) {
             if (i + 1 >= 3 || j - 1 < 0)
                 continue;
             const QRgb s = expected.pixel(i, j), d = expected.pixel(i + 1, j - 1);
-            expected.setPixel(i + 1, j - 1, qRgb((200 * qRed(s) + 55 * qRed(d)) / 256,
-                                                 (200 * qGreen(s) + 55 * qGreen(d)) / 256,
-                                                 (200 * qBlue(s) + 55 * qBlue(d)) / 256));
+            expected.setPixel(i + 1, j - 1,
+                              qRgb((200 * qRed(s) + 55 * qRed(d)) / 256,
+                                   (200 * qGreen(s) + 55 * qGreen(d)) / 256,
+                                   (200 * qBlue(s) + 55 * qBlue(d)) / 256));
         }
     QImage rowsOuter = picture.copy();
     for (int j = 0; j < 3; ++j)
@@ -89,9 +90,10 @@ TEST(BlendBitmap, ColumnsOuterRowsInnerWhenSourceAndTargetAreOnePicture) {
             if (i + 1 >= 3 || j - 1 < 0)
                 continue;
             const QRgb s = rowsOuter.pixel(i, j), d = rowsOuter.pixel(i + 1, j - 1);
-            rowsOuter.setPixel(i + 1, j - 1, qRgb((200 * qRed(s) + 55 * qRed(d)) / 256,
-                                                  (200 * qGreen(s) + 55 * qGreen(d)) / 256,
-                                                  (200 * qBlue(s) + 55 * qBlue(d)) / 256));
+            rowsOuter.setPixel(i + 1, j - 1,
+                               qRgb((200 * qRed(s) + 55 * qRed(d)) / 256,
+                                    (200 * qGreen(s) + 55 * qGreen(d)) / 256,
+                                    (200 * qBlue(s) + 55 * qBlue(d)) / 256));
         }
     ASSERT_NE(rowsOuter, expected) << "the case must tell the two orders apart";
     BlendBitmap(picture, picture, 1, -1, 200, 0);

@@ -12,7 +12,8 @@ using namespace output;
 namespace {
 
 // The page of a 320 x 240 GIF of 12 frames, loops 0, 146 KB, saved as /home/u/clips/run.gif.
-const char* const ExamplePage = R"(<!DOCTYPE html PUBLIC "-//W3C//DTD XHTML 1.0 Transitional//EN" "http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd">
+const char* const ExamplePage =
+    R"(<!DOCTYPE html PUBLIC "-//W3C//DTD XHTML 1.0 Transitional//EN" "http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd">
 <html xmlns="http://www.w3.org/1999/xhtml">
 <head>
 <meta http-equiv="Content-Type" content="text/html; charset=utf-8" />
@@ -60,7 +61,9 @@ table {background-color: #EAF2EE; border: 3px solid #D3E0DC; border-spacing: 2px
 </html>
 )";
 
-QByteArray WithCrLf(const char* text) { return QByteArray(text).replace("\n", "\r\n"); }
+QByteArray WithCrLf(const char* text) {
+    return QByteArray(text).replace("\n", "\r\n");
+}
 
 TGifPreviewValues Example() {
     TGifPreviewValues v;
@@ -88,9 +91,12 @@ TEST(PreviewPage, NamesWithMarkupCharactersAreEscapedAndTheSourceIsAFileUrl) {
     TGifPreviewValues v = Example();
     v.GifPath = QStringLiteral("/tmp/a b&c<d>\"e'\u00e9.gif");
     const QStringList lines = FillGifPreviewPage(GifPreviewTemplate(), v);
-    EXPECT_EQ(lines[15], QStringLiteral("    <tr><td align=\"center\"><img "
-                                        "src=\"file:///tmp/a%20b%26c%3Cd%3E%22e%27%C3%A9.gif\"></td></tr>"));
-    EXPECT_EQ(lines[20], QStringLiteral("        <td class=\"content\">/tmp/a b&amp;c&lt;d&gt;&quot;e'\u00e9.gif</td>"));
+    EXPECT_EQ(lines[15],
+              QStringLiteral("    <tr><td align=\"center\"><img "
+                             "src=\"file:///tmp/a%20b%26c%3Cd%3E%22e%27%C3%A9.gif\"></td></tr>"));
+    EXPECT_EQ(lines[20],
+              QStringLiteral(
+                  "        <td class=\"content\">/tmp/a b&amp;c&lt;d&gt;&quot;e'\u00e9.gif</td>"));
     // Only those two lines differ from the plain example.
     const QStringList plain = FillGifPreviewPage(GifPreviewTemplate(), Example());
     for (int i = 0; i < 46; ++i) {
@@ -114,7 +120,8 @@ TEST(PreviewPage, PlaceholdersAreReplacedOnceOnTheirOwnLinesIgnoringCase) {
     EXPECT_EQ(lines[40], QStringLiteral("12{{GIFTotalFrames}}"));
     EXPECT_EQ(lines[2], QStringLiteral("<head>{{GIFName}}"));
     EXPECT_EQ(lines[20], QStringLiteral("        <td class=\"content\">/tmp/{{GIFSize}}.gif</td>"));
-    EXPECT_EQ(lines[15], QStringLiteral("    <tr><td align=\"center\"><img src=\"file:///tmp/%7B%7BGIFSize%7D%7D.gif\"></td></tr>"));
+    EXPECT_EQ(lines[15], QStringLiteral("    <tr><td align=\"center\"><img "
+                                        "src=\"file:///tmp/%7B%7BGIFSize%7D%7D.gif\"></td></tr>"));
     // A short template loses nothing and breaks nothing.
     EXPECT_EQ(FillGifPreviewPage({QStringLiteral("only")}, v), QStringList{QStringLiteral("only")});
 }

@@ -46,11 +46,16 @@ TEST(ThumbSheet, GeometryOfTheWorkedExample) {
 }
 
 TEST(ThumbSheet, RefusesColumnsZeroAndCellsBelowOnePixel) {
-    EXPECT_EQ(ErrorOf([] { ThumbSheetGeometry(600, 4, 0, 640, 480); }), QStringLiteral("Division by zero"));
-    EXPECT_EQ(ErrorOf([] { ThumbSheetGeometry(600, 4, 4, 0, 480); }), QStringLiteral("Division by zero"));
+    EXPECT_EQ(ErrorOf([] { ThumbSheetGeometry(600, 4, 0, 640, 480); }),
+              QStringLiteral("Division by zero"));
+    EXPECT_EQ(ErrorOf([] { ThumbSheetGeometry(600, 4, 4, 0, 480); }),
+              QStringLiteral("Division by zero"));
     // (4 + 1) * 5 = 25: a width of 28 leaves (28 - 25) div 4 = 0 pixels a cell.
-    EXPECT_TRUE(ErrorOf([] { ThumbSheetGeometry(28, 4, 4, 640, 480); }).contains(QStringLiteral("too small")));
-    EXPECT_FALSE(ErrorOf([] { ThumbSheetGeometry(29, 4, 4, 640, 480); }).isEmpty()) << "1 x 0 cells";
+    EXPECT_TRUE(ErrorOf([] {
+                    ThumbSheetGeometry(28, 4, 4, 640, 480);
+                }).contains(QStringLiteral("too small")));
+    EXPECT_FALSE(ErrorOf([] { ThumbSheetGeometry(29, 4, 4, 640, 480); }).isEmpty())
+        << "1 x 0 cells";
     EXPECT_TRUE(ErrorOf([] { ThumbSheetGeometry(600, 4, 4, 640, 480); }).isEmpty());
     EXPECT_FALSE(ErrorOf([] { ThumbSheetGeometry(600, 4, 4, 100000, 10); }).isEmpty());
     EXPECT_FALSE(ErrorOf([] { ThumbSheetGeometry(600, -1, 4, 640, 480); }).isEmpty());
@@ -94,7 +99,8 @@ TEST(ThumbSheet, FewerFramesLeaveWhiteCellsAndAFrameIsStretchedPlainly) {
     split.setPixel(1, 0, qRgb(0, 0, 255));
     const QImage sheet = DrawThumbSheet(g, {split});
     const QRect c = g.Cell(0);
-    EXPECT_EQ(sheet.pixel(c.left() + 70, c.top()), qRgb(255, 0, 0)); // centres of 0..70 fall on the left pixel
+    EXPECT_EQ(sheet.pixel(c.left() + 70, c.top()),
+              qRgb(255, 0, 0)); // centres of 0..70 fall on the left pixel
     EXPECT_EQ(sheet.pixel(c.left() + 71, c.bottom()), qRgb(0, 0, 255));
     EXPECT_EQ(sheet.pixel(g.Cell(5).center()), qRgb(255, 255, 255));
     EXPECT_EQ(sheet.pixel(g.Cell(15).center()), qRgb(255, 255, 255));
@@ -119,12 +125,15 @@ TEST(ThumbSheet, SavesJpegQuality90Or24BitBmp) {
     const QByteArray bytes = file.readAll();
     EXPECT_EQ(std::uint8_t(bytes[28]), 24);
     QImage back;
-    ASSERT_TRUE(codecs::ReadBmp(reinterpret_cast<const std::uint8_t*>(bytes.constData()), bytes.size(), back));
+    ASSERT_TRUE(codecs::ReadBmp(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                                bytes.size(), back));
     EXPECT_EQ(back, sheet);
     const QString jpg = dir.filePath(QStringLiteral("sheet.jpg"));
     SaveThumbSheet(sheet, jpg, TSheetFormat::Jpeg);
     const QImage decoded(jpg);
     EXPECT_EQ(decoded.size(), sheet.size());
-    EXPECT_TRUE(ErrorOf([&] { SaveThumbSheet(sheet, dir.filePath(QStringLiteral("no/such/dir.jpg")), TSheetFormat::Jpeg); })
-                    .contains(QStringLiteral("no/such/dir.jpg")));
+    EXPECT_TRUE(ErrorOf([&] {
+                    SaveThumbSheet(sheet, dir.filePath(QStringLiteral("no/such/dir.jpg")),
+                                   TSheetFormat::Jpeg);
+                }).contains(QStringLiteral("no/such/dir.jpg")));
 }
