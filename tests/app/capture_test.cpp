@@ -32,23 +32,23 @@ class CaptureTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         Dir = new QTemporaryDir();
-        fctest::TTestVideoSpec spec;
-        spec.Path = Dir->path() + QStringLiteral("/clip one.avi");
-        spec.VideoCodec = QStringLiteral("mpeg4");
-        spec.Width = 320;
-        spec.Height = 240;
-        spec.Fps = 25;
-        spec.Frames = 50;
-        spec.Gop = 12;
+        fctest::TTestVideoSpec recipe;
+        recipe.Path = Dir->path() + QStringLiteral("/clip one.avi");
+        recipe.VideoCodec = QStringLiteral("mpeg4");
+        recipe.Width = 320;
+        recipe.Height = 240;
+        recipe.Fps = 25;
+        recipe.Frames = 50;
+        recipe.Gop = 12;
         QString error;
-        ASSERT_TRUE(fctest::MakeTestVideo(spec, &error)) << error.toStdString();
-        Video = spec.Path;
-        spec.Path = Dir->path() + QStringLiteral("/short.mp4");
-        spec.Frames = 8;
-        spec.Width = 160;
-        spec.Height = 90;
-        ASSERT_TRUE(fctest::MakeTestVideo(spec, &error)) << error.toStdString();
-        ShortVideo = spec.Path;
+        ASSERT_TRUE(fctest::MakeTestVideo(recipe, &error)) << error.toStdString();
+        Video = recipe.Path;
+        recipe.Path = Dir->path() + QStringLiteral("/short.mp4");
+        recipe.Frames = 8;
+        recipe.Width = 160;
+        recipe.Height = 90;
+        ASSERT_TRUE(fctest::MakeTestVideo(recipe, &error)) << error.toStdString();
+        ShortVideo = recipe.Path;
     }
     static void TearDownTestSuite() {
         delete Dir;

@@ -50,12 +50,12 @@ public:
         static TVideos v;
         return v;
     }
-    QString Make(const QString& name, fctest::TTestVideoSpec spec) {
+    QString Make(const QString& name, fctest::TTestVideoSpec recipe) {
         const QString path = FDir.filePath(name);
         if (!QFile::exists(path)) {
-            spec.Path = path;
+            recipe.Path = path;
             QString error;
-            if (!fctest::MakeTestVideo(spec, &error)) {
+            if (!fctest::MakeTestVideo(recipe, &error)) {
                 ADD_FAILURE() << "cannot make " << name.toStdString() << ": "
                               << error.toStdString();
                 return {};
@@ -176,10 +176,10 @@ TEST(VolumeTest, LinearMappingAndClamping) {
 }
 
 TEST_F(PlayerTest, EndOfStreamArrivesOnceAfterTheSinksAndKeepsTheLastPicture) {
-    fctest::TTestVideoSpec spec;
-    spec.VideoCodec = QStringLiteral("mpeg4");
-    spec.Frames = 10;
-    const QString path = TVideos::Get().Make(QStringLiteral("short.avi"), spec);
+    fctest::TTestVideoSpec recipe;
+    recipe.VideoCodec = QStringLiteral("mpeg4");
+    recipe.Frames = 10;
+    const QString path = TVideos::Get().Make(QStringLiteral("short.avi"), recipe);
     QStringList order;
     struct TSink : TGraphEventSink {
         QStringList* Order;
@@ -268,12 +268,12 @@ TEST_F(PlayerTest, SeekIsFrameAccurateInH264WithBFrames) {
 
 TEST_F(PlayerTest, GrabWritesABottomUp24BitBmpOfTheFullPicture) {
     // An odd row length (330 x 3 bytes = 990) needs two padding bytes per row.
-    fctest::TTestVideoSpec spec;
-    spec.VideoCodec = QStringLiteral("ffv1");
-    spec.Width = 330;
-    spec.Height = 200;
-    spec.Frames = 5;
-    const QString path = TVideos::Get().Make(QStringLiteral("odd.mkv"), spec);
+    fctest::TTestVideoSpec recipe;
+    recipe.VideoCodec = QStringLiteral("ffv1");
+    recipe.Width = 330;
+    recipe.Height = 200;
+    recipe.Frames = 5;
+    const QString path = TVideos::Get().Make(QStringLiteral("odd.mkv"), recipe);
     Open(path);
     Stream.Write("xyz", 3); // the grab goes at the position, which then returns to 0
     ASSERT_TRUE(Graph.GrabCurrentImage(Stream));
@@ -359,12 +359,12 @@ TEST_P(FormatTest, OpensSeeksAndPlaysToTheEnd) {
     if (!fctest::HasEncoder(QString::fromLatin1(f.Video)) ||
         (*f.Audio && !fctest::HasEncoder(QString::fromLatin1(f.Audio))))
         GTEST_SKIP() << "no encoder " << f.Video;
-    fctest::TTestVideoSpec spec;
-    spec.VideoCodec = QString::fromLatin1(f.Video);
-    spec.AudioCodec = QString::fromLatin1(f.Audio);
-    spec.Frames = 25;
-    spec.Gop = 10;
-    const QString path = TVideos::Get().Make(QString::fromLatin1(f.File), spec);
+    fctest::TTestVideoSpec recipe;
+    recipe.VideoCodec = QString::fromLatin1(f.Video);
+    recipe.AudioCodec = QString::fromLatin1(f.Audio);
+    recipe.Frames = 25;
+    recipe.Gop = 10;
+    const QString path = TVideos::Get().Make(QString::fromLatin1(f.File), recipe);
     ASSERT_FALSE(path.isEmpty());
     Open(path);
     EXPECT_EQ(ShownFrame(), 0);
@@ -393,10 +393,10 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST_F(PlayerTest, SoundOnlyFilePlaysToTheEndAndGrabsNothing) {
-    fctest::TTestVideoSpec spec;
-    spec.AudioCodec = QStringLiteral("mp2");
-    spec.AudioSeconds = 0.5;
-    const QString path = TVideos::Get().Make(QStringLiteral("sound.mpg"), spec);
+    fctest::TTestVideoSpec recipe;
+    recipe.AudioCodec = QStringLiteral("mp2");
+    recipe.AudioSeconds = 0.5;
+    const QString path = TVideos::Get().Make(QStringLiteral("sound.mpg"), recipe);
     Open(path);
     EXPECT_FALSE(Graph.GrabCurrentImage(Stream));
     EXPECT_EQ(Stream.Size(), 0);
@@ -411,12 +411,12 @@ TEST_F(PlayerTest, SoundOnlyFilePlaysToTheEndAndGrabsNothing) {
 
 TEST_F(PlayerTest, PreviewIsLetterboxedWithTheSampleAspectRatio) {
     // 320 x 240 pixels twice as wide as high: shown as 640 x 240 (8:3).
-    fctest::TTestVideoSpec spec;
-    spec.VideoCodec = QStringLiteral("mpeg4");
-    spec.Frames = 5;
-    spec.SampleAspectNum = 2;
-    spec.SampleAspectDen = 1;
-    const QString path = TVideos::Get().Make(QStringLiteral("wide.avi"), spec);
+    fctest::TTestVideoSpec recipe;
+    recipe.VideoCodec = QStringLiteral("mpeg4");
+    recipe.Frames = 5;
+    recipe.SampleAspectNum = 2;
+    recipe.SampleAspectDen = 1;
+    const QString path = TVideos::Get().Make(QStringLiteral("wide.avi"), recipe);
     TVideoWindow window;
     window.SetFilterGraph(&Graph);
     window.resize(300, 225);

@@ -281,14 +281,14 @@ private:
 
 } // namespace
 
-bool MakeTestVideo(const TTestVideoSpec& spec, QString* error) {
+bool MakeTestVideo(const TTestVideoSpec& recipe, QString* error) {
     // The encoders' statistics would bury the test output.
     const int level = av_log_get_level();
     av_log_set_level(AV_LOG_ERROR);
     bool ok = false;
     {
         TWriter writer; // its encoders also log when they close
-        ok = writer.Run(spec, error);
+        ok = writer.Run(recipe, error);
     }
     av_log_set_level(level);
     return ok;

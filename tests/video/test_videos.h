@@ -29,7 +29,7 @@ struct TTestVideoSpec {
 
 // Encodes the video; false with a reason in *error when an encoder or the container is
 // missing or writing fails.
-bool MakeTestVideo(const TTestVideoSpec& spec, QString* error = nullptr);
+bool MakeTestVideo(const TTestVideoSpec& recipe, QString* error = nullptr);
 
 // True when libavcodec of this system has an encoder of that name.
 bool HasEncoder(const QString& name);

@@ -130,18 +130,18 @@ TEST_F(SeekBarTest, ControlEventsDriveTheFollowTimerAndTheSeekingInterface) {
 }
 
 TEST_F(SeekBarTest, NinetySecondVideoGivesMaxNinetyAndStepsOncePerSecond) {
-    fctest::TTestVideoSpec spec;
+    fctest::TTestVideoSpec recipe;
     QTemporaryDir dir;
-    spec.Path = dir.filePath(QStringLiteral("long.avi"));
-    spec.VideoCodec = QStringLiteral("mpeg4");
-    spec.Width = 160;
-    spec.Height = 120;
-    spec.Fps = 2;
-    spec.Frames = 180;
-    spec.Gop = 20;
-    ASSERT_TRUE(fctest::MakeTestVideo(spec));
+    recipe.Path = dir.filePath(QStringLiteral("long.avi"));
+    recipe.VideoCodec = QStringLiteral("mpeg4");
+    recipe.Width = 160;
+    recipe.Height = 120;
+    recipe.Fps = 2;
+    recipe.Frames = 180;
+    recipe.Gop = 20;
+    ASSERT_TRUE(fctest::MakeTestVideo(recipe));
     Graph.SetActive(true);
-    Graph.RenderMediaFile(spec.Path);
+    Graph.RenderMediaFile(recipe.Path);
     std::int32_t seenCms = -1, seenDms = -1;
     Bar.SetOnTimer([&](QObject* sender, std::int32_t cms, std::int32_t dms) {
         EXPECT_EQ(sender, &Bar);
