@@ -131,7 +131,8 @@ void TThumbItem::SetSelected(bool value) {
 
 bool TThumbItem::SetFrame(const QImage& frame) {
     Bitmap = QImage();
-    QImage copy = frame.copy(); // a deep copy: the caller reuses its picture at once
+    // A deep copy: the caller reuses its picture at once.
+    QImage copy = FThumbnails->FReserve.Copy(frame);
     if (copy.isNull() && !frame.isNull())
         return false;
     Bitmap = std::move(copy);

@@ -3,6 +3,8 @@
 // grid of numbered tiles. A frame exists only as a tile: the tile owns the full-size picture,
 // and the frame's number is the tile's position in Items().
 
+#include "frames/frame_reserve.h"
+
 #include <QAbstractScrollArea>
 #include <QColor>
 #include <QImage>
@@ -37,7 +39,8 @@ public:
 
     // Sets the flag and keeps SelectedItems() in step; gives the tile the focus and repaints.
     void SetSelected(bool value);
-    // Copies the picture into Bitmap; false (Bitmap left empty) when memory ran out.
+    // Copies the picture into Bitmap (through the list's buffer reserve); false (Bitmap left
+    // empty) when memory ran out.
     bool SetFrame(const QImage& frame);
     // Asks for the frame editor on this tile (TThumbnails::EditRequested).
     void EditFrame();
@@ -169,6 +172,8 @@ private:
     int FThumbWidth = 0;
     int FThumbHeight = 0;
     int FContentHeight = 0;
+    // Ready, already mapped buffers for the frames' copies.
+    TFrameReserve FReserve;
 
     friend class TThumbItem;
 };

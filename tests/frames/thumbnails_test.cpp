@@ -291,3 +291,31 @@ TEST_F(Frames, TileShowsItsNewNumberAndNewPictureWhenRepainted) {
     EXPECT_EQ(T[1]->grab().toImage().pixelColor(60, 60), QColor(250, 250, 0));
     EXPECT_EQ(T[1]->Bitmap.size(), QSize(50, 20)); // the frame itself stays as it was given
 }
+
+TEST_F(Frames, FramesInARowAtChangingSizesKeepTheirOwnPictures) {
+    // A burst at one size, then at another, then back: each tile owns its own copy.
+    std::vector<QSize> sizes;
+    for (int n = 0; n < 24; ++n) {
+        sizes.push_back(n / 8 == 1 ? QSize(320, 240) : QSize(640, 480));
+        ASSERT_TRUE(List.AddFrame(MakeFrame(n, sizes.back())));
+    }
+    ASSERT_EQ(List.Count(), 24);
+    for (int n = 0; n < 24; ++n) {
+        const QImage& bitmap = List.GetItem(n)->Bitmap;
+        EXPECT_EQ(bitmap.size(), sizes[size_t(n)]) << n;
+        EXPECT_EQ(bitmap.format(), QImage::Format_RGB888) << n;
+        EXPECT_EQ(bitmap.pixelColor(0, 0), FrameColor(n)) << n;
+        EXPECT_EQ(bitmap.pixelColor(bitmap.width() - 1, bitmap.height() - 1), FrameColor(n)) << n;
+    }
+    // Painting on one tile's picture touches no other.
+    TThumbItem* tile = List.GetItem(20);
+    {
+        QPainter painter(&tile->Bitmap);
+        painter.fillRect(tile->Bitmap.rect(), Qt::red);
+    }
+    tile->BitmapChanged();
+    EXPECT_EQ(List.GetItem(20)->Bitmap.pixelColor(3, 3), QColor(Qt::red));
+    EXPECT_EQ(List.GetItem(19)->Bitmap.pixelColor(3, 3), FrameColor(19));
+    EXPECT_EQ(List.GetItem(21)->Bitmap.pixelColor(3, 3), FrameColor(21));
+    EXPECT_EQ(tile->PaintCopy().pixelColor(5, 5), QColor(Qt::red));
+}
