@@ -8,7 +8,9 @@
 #include <QLabel>
 #include <QMouseEvent>
 
-QString TFormAbout::HomePage() { return QStringLiteral("https://framecatch.example.org/"); }
+QString TFormAbout::HomePage() {
+    return QStringLiteral("https://framecatch.example.org/");
+}
 
 TFormAbout::TFormAbout(QWidget* owner) : QDialog(owner, Qt::FramelessWindowHint | Qt::Dialog) {
     setObjectName(QStringLiteral("FormAbout"));
@@ -31,14 +33,16 @@ TFormAbout::TFormAbout(QWidget* owner) : QDialog(owner, Qt::FramelessWindowHint 
     panel_main->setGeometry(1, 161, 394, 71);
     panel_main->SetColor(Qt::white);
     // The box is white: its labels are dark, whatever the skin gives labels elsewhere.
-    panel_main->setStyleSheet(QStringLiteral("QLabel { color: #333333; background: transparent; }"));
+    panel_main->setStyleSheet(
+        QStringLiteral("QLabel { color: #333333; background: transparent; }"));
 
     auto* homeLabel = new QLabel(QStringLiteral("Homepage:"), panel_main);
     homeLabel->move(16, 10);
     lb_homepage = new QLabel(panel_main);
     lb_homepage->setObjectName(QStringLiteral("lb_homepage"));
-    lb_homepage->setText(QStringLiteral("<a href=\"%1\" style=\"color:#0000FF; text-decoration:none\">%1</a>")
-                             .arg(HomePage()));
+    lb_homepage->setText(
+        QStringLiteral("<a href=\"%1\" style=\"color:#0000FF; text-decoration:none\">%1</a>")
+            .arg(HomePage()));
     lb_homepage->setFont(kw::Tahoma(8, true));
     lb_homepage->setTextInteractionFlags(Qt::LinksAccessibleByMouse);
     lb_homepage->setCursor(Qt::PointingHandCursor);
@@ -52,8 +56,8 @@ TFormAbout::TFormAbout(QWidget* owner) : QDialog(owner, Qt::FramelessWindowHint 
     lb_contact->setObjectName(QStringLiteral("lb_contact"));
     lb_contact->move(80, 28);
 
-    auto* notice = new QLabel(
-        QStringLiteral("Grab, edit and export the frames of your videos."), panel_main);
+    auto* notice =
+        new QLabel(QStringLiteral("Grab, edit and export the frames of your videos."), panel_main);
     notice->setFont(kw::Tahoma(7));
     notice->setStyleSheet(QStringLiteral("color: #707070;"));
     notice->move(16, 50);

@@ -75,7 +75,8 @@ TFormOptions::TFormOptions(QWidget* owner) : QDialog(owner) {
     edit_msel->setStyleSheet(QStringLiteral("color: #080000;"));
     kw::InstallDigitFilter(edit_msel);
     LabelMillisec = MakeLabel(panel_content, QStringLiteral("milliseconds"), 197, 19);
-    Label_comment = MakeLabel(panel_content, QStringLiteral("1 second = 1000 millisenconds"), 138, 43);
+    Label_comment =
+        MakeLabel(panel_content, QStringLiteral("1 second = 1000 millisenconds"), 138, 43);
 
     btn_ok = new TTeButton(QStringLiteral("OK"), panel_bottom);
     btn_ok->setObjectName(QStringLiteral("btn_ok"));
@@ -97,7 +98,9 @@ TFormOptions::TFormOptions(QWidget* owner) : QDialog(owner) {
     edit_msel->setFocus();
 }
 
-void TFormOptions::FormCreate() { edit_msel->setText(QString::number(GlbCfg->CaptureInterval)); }
+void TFormOptions::FormCreate() {
+    edit_msel->setText(QString::number(GlbCfg->CaptureInterval));
+}
 
 void TFormOptions::btn_okClick() {
     // A text that does not convert raises the conversion error; the dialog stays open.
@@ -107,7 +110,9 @@ void TFormOptions::btn_okClick() {
     accept();
 }
 
-void TFormOptions::btn_cancelClick() { reject(); }
+void TFormOptions::btn_cancelClick() {
+    reject();
+}
 
 void TFormOptions::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||

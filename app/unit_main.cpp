@@ -2,17 +2,17 @@
 
 #include "app/form_about.h"
 #include "app/form_options.h"
+#include "codecs/bmp_codec.h"
 #include "common/kw_common.h"
 #include "common/orb_common.h"
 #include "controls/kw_dock.h"
 #include "controls/kw_img_btn.h"
 #include "controls/kw_img_panel.h"
 #include "controls/kw_line_panel.h"
-#include "skin/artwork.h"
-#include "skin/te_controls.h"
-#include "codecs/bmp_codec.h"
 #include "frames/memory_guard.h"
 #include "frames/thumbnails.h"
+#include "skin/artwork.h"
+#include "skin/te_controls.h"
 #include "video/filter_graph.h"
 #include "video/te_ds_trackbar.h"
 #include "video/video_window.h"
@@ -30,8 +30,7 @@ const QColor ColorInner(0x69, 0x66, 0x61);
 const QColor ColorLight(0x98, 0x97, 0x92);
 const QColor ColorStatusText(0xA4, 0xA3, 0x9E);
 
-const QString CaptureHint =
-    QStringLiteral("Grabbing ... , click SNAPSHOT button again to stop");
+const QString CaptureHint = QStringLiteral("Grabbing ... , click SNAPSHOT button again to stop");
 
 TKWLinePanel* MakePanel(QWidget* parent, const QColor& color, int borderWidth,
                         const QColor& c1 = Qt::black, const QColor& c2 = Qt::black,
@@ -105,8 +104,7 @@ void TFormMain::CreateComponents() {
     LabelStatusbar->setObjectName(QStringLiteral("LabelStatusbar"));
     LabelStatusbar->setFont(kw::Tahoma(8));
     LabelStatusbar->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    LabelStatusbar->setStyleSheet(
-        QStringLiteral("color: #A4A39E; background: transparent;"));
+    LabelStatusbar->setStyleSheet(QStringLiteral("color: #A4A39E; background: transparent;"));
     PanelStatusbar->Dock()->AddWidget(LabelStatusbar, TAlign::Client, QMargins(8, 0, 0, 0));
 
     PanelLeft = MakePanel(this, ColorPanel, 0);
@@ -114,7 +112,8 @@ void TFormMain::CreateComponents() {
     PanelLeft->resize(304, 558);
     dock->AddWidget(PanelLeft, TAlign::Left, QMargins(4, 0, 0, 0));
 
-    PanelVideo = MakePanel(PanelLeft, ColorInner, 2, ColorLight, ColorLight, QColor(0x28, 0x28, 0x28));
+    PanelVideo =
+        MakePanel(PanelLeft, ColorInner, 2, ColorLight, ColorLight, QColor(0x28, 0x28, 0x28));
     PanelVideo->setObjectName(QStringLiteral("PanelVideo"));
     PanelVideo->resize(304, 229);
     PanelLeft->Dock()->AddWidget(PanelVideo, TAlign::Top, QMargins(0, 0, 0, 3));
@@ -145,16 +144,22 @@ void TFormMain::CreateComponents() {
     BtnPause->setObjectName(QStringLiteral("BtnPause"));
     BtnPause->hide();
 
-    BtnSnapO = MakeButton(PanelBtn, ArtBigButton(QStringLiteral("SNAPSHOT"), GlyphCamera), 2, 67, 299, 41);
+    BtnSnapO =
+        MakeButton(PanelBtn, ArtBigButton(QStringLiteral("SNAPSHOT"), GlyphCamera), 2, 67, 299, 41);
     BtnSnapO->setObjectName(QStringLiteral("BtnSnapO"));
-    BtnSnap = MakeButton(PanelBtn, ArtBigButton(QStringLiteral("CONTINUOUS SNAPSHOT"), GlyphContinuous), 2, 117, 299, 41);
+    BtnSnap =
+        MakeButton(PanelBtn, ArtBigButton(QStringLiteral("CONTINUOUS SNAPSHOT"), GlyphContinuous),
+                   2, 117, 299, 41);
     BtnSnap->setObjectName(QStringLiteral("BtnSnap"));
     BtnSnap->SetHoldDown(true);
-    BtnOptions = MakeButton(PanelBtn, ArtBigButton(QStringLiteral("OPTIONS"), GlyphOptions), 2, 167, 299, 41);
+    BtnOptions = MakeButton(PanelBtn, ArtBigButton(QStringLiteral("OPTIONS"), GlyphOptions), 2, 167,
+                            299, 41);
     BtnOptions->setObjectName(QStringLiteral("BtnOptions"));
-    BtnHelp = MakeButton(PanelBtn, ArtBigButton(QStringLiteral("HELP"), GlyphHelp), 2, 217, 299, 41);
+    BtnHelp =
+        MakeButton(PanelBtn, ArtBigButton(QStringLiteral("HELP"), GlyphHelp), 2, 217, 299, 41);
     BtnHelp->setObjectName(QStringLiteral("BtnHelp"));
-    BtnAbout = MakeButton(PanelBtn, ArtBigButton(QStringLiteral("ABOUT"), GlyphAbout), 2, 267, 299, 41);
+    BtnAbout =
+        MakeButton(PanelBtn, ArtBigButton(QStringLiteral("ABOUT"), GlyphAbout), 2, 267, 299, 41);
     BtnAbout->setObjectName(QStringLiteral("BtnAbout"));
 
     TeSplitter = new TTeSplitter(this);
@@ -242,8 +247,8 @@ void TFormMain::HintOnEnter(TKWImgBtn* button, const QString& text) {
 QString TFormMain::SnapHint() const {
     if (BtnSnap->Down())
         return CaptureHint;
-    return QStringLiteral(
-               "Grab one frame every %1 milliseconds, you can change this interval at OPTIONS window")
+    return QStringLiteral("Grab one frame every %1 milliseconds, you can change this interval at "
+                          "OPTIONS window")
         .arg(GlbCfg ? GlbCfg->CaptureInterval : 200);
 }
 
@@ -270,9 +275,13 @@ void TFormMain::ClearStatus() {
         LabelStatusbar->clear();
 }
 
-QString TFormMain::StatusText() const { return LabelStatusbar->text(); }
+QString TFormMain::StatusText() const {
+    return LabelStatusbar->text();
+}
 
-void TFormMain::BtnOpenMouseLeave() { ClearStatus(); }
+void TFormMain::BtnOpenMouseLeave() {
+    ClearStatus();
+}
 
 void TFormMain::ShowPauseButton() {
     BtnPlay->hide();
@@ -300,7 +309,9 @@ void TFormMain::PanelVideoResize() {
     }
 }
 
-void TFormMain::BtnHelpClick() { kw::OpenWithShell(this, GlbCfg->HelpURL); }
+void TFormMain::BtnHelpClick() {
+    kw::OpenWithShell(this, GlbCfg->HelpURL);
+}
 
 void TFormMain::BtnAboutClick() {
     TFormAbout about(this);
@@ -319,7 +330,9 @@ void TFormMain::UpdatePlayButtons() {
         ShowPlayButton();
 }
 
-void TFormMain::BtnOpenClick() { CustomItemOpenFileClick(); }
+void TFormMain::BtnOpenClick() {
+    CustomItemOpenFileClick();
+}
 
 void TFormMain::CustomItemOpenFileClick() {
     kw::TFileDialogRequest request;
@@ -347,8 +360,9 @@ void TFormMain::CustomItemOpenFileClick() {
             ProbeFrameSize();
         }
     } catch (const std::exception&) {
-        kw::ShowMessage({this, QStringLiteral("Warning"), QStringLiteral("Error when decoding video."),
-                         kw::TMsgIcon::Error, kw::TMsgButtons::Ok});
+        kw::ShowMessage({this, QStringLiteral("Warning"),
+                         QStringLiteral("Error when decoding video."), kw::TMsgIcon::Error,
+                         kw::TMsgButtons::Ok});
     }
 }
 
@@ -497,8 +511,8 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
         auto* widget = static_cast<QWidget*>(watched);
         const auto* wheel = static_cast<QWheelEvent*>(event);
         // An ignored wheel event is offered to each parent in turn: count it once.
-        const bool seen = wheel == FLastWheel && FLastWheelTarget &&
-                          widget->isAncestorOf(FLastWheelTarget);
+        const bool seen =
+            wheel == FLastWheel && FLastWheelTarget && widget->isAncestorOf(FLastWheelTarget);
         if (widget->window() == this && !seen) {
             FLastWheel = wheel;
             FLastWheelTarget = widget;

@@ -33,7 +33,9 @@ QString Option(const QStringList& args, const QString& name, const QString& fall
     return (i >= 0 && i + 1 < args.size()) ? args[i + 1] : fallback;
 }
 
-bool Flag(const QStringList& args, const QString& name) { return args.contains(name); }
+bool Flag(const QStringList& args, const QString& name) {
+    return args.contains(name);
+}
 
 QStringList Positional(const QStringList& args, const QStringList& valueOptions) {
     QStringList out;

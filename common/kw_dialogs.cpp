@@ -56,8 +56,8 @@ QString RealSaveFileName(TFileDialogRequest& r) {
     QString selected = filters.value(qBound(1, r.FilterIndex, int(filters.size())) - 1);
     // Files are replaced without asking: the callers append the extension themselves.
     const QString path = QFileDialog::getSaveFileName(r.Owner, r.Title, r.InitialDir,
-                                                      filters.join(QStringLiteral(";;")),
-                                                      &selected, QFileDialog::DontConfirmOverwrite);
+                                                      filters.join(QStringLiteral(";;")), &selected,
+                                                      QFileDialog::DontConfirmOverwrite);
     const int index = int(filters.indexOf(selected));
     r.FilterIndex = index >= 0 ? index + 1 : 1;
     return path;
@@ -79,8 +79,8 @@ QString RealBrowseForFolder(QWidget* owner, const QString& text) {
 }
 
 bool RealShellOpen(const QString& target) {
-    const QUrl url = QFileInfo::exists(target) ? QUrl::fromLocalFile(target)
-                                               : QUrl::fromUserInput(target);
+    const QUrl url =
+        QFileInfo::exists(target) ? QUrl::fromLocalFile(target) : QUrl::fromUserInput(target);
     return QDesktopServices::openUrl(url);
 }
 
@@ -146,15 +146,21 @@ TDesktop RealDesktop() {
     return d;
 }
 
-TDesktop& Desktop() { return Current(); }
+TDesktop& Desktop() {
+    return Current();
+}
 
 TDesktopOverride::TDesktopOverride(TDesktop replacement) : FSaved(Current()) {
     Current() = std::move(replacement);
 }
 
-TDesktopOverride::~TDesktopOverride() { Current() = FSaved; }
+TDesktopOverride::~TDesktopOverride() {
+    Current() = FSaved;
+}
 
-TMsgResult ShowMessage(const TMessage& message) { return Desktop().ShowMessage(message); }
+TMsgResult ShowMessage(const TMessage& message) {
+    return Desktop().ShowMessage(message);
+}
 
 void WarningBox(QWidget* owner, const QString& caption, const QString& text) {
     ShowMessage({owner, caption, text, TMsgIcon::Warning, TMsgButtons::Ok});
@@ -173,7 +179,9 @@ bool OkCancelBox(QWidget* owner, const QString& caption, const QString& text) {
            TMsgResult::Ok;
 }
 
-int ShowModal(QDialog& dialog) { return Desktop().ShowModal(dialog); }
+int ShowModal(QDialog& dialog) {
+    return Desktop().ShowModal(dialog);
+}
 
 void OpenWithShell(QWidget* /*owner*/, const QString& path) {
     TDesktop& d = Desktop();

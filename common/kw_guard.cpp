@@ -28,7 +28,9 @@ void ShowDefaultError(const QString& message) {
     }
 }
 
-void ShowException(const std::exception& e) { ShowDefaultError(MessageOf(e)); }
+void ShowException(const std::exception& e) {
+    ShowDefaultError(MessageOf(e));
+}
 
 bool TryStrToInt(const QString& text, int& value) {
     // Decimal digits with an optional sign, nothing else (no blanks), within 32 bits.

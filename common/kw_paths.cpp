@@ -29,9 +29,13 @@ QString GetSpecialFolderPath(int csidl) {
     return path;
 }
 
-QString DefaultToExeDir(const QString& path) { return path.isEmpty() ? GetExeDir() : path; }
+QString DefaultToExeDir(const QString& path) {
+    return path.isEmpty() ? GetExeDir() : path;
+}
 
-QString GetAppDataDir() { return DefaultToExeDir(GetSpecialFolderPath(CSIDL_APPDATA)); }
+QString GetAppDataDir() {
+    return DefaultToExeDir(GetSpecialFolderPath(CSIDL_APPDATA));
+}
 
 QString GetTempDir() {
     QString dir = QDir::tempPath();

@@ -62,9 +62,13 @@ QByteArray CfgXor(const QByteArray& s) {
     return out;
 }
 
-QByteArray EncodeCfgText(const QByteArray& s) { return StrToHex(CfgXor(s)); }
+QByteArray EncodeCfgText(const QByteArray& s) {
+    return StrToHex(CfgXor(s));
+}
 
-QByteArray DecodeCfgText(const QByteArray& s) { return CfgXor(HexToStr(s)); }
+QByteArray DecodeCfgText(const QByteArray& s) {
+    return CfgXor(HexToStr(s));
+}
 
 QByteArray JoinCommaText(const TByteList& values) {
     QByteArray out;

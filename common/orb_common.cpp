@@ -16,8 +16,12 @@ TGlbCfg* GlbCfg = nullptr;
 QImage* ScratchBitmap = nullptr;
 kw::TMemoryStream* ScratchStream = nullptr;
 
-QString CfgMakerName() { return QStringLiteral("Corvane"); }
-QString CfgProductName() { return QStringLiteral("orb"); }
+QString CfgMakerName() {
+    return QStringLiteral("Corvane");
+}
+QString CfgProductName() {
+    return QStringLiteral("orb");
+}
 
 namespace {
 
@@ -36,14 +40,17 @@ QString FindHelpUrl(const QString& exeDir) {
 TGlbCfg::TGlbCfg() {
     ExeDir = kw::GetExeDir();
     HelpURL = FindHelpUrl(ExeDir);
-    CfgFileName = kw::ForceUserDataDir(CfgMakerName(), CfgProductName()) + QStringLiteral("orb.dat");
+    CfgFileName =
+        kw::ForceUserDataDir(CfgMakerName(), CfgProductName()) + QStringLiteral("orb.dat");
     if (!QFileInfo::exists(CfgFileName))
         SetDefaults();
     else if (!LoadFromFile())
         SetDefaults();
 }
 
-TGlbCfg::~TGlbCfg() { SaveToFile(); }
+TGlbCfg::~TGlbCfg() {
+    SaveToFile();
+}
 
 void TGlbCfg::SetDefaults() {
     CaptureInterval = 200;
@@ -102,7 +109,8 @@ bool TGlbCfg::SaveToFile() {
         QFile::remove(temp);
         return false;
     }
-    if (std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(CfgFileName).constData()) != 0) {
+    if (std::rename(QFile::encodeName(temp).constData(),
+                    QFile::encodeName(CfgFileName).constData()) != 0) {
         QFile::remove(temp);
         return false;
     }

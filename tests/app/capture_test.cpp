@@ -71,15 +71,15 @@ protected:
     // Handles the grab requests waiting in the queue, as the event loop would.
     void HandleGrabs() { QCoreApplication::sendPostedEvents(FForm.get(), WM_GRABFRAME); }
     // Clicks BtnSnap as the mouse would: the button toggles, then the handler runs.
-    void ClickSnap() {
-        QTest::mouseClick(FForm->BtnSnap, Qt::LeftButton, {}, QPoint(10, 10));
-    }
+    void ClickSnap() { QTest::mouseClick(FForm->BtnSnap, Qt::LeftButton, {}, QPoint(10, 10)); }
     void SeekToFrame(int frame) {
         const std::int64_t t = std::int64_t(frame) * 10'000'000 / 25 + 200'000; // inside the frame
         FForm->FilterGraph1->SetPositions(t, AM_SEEKING_AbsolutePositioning, 0,
                                           AM_SEEKING_NoPositioning);
     }
-    int FrameNumber(int index) { return fctest::FrameNumberOf(FForm->Thumbnails->GetItem(index)->Bitmap); }
+    int FrameNumber(int index) {
+        return fctest::FrameNumberOf(FForm->Thumbnails->GetItem(index)->Bitmap);
+    }
 
     static QTemporaryDir* Dir;
     static QString Video;
@@ -157,7 +157,8 @@ TEST_F(CaptureTest, SnapshotWithoutVideoWarnsAndAddsNothing) {
     HandleGrabs();
     ASSERT_EQ(FDesktop.Messages.size(), 1);
     EXPECT_EQ(FDesktop.Messages[0].Caption, QStringLiteral("Warning"));
-    EXPECT_EQ(FDesktop.Messages[0].Text, QStringLiteral("No Video found, please open a video file first!"));
+    EXPECT_EQ(FDesktop.Messages[0].Text,
+              QStringLiteral("No Video found, please open a video file first!"));
     EXPECT_EQ(FDesktop.Messages[0].Icon, kw::TMsgIcon::Warning);
     EXPECT_EQ(FForm->Thumbnails->Count(), 0);
 }
@@ -213,8 +214,8 @@ TEST_F(CaptureTest, ContinuousCaptureGrabsOnlyWhilePlaying) {
     ClickSnap();
     EXPECT_FALSE(FForm->BtnSnap->Down());
     EXPECT_FALSE(FForm->CaptureTimer.isActive());
-    EXPECT_EQ(FForm->StatusText(),
-              QStringLiteral("Grab one frame every 40 milliseconds, you can change this interval at OPTIONS window"));
+    EXPECT_EQ(FForm->StatusText(), QStringLiteral("Grab one frame every 40 milliseconds, you can "
+                                                  "change this interval at OPTIONS window"));
 }
 
 TEST_F(CaptureTest, IntervalZeroNeverStartsTheTimer) {
@@ -308,7 +309,8 @@ TEST_F(CaptureTest, FullMemoryStopsCaptureAndKeepsTheFrames) {
 TEST_F(CaptureTest, OutputButtonsNeedFramesAndPauseThePlayback) {
     FForm->BtnSaveGIFClick();
     FForm->BtnSaveThumbClick();
-    EXPECT_EQ(FDesktop.Texts(), (QStringList{QStringLiteral("No images found."), QStringLiteral("No images found.")}));
+    EXPECT_EQ(FDesktop.Texts(), (QStringList{QStringLiteral("No images found."),
+                                             QStringLiteral("No images found.")}));
     EXPECT_EQ(FDesktop.Messages[0].Caption, QStringLiteral("Warning"));
     Open(Video);
     FForm->BtnSnapOClick();
@@ -331,8 +333,8 @@ TEST_F(CaptureTest, TheWheelScrollsTheFrameListOneLineWhereverItTurns) {
     QScrollBar* bar = list->verticalScrollBar();
     ASSERT_GT(bar->maximum(), 200);
     auto turn = [&](QWidget* target, int delta) {
-        QWheelEvent wheel(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta),
-                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QWheelEvent wheel(QPointF(5, 5), target->mapToGlobal(QPointF(5, 5)), QPoint(),
+                          QPoint(0, delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(target, &wheel);
     };
     EXPECT_EQ(bar->value(), 0);

@@ -6,11 +6,11 @@
 #include "controls/kw_line_panel.h"
 #include "tests/support/fake_desktop.h"
 
+#include "skin/te_controls.h"
 #include <QDialog>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include "skin/te_controls.h"
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -52,7 +52,8 @@ TEST_F(OptionsTest, KeysOtherThanDigitsAndBackspaceBeep) {
 }
 
 TEST_F(OptionsTest, OkWithATextThatDoesNotConvertKeepsTheDialogOpen) {
-    for (const QString& text : {QString(), QStringLiteral("2147483648"), QStringLiteral("99999999999")}) {
+    for (const QString& text :
+         {QString(), QStringLiteral("2147483648"), QStringLiteral("99999999999")}) {
         FDesktop.Messages.clear();
         GlbCfg->CaptureInterval = 200;
         TFormOptions options(nullptr);
@@ -105,12 +106,10 @@ TEST(AboutBox, ShowsTheVersionAndClosesOnAClick) {
     about.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&about));
     EXPECT_EQ(about.lb_version->text(), QStringLiteral("Version:  2.0"));
-    QTest::mouseClick(about.panel_main, Qt::LeftButton, {},
-                      QPoint(300, 10));
+    QTest::mouseClick(about.panel_main, Qt::LeftButton, {}, QPoint(300, 10));
     EXPECT_FALSE(about.isVisible());
     about.show();
-    QTest::mouseClick(about.panel_help, Qt::LeftButton, {},
-                      QPoint(100, 80));
+    QTest::mouseClick(about.panel_help, Qt::LeftButton, {}, QPoint(100, 80));
     EXPECT_FALSE(about.isVisible());
     EXPECT_TRUE(desktop.Opened.isEmpty());
 }

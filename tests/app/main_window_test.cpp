@@ -3,8 +3,8 @@
 #include "controls/kw_img_btn.h"
 #include "controls/kw_img_panel.h"
 #include "controls/kw_line_panel.h"
-#include "video/video_window.h"
 #include "tests/support/fake_desktop.h"
+#include "video/video_window.h"
 
 #include <QApplication>
 #include <QEnterEvent>
@@ -73,11 +73,12 @@ TEST_F(MainWindowTest, HintsFollowThePointerWhileCaptureIsOff) {
     Leave(f.BtnOpen);
     EXPECT_TRUE(f.StatusText().isEmpty());
     Enter(f.BtnSnapO);
-    EXPECT_EQ(f.StatusText(), QStringLiteral("Grab only one frame every time you click this button"));
+    EXPECT_EQ(f.StatusText(),
+              QStringLiteral("Grab only one frame every time you click this button"));
     GlbCfg->CaptureInterval = 350;
     Enter(f.BtnSnap);
-    EXPECT_EQ(f.StatusText(),
-              QStringLiteral("Grab one frame every 350 milliseconds, you can change this interval at OPTIONS window"));
+    EXPECT_EQ(f.StatusText(), QStringLiteral("Grab one frame every 350 milliseconds, you can "
+                                             "change this interval at OPTIONS window"));
     Enter(f.BtnSaveGIF);
     EXPECT_EQ(f.StatusText(), QStringLiteral("Save the captured frames as animated GIF images"));
     Enter(f.BtnSaveThumb);

@@ -1,6 +1,6 @@
-#include "common/orb_common.h"
 #include "common/kw_paths.h"
 #include "common/kw_text.h"
+#include "common/orb_common.h"
 #include "tests/support/fake_desktop.h"
 
 #include <QDir>
@@ -109,9 +109,9 @@ TEST_F(SettingsTest, FourValuesKeepTheVideoFolderThroughTheDefaults) {
 }
 
 TEST_F(SettingsTest, UndecodableFilesGiveDefaultsWithoutMessages) {
-    for (const QByteArray& bytes : {QByteArray(), QByteArray("zz\r\n"),
-                                    kw::EncodeCfgText("abc,,,,") + "\r\n",
-                                    kw::EncodeCfgText("99999999999,,,,") + "\r\n"}) {
+    for (const QByteArray& bytes :
+         {QByteArray(), QByteArray("zz\r\n"), kw::EncodeCfgText("abc,,,,") + "\r\n",
+          kw::EncodeCfgText("99999999999,,,,") + "\r\n"}) {
         WriteFile(bytes);
         TGlbCfg cfg;
         cfg.SaveToFile(); // keep the destructor's write from changing the next round's input

@@ -17,7 +17,9 @@ TEST(HexText, DecodesLowerCaseAndSkipsNonDigits) {
 
 TEST(HexText, LoneDigitBeforeNonDigitIsOneByteAndSwallowsTheNonDigit) {
     // "4" before "-" gives byte 4; the "-" is passed over with it; "41" then gives 'A'.
-    EXPECT_EQ(HexToStr("4-41"), QByteArray("\x04" "A", 2));
+    EXPECT_EQ(HexToStr("4-41"), QByteArray("\x04"
+                                           "A",
+                                           2));
     // The character after a lone digit is skipped even when it starts the next pair.
     EXPECT_EQ(HexToStr("4 1"), QByteArray("\x04\x01", 2));
     EXPECT_EQ(HexToStr("F"), QByteArray("\x0f"));

@@ -62,7 +62,9 @@ TFakeDesktop::TFakeDesktop() {
     FOverride = new kw::TDesktopOverride(std::move(d));
 }
 
-TFakeDesktop::~TFakeDesktop() { delete FOverride; }
+TFakeDesktop::~TFakeDesktop() {
+    delete FOverride;
+}
 
 QStringList TFakeDesktop::Texts() const {
     QStringList texts;

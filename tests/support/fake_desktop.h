@@ -15,11 +15,11 @@ public:
     TFakeDesktop();
     ~TFakeDesktop();
 
-    QList<kw::TMessage> Messages;         // every box shown, in order
+    QList<kw::TMessage> Messages; // every box shown, in order
     kw::TMsgResult Answer = kw::TMsgResult::Ok;
     std::function<void(const kw::TMessage&)> OnMessage; // runs while the "box" is open
 
-    std::deque<QString> OpenFileAnswers;   // one per OpenFileName call; empty = cancel
+    std::deque<QString> OpenFileAnswers; // one per OpenFileName call; empty = cancel
     std::deque<QStringList> OpenFilesAnswers;
     std::deque<std::pair<QString, int>> SaveFileAnswers; // path and filter index
     std::deque<QString> FolderAnswers;
@@ -28,9 +28,9 @@ public:
     std::function<int(QDialog&)> OnModal; // drives a modal dialog; default: reject at once
     QList<QString> ModalTitles;
 
-    QStringList Opened;            // targets handed to the shell
+    QStringList Opened; // targets handed to the shell
     bool ShellAccepts = true;
-    QList<QStringList> Started;    // programs started: program then arguments
+    QList<QStringList> Started; // programs started: program then arguments
     int Beeps = 0;
     qint64 AvailableMemory = qint64(16) << 30;
     QSize ScreenSize{1024, 768};
