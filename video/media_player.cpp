@@ -851,9 +851,8 @@ bool TMediaPlayer::GrabCurrentImage(kw::TMemoryStream& stream) {
     {
         // A seek still on its way: the picture it brings is the one to take.
         std::unique_lock lock(F->Mutex);
-        F->SeekFinished.wait_for(lock, std::chrono::seconds(3), [&] {
-            return F->Quit || F->SeeksDone >= F->SeekRequests;
-        });
+        F->SeekFinished.wait_for(lock, std::chrono::seconds(3),
+                                 [&] { return F->Quit || F->SeeksDone >= F->SeekRequests; });
     }
     TFramePtr frame(av_frame_alloc());
     {
