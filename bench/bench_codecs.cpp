@@ -19,9 +19,11 @@
 #include <png.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <ctime>
 #include <deque>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -183,22 +185,57 @@ int RunGif(const QStringList& args) {
                 gif.AddFrame(f);
             pixels = frames.Pixels;
         } else {
-            std::deque<QImage> read;
-            bool failed = false;
-            codecs::TOrderedPool reader(threads, [&](int i) {
-                QImage frame = std::move(read[std::size_t(i)]);
-                failed = failed || frame.isNull();
+            // One reader thread keeps up to LookAhead frames ready ahead of the encoder, so
+            // reading never waits while the GIF's own workers are busy (and the other way round).
+            constexpr int LookAhead = 16;
+            std::vector<QImage> read(std::size_t(names.size()));
+            std::mutex mutex;
+            std::condition_variable changed;
+            int readCount = 0, taken = 0;
+            bool stop = false;
+            std::thread reader([&] {
+                for (int i = 0; i < names.size(); ++i) {
+                    {
+                        std::unique_lock lock(mutex);
+                        changed.wait(lock, [&] { return stop || i - taken < LookAhead; });
+                        if (stop)
+                            return;
+                    }
+                    QImage frame = ReadPngRgb(names[i]);
+                    std::lock_guard lock(mutex);
+                    read[std::size_t(i)] = std::move(frame);
+                    readCount = i + 1;
+                    changed.notify_all();
+                }
+            });
+            struct TJoin {
+                std::thread& Thread;
+                std::mutex& Mutex;
+                bool& Stop;
+                std::condition_variable& Changed;
+                ~TJoin() {
+                    {
+                        std::lock_guard lock(Mutex);
+                        Stop = true;
+                    }
+                    Changed.notify_all();
+                    Thread.join();
+                }
+            } join{reader, mutex, stop, changed};
+            for (int i = 0; i < names.size(); ++i) {
+                QImage frame;
+                {
+                    std::unique_lock lock(mutex);
+                    changed.wait(lock, [&] { return readCount > i; });
+                    frame = std::move(read[std::size_t(i)]);
+                    taken = i + 1;
+                    changed.notify_all();
+                }
+                if (frame.isNull())
+                    throw std::runtime_error("a PNG frame could not be read");
                 pixels += std::int64_t(frame.width()) * frame.height();
                 gif.AddFrame(frame);
-            });
-            for (const QString& name : names) {
-                read.emplace_back();
-                QImage* slot = &read.back();
-                reader.Submit([slot, name] { *slot = ReadPngRgb(name); });
             }
-            reader.Wait();
-            if (failed)
-                throw std::runtime_error("a PNG frame could not be read");
             frames.Images.reserve(names.size());
             for (int i = 0; i < names.size(); ++i)
                 frames.Images << QImage(); // only the count is printed
