@@ -414,15 +414,20 @@ void TFormMain::StopContinuousCapture() {
     CaptureTimer.stop();
 }
 
-void TFormMain::WMGrabFrame() {
+bool TFormMain::GrabToScratch() {
     ScratchStream->Clear();
-    if (FilterGraph1->GrabCurrentImage(*ScratchStream)) {
-        if (!codecs::ReadBmp(ScratchStream->Data(), ScratchStream->Size(), *ScratchBitmap))
-            throw kw::EFcError(QStringLiteral("Bitmap image is not valid"));
-        // The frame list's copy is the only new memory of a grab: refuse it before the memory
-        // runs out, stop a continuous capture first so that no further grabs pile up.
-        if (!RoomForFrame(FrameBytes(ScratchBitmap->size(), ScratchBitmap->format())) ||
-            !Thumbnails->AddFrame(*ScratchBitmap)) {
+    if (!FilterGraph1->GrabCurrentImage(*ScratchStream))
+        return false;
+    if (!codecs::ReadBmp(ScratchStream->Data(), ScratchStream->Size(), *ScratchBitmap))
+        throw kw::EFcError(QStringLiteral("Bitmap image is not valid"));
+    return true;
+}
+
+void TFormMain::WMGrabFrame() {
+    if (GrabToScratch()) {
+        // The frame list asks the memory guard before it copies the frame; when it refuses,
+        // continuous capture stops first so that no further grabs pile up.
+        if (!Thumbnails->AddFrame(*ScratchBitmap)) {
             StopContinuousCapture();
             // Grabs already waiting in the queue would only fail the same way.
             QCoreApplication::removePostedEvents(this, WM_GRABFRAME);
@@ -441,12 +446,8 @@ void TFormMain::WMGrabFrame() {
 }
 
 void TFormMain::ProbeFrameSize() {
-    ScratchStream->Clear();
-    if (!FilterGraph1->GrabCurrentImage(*ScratchStream))
-        return;
-    if (!codecs::ReadBmp(ScratchStream->Data(), ScratchStream->Size(), *ScratchBitmap))
-        throw kw::EFcError(QStringLiteral("Bitmap image is not valid"));
-    Thumbnails->SetFrameSize(ScratchBitmap->width(), ScratchBitmap->height());
+    if (GrabToScratch())
+        Thumbnails->SetFrameSize(ScratchBitmap->width(), ScratchBitmap->height());
 }
 
 bool TFormMain::BeforeOutputDialog() {
@@ -459,24 +460,19 @@ bool TFormMain::BeforeOutputDialog() {
     return true;
 }
 
+// The animated GIF and thumbnail sheet dialogs open after these checks once they exist.
 void TFormMain::BtnSaveGIFClick() {
-    if (!BeforeOutputDialog())
-        return;
+    BeforeOutputDialog();
 }
 
 void TFormMain::BtnSaveThumbClick() {
-    if (!BeforeOutputDialog())
-        return;
+    BeforeOutputDialog();
 }
 
 void TFormMain::FilterGraph1DSEvent(QObject*, int code, std::intptr_t, std::intptr_t) {
     if (code != EC_COMPLETE)
         return;
-    if (BtnSnap->Down()) {
-        BtnSnap->SetDown(false);
-        BtnSnap->repaint();
-        CaptureTimer.stop();
-    }
+    StopContinuousCapture();
     ShowPlayButton();
 }
 

@@ -106,6 +106,9 @@ protected:
 private:
     void CreateComponents();
     void TeForm1Create();
+    // Writes the picture on display into ScratchStream and decodes it into ScratchBitmap;
+    // false when the player has no picture to give.
+    bool GrabToScratch();
     // Ends continuous capture: the button pops up and the timer stops.
     void StopContinuousCapture();
     bool BeforeOutputDialog();
