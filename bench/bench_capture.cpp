@@ -79,7 +79,7 @@ int RunCapture(const QStringList& args) {
     TThumbnails* list = form->Thumbnails;
     int duplicates = 0;
     for (int i = 1; i < list->Count(); ++i)
-        if (SamePixels(list->GetItem(i)->Bitmap, list->GetItem(i - 1)->Bitmap))
+        if (SamePixels(list->FramePicture(i), list->FramePicture(i - 1)))
             ++duplicates;
     std::printf("ran %.2f s at an interval of %d ms\n", ran, interval);
     std::printf("frames=%d duplicates=%d\n", list->Count(), duplicates);

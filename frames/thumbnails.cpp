@@ -344,6 +344,51 @@ TThumbItem* TThumbnails::GetItem(int index) const {
     return FItems[index];
 }
 
+QList<int> TThumbnails::FrameIndexes(TFrameChoice choice) const {
+    QList<int> indexes;
+    if (choice == TFrameChoice::All) {
+        indexes.reserve(FItems.size());
+        for (int i = 0; i < Count(); ++i)
+            indexes.append(i);
+    } else {
+        indexes.reserve(FSelectedItems.size());
+        for (const TThumbItem* tile : FSelectedItems)
+            indexes.append(tile->Index());
+    }
+    return indexes;
+}
+
+QImage TThumbnails::FramePicture(int index) const {
+    return GetItem(index)->Bitmap;
+}
+
+QList<QImage> TThumbnails::FramePictures(TFrameChoice choice) const {
+    const QList<TThumbItem*>& tiles = choice == TFrameChoice::All ? FItems : FSelectedItems;
+    QList<QImage> pictures;
+    pictures.reserve(tiles.size());
+    for (const TThumbItem* tile : tiles)
+        pictures.append(tile->Bitmap);
+    return pictures;
+}
+
+bool TThumbnails::ReplaceFramePicture(int index, const QImage& picture) {
+    TThumbItem* tile = GetItem(index);
+    // The old picture may still be held by a snapshot, so the new one needs room of its own.
+    if (!RoomForFrame(picture.sizeInBytes()))
+        return false;
+    QImage copy;
+    try {
+        copy = FReserve.Copy(picture);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (copy.isNull() && !picture.isNull())
+        return false;
+    tile->Bitmap = std::move(copy);
+    tile->BitmapChanged();
+    return true;
+}
+
 TThumbItem* TThumbnails::SelectedItem(int index) const {
     if (index < 0 || index >= FSelectedItems.size())
         throw kw::EFcError(QStringLiteral("List index out of bounds (%1)").arg(index));

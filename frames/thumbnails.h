@@ -2,6 +2,10 @@
 // The frame list: the one store of captured frames and its view as a vertically scrolling
 // grid of numbered tiles. A frame exists only as a tile: the tile owns the full-size picture,
 // and the frame's number is the tile's position in Items().
+//
+// Code outside frames/ reads and replaces frames through the list's data interface
+// (FrameIndexes, FramePicture, FramePictures, ReplaceFramePicture), never through a tile's
+// Bitmap, so that where a frame's pixels live stays the list's business.
 
 #include "frames/frame_reserve.h"
 
@@ -15,6 +19,10 @@
 
 class QAction;
 class TThumbnails;
+
+// The frames an output reads: every frame in position order, or the selected frames in the
+// order in which they became selected.
+enum class TFrameChoice { All, Selected };
 
 // Colours of a selected tile's border, read at every paint. The main window sets
 // SelFrameColor before it creates the list.
@@ -102,6 +110,23 @@ public:
     TThumbPopMenu* PopMenu() const { return FPopMenu; }
     // The video's file name without folder, set by the main window.
     QString VideoFileName;
+
+    // --- Frames as data ----------------------------------------------------------------
+    // Positions of the chosen frames, in the order an output reads them.
+    QList<int> FrameIndexes(TFrameChoice choice) const;
+    // The stored picture of the frame at a position, shared rather than copied: the handle
+    // keeps the pixels it was given even when the frame is replaced or deleted later. Throws
+    // kw::EFcError "List index out of bounds (%d)" outside 0..Count()-1.
+    QImage FramePicture(int index) const;
+    // The pictures of the chosen frames, in the order of FrameIndexes: the snapshot an
+    // output works through.
+    QList<QImage> FramePictures(TFrameChoice choice) const;
+    // Stores a copy of the picture (any size, any pixel layout) as the frame at the position
+    // and repaints its tile; nothing else changes (position, selection, FrameWidth and
+    // FrameHeight). False, with the frame as it was, when the memory guard refused or the
+    // copy could not be allocated: the caller then shows ShowMemoryFullWarning. Throws the
+    // list index error outside 0..Count()-1.
+    bool ReplaceFramePicture(int index, const QImage& picture);
 
     // Stores the video's frame size; tiles made from now on are a tenth of the screen high
     // with the video's proportions. Existing tiles keep their size.

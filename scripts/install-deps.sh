@@ -9,6 +9,7 @@ packages=(
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libgif-dev libmagick++-6.q16-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wine fonts-dejavu-core
+  ffmpeg
   xvfb xauth x11-apps
 )
 

@@ -78,7 +78,7 @@ protected:
                                           AM_SEEKING_NoPositioning);
     }
     int FrameNumber(int index) {
-        return fctest::FrameNumberOf(FForm->Thumbnails->GetItem(index)->Bitmap);
+        return fctest::FrameNumberOf(FForm->Thumbnails->FramePicture(index));
     }
 
     static QTemporaryDir* Dir;
@@ -172,7 +172,7 @@ TEST_F(CaptureTest, SingleGrabsTakeThePausedPictureAndThePictureAfterASeek) {
     HandleGrabs();
     ASSERT_EQ(FForm->Thumbnails->Count(), 1);
     EXPECT_EQ(FrameNumber(0), 17);
-    const QImage& frame = FForm->Thumbnails->GetItem(0)->Bitmap;
+    const QImage frame = FForm->Thumbnails->FramePicture(0);
     EXPECT_EQ(frame.size(), QSize(320, 240));
     EXPECT_EQ(frame.format(), QImage::Format_RGB888);
     SeekToFrame(41);

@@ -319,3 +319,33 @@ TEST_F(Frames, FramesInARowAtChangingSizesKeepTheirOwnPictures) {
     EXPECT_EQ(List.GetItem(21)->Bitmap.pixelColor(3, 3), FrameColor(21));
     EXPECT_EQ(tile->PaintCopy().pixelColor(5, 5), QColor(Qt::red));
 }
+
+TEST_F(Frames, OutputsReadChosenFramesAndReplaceThemThroughTheList) {
+    Fill(5);
+    Select({4, 1, 3});
+    EXPECT_EQ(List.FrameIndexes(TFrameChoice::All), (QList<int>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(List.FrameIndexes(TFrameChoice::Selected), (QList<int>{4, 1, 3}));
+    const QList<QImage> chosen = List.FramePictures(TFrameChoice::Selected);
+    ASSERT_EQ(chosen.size(), 3);
+    EXPECT_EQ(chosen[0].pixelColor(0, 0), FrameColor(4));
+    EXPECT_EQ(chosen[2].pixelColor(0, 0), FrameColor(3));
+
+    // A replacement of another size and layout: the frame and its tile change, the snapshot
+    // taken before keeps the old pixels, and the list's geometry stays.
+    QImage cropped(64, 32, QImage::Format_RGB32);
+    cropped.fill(QColor(10, 200, 30));
+    ASSERT_TRUE(List.ReplaceFramePicture(4, cropped));
+    cropped.fill(Qt::black); // the list holds its own copy
+    EXPECT_EQ(List.FramePicture(4).size(), QSize(64, 32));
+    EXPECT_EQ(List.FramePicture(4).pixelColor(63, 31), QColor(10, 200, 30));
+    EXPECT_EQ(T[4]->grab().toImage().pixelColor(60, 60), QColor(10, 200, 30));
+    EXPECT_EQ(chosen[0].pixelColor(0, 0), FrameColor(4));
+    EXPECT_EQ(List.FrameIndexes(TFrameChoice::Selected), (QList<int>{4, 1, 3}));
+    EXPECT_EQ(List.FrameWidth(), 640);
+
+    // Refused by the memory guard: false, and the frame stays as it was.
+    Desktop.AvailableMemory = qint64(100) << 20;
+    EXPECT_FALSE(List.ReplaceFramePicture(2, MakeFrame(9)));
+    EXPECT_EQ(List.FramePicture(2).pixelColor(0, 0), FrameColor(2));
+    EXPECT_THROW(List.FramePicture(5), kw::EFcError);
+}
