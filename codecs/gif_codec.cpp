@@ -2,8 +2,8 @@
 
 #include "codecs/codec_io.h"
 #include "codecs/octree.h"
-#include "codecs/stretch.h"
 #include "common/kw_guard.h"
+#include "graphics/stretch.h"
 
 #include <gif_lib.h>
 
@@ -143,7 +143,7 @@ TGifFrame PrepareGifFrame(const QImage& picture, const TGifSettings& settings) {
 void PrepareGifFrame(const QImage& picture, const TGifSettings& settings, TGifFrame& frame) {
     const QImage image = picture.width() == settings.Width && picture.height() == settings.Height
                              ? picture
-                             : StretchNearest(picture, settings.Width, settings.Height);
+                             : graphics::StretchNearest(picture, settings.Width, settings.Height);
     if (settings.Gray) {
         frame.Palette = GreyPalette();
         MapGrey(image, frame.Pixels);

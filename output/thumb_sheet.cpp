@@ -2,9 +2,9 @@
 
 #include "codecs/bmp_codec.h"
 #include "codecs/jpeg_codec.h"
-#include "codecs/stretch.h"
 #include "common/kw_dialogs.h"
 #include "common/kw_guard.h"
+#include "graphics/stretch.h"
 
 #include <climits>
 #include <cstdint>
@@ -64,7 +64,7 @@ QImage DrawThumbSheet(const TSheetGeometry& g, const QList<QImage>& frames,
         if (beforeFrame)
             beforeFrame(i);
         if (i < g.Capacity())
-            codecs::StretchNearestInto(frames[i], sheet, g.Cell(i));
+            graphics::StretchNearestInto(frames[i], sheet, g.Cell(i));
     }
     return sheet;
 }
