@@ -1,0 +1,168 @@
+#pragma once
+// The frame editor window: one captured frame at its natural size with the editing tools
+// beside it, stepping to the previous and next frame, undo and redo, and the status bar. It is
+// modal, made anew for every opening (EditFrame) and destroyed when it closes.
+//
+// The window lays itself out, opens a frame (ShowFrame), steps, keeps the history, dispatches
+// Enter, Escape and the image's right-click, slides the watermark panels in and out and closes.
+// The tools (editor_tool.h) live in files of their own and plug in with AddTool; the window
+// gives them the shared layers, the backup picture and EditDone for a finished edit.
+
+#include "editor/bitmap32_history.h"
+#include "graphics/bitmap32.h"
+
+#include <QDialog>
+#include <QTimer>
+
+#include <memory>
+#include <vector>
+
+class QLabel;
+class TBitmapLayer;
+class TEditorTool;
+class TImage32;
+class TKWImgPanel;
+class TKWLinePanel;
+class TPanelImgWM;
+class TPanelTextWM;
+class TRubberbandLayer;
+class TTeButton;
+class TTeItem;
+class TTePopupMenu;
+class TThumbnails;
+
+class TFormEditORB : public QDialog {
+    Q_OBJECT
+public:
+    // Smallest size of the window, whatever the frame's size.
+    static constexpr int MinWidth = 820;
+    static constexpr int MinHeight = 480;
+
+    explicit TFormEditORB(QWidget* owner);
+    ~TFormEditORB() override;
+
+    // Opens a new editor on the frame at index of the list and shows it modally; the window is
+    // gone when this returns.
+    static void EditFrame(QWidget* owner, TThumbnails* list, int index);
+
+    // Prepares the window for the frame at index: buttons, window size, the shown picture, the
+    // font list, the first history step, the panels and the frame line. The caller then shows
+    // the window modally.
+    void ShowFrame(const QImage& picture, int index, TThumbnails* list);
+
+    // --- For the tools ---------------------------------------------------------------
+    // Adds a tool; the window owns it. Tools are asked in the order they were added.
+    void AddTool(std::unique_ptr<TEditorTool> tool);
+    // Ends a crop or resize under way (every tool's Cancel).
+    void CancelPendingTool();
+    // A finished edit, after its tool has recorded it in the edit script: the shown picture
+    // becomes the result and one history step; Undo/Redo and the frame line follow.
+    void EditDone(const TBitmap32& picture);
+    // FBackup: a copy of the shown picture, and the shown picture as the copy again.
+    void SaveBackup();
+    void RestoreBackup();
+    const TBitmap32& Backup() const { return FBackup; }
+    TRubberbandLayer* CropBand() const { return FCropBand; }
+    TBitmapLayer* ResizeLayer() const { return FResizeLayer; }
+    TRubberbandLayer* ResizeBand() const { return FResizeBand; }
+    TBitmapLayer* WatermarkLayer() const { return FWatermarkLayer; }
+    TRubberbandLayer* WatermarkBand() const { return FWatermarkBand; }
+    const TBitmap32History& History() const { return FHistory; }
+    TThumbnails* Thumbnails() const { return FThumbnails; }
+    int FrameIndex() const { return FFrameIndex; }
+    // Slides a watermark panel in over the button column, or out again (PinImagePanel first).
+    void SlideInTextPanel();
+    void SlideOutTextPanel();
+    void SlideInImgPanel();
+    void SlideOutImgPanel();
+
+    // Status bar.
+    void ShowFrameInfo();
+    void ShowStatusHint(const QString& text);
+    void ClearStatusBar();
+    void ClearBandInfo();
+    void SetBusyCursor(bool on);
+
+    // --- Handlers, public so that tests drive them as the controls would --------------
+    void BtnPreviousClick();
+    void BtnNextClick();
+    void BtnUndoClick();
+    void BtnRedoClick();
+    void UpdateUndoRedo();
+    // Enter and Escape from anywhere in the window; true when the key was consumed (always for
+    // these two keys, so that Enter presses no button and Escape does not close the window).
+    bool FormShortCut(int key);
+    void Image1MouseDown(Qt::MouseButton button);
+    void TimerShowPanelTextWMTimer();
+    void TimerHidePanelTextWMTimer();
+    void TimerShowPanelImgWMTimer();
+    void TimerHidePanelImgWMTimer();
+    void PinImagePanel();
+    void UnpinImagePanel();
+    void ResetPanels();
+    void FormCloseQuery();
+    void FormClose();
+
+    // Components, named as the layout names them.
+    TKWLinePanel* PanelBtn = nullptr;
+    TTeButton* BtnPrevious = nullptr;
+    TTeButton* BtnNext = nullptr;
+    TTeButton* BtnCrop = nullptr;
+    TTeButton* BtnResize = nullptr;
+    TTeButton* BtnResize_1 = nullptr;
+    TTeButton* BtnAddTextWM = nullptr;
+    TTeButton* BtnAddImgWM = nullptr;
+    TTeButton* BtnUndo = nullptr;
+    TTeButton* BtnRedo = nullptr;
+    TKWImgPanel* ImageCrop = nullptr;   // "Crop" drawn pressed, shown in its place while cropping
+    TKWImgPanel* ImageResize = nullptr; // "Resize" drawn pressed
+    TPanelTextWM* PanelTextWM = nullptr;
+    TPanelImgWM* PanelImgWM = nullptr;
+    TKWLinePanel* PanelMain = nullptr;
+    TImage32* Image1 = nullptr;
+    TKWLinePanel* PanelBottom = nullptr;
+    QLabel* LabelBottom1 = nullptr; // the frame line
+    QLabel* LabelBottom2 = nullptr; // the rectangle readout
+    QLabel* LabelBottom3 = nullptr; // the hint text
+    TTePopupMenu* PopupMenuCrop = nullptr;
+    TTeItem* ItemCrop = nullptr;
+    TTeItem* ItemCancel = nullptr;
+    TTePopupMenu* PopupMenuResize = nullptr;
+    TTeItem* ItemResize = nullptr;
+    TTeItem* ItemCancelResize = nullptr;
+    TTePopupMenu* PopupMenuImgWM = nullptr;
+    TTeItem* ItemMergeWM = nullptr;
+    TTeItem* ItemDeleteWM = nullptr;
+    TTePopupMenu* PopupMenuResize_1 = nullptr; // " 25%" .. "200%"
+    QTimer TimerShowPanelTextWM;
+    QTimer TimerHidePanelTextWM;
+    QTimer TimerShowPanelImgWM;
+    QTimer TimerHidePanelImgWM;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateComponents();
+    void CreatePopupMenus();
+    void FormCreate();
+    void UpdateStepButtons();
+    // Shows the stored picture of the frame at FFrameIndex.
+    void StepTo(int index);
+    void SlideIn(TKWLinePanel* side, QTimer& timer, QWidget* okButton);
+    void SlideOut(TKWLinePanel* side, QTimer& timer);
+
+    int FSavedMainWidth = 0;
+    TRubberbandLayer* FCropBand = nullptr;
+    TBitmapLayer* FResizeLayer = nullptr;
+    TRubberbandLayer* FResizeBand = nullptr;
+    TBitmapLayer* FWatermarkLayer = nullptr;
+    TRubberbandLayer* FWatermarkBand = nullptr;
+    TBitmap32 FBackup;
+    TBitmap32History FHistory;
+    TThumbnails* FThumbnails = nullptr;
+    int FFrameIndex = 0;
+    std::vector<std::unique_ptr<TEditorTool>> FTools;
+    bool FBusyCursor = false;
+};
