@@ -9,6 +9,7 @@
 #include "controls/kw_img_btn.h"
 #include "controls/kw_img_panel.h"
 #include "controls/kw_line_panel.h"
+#include "editor/form_edit_orb.h"
 #include "frames/memory_guard.h"
 #include "frames/thumbnails.h"
 #include "skin/artwork.h"
@@ -230,6 +231,10 @@ void TFormMain::TeForm1Create() {
     Thumbnails->setFrameShape(QFrame::NoFrame);
     Thumbnails->SetBackgroundColor(ColorInner);
     panel_thumbs->Dock()->AddWidget(Thumbnails, TAlign::Client);
+    // A double-click on a tile and the list's "Edit" open the frame editor on that frame.
+    connect(Thumbnails, &TThumbnails::EditRequested, this, kw::Guard([this](TThumbItem* item) {
+                TFormEditORB::EditFrame(this, Thumbnails, item->Index());
+            }));
 
     CaptureTimer.setTimerType(Qt::PreciseTimer);
     connect(&CaptureTimer, &QTimer::timeout, this, kw::Guard([this] { CaptureTimerTimer(); }));

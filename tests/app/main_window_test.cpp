@@ -3,12 +3,15 @@
 #include "controls/kw_img_btn.h"
 #include "controls/kw_img_panel.h"
 #include "controls/kw_line_panel.h"
+#include "frames/thumbnails.h"
 #include "tests/support/fake_desktop.h"
 #include "video/video_window.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QEnterEvent>
 #include <QLabel>
+#include <QPointer>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -107,6 +110,34 @@ TEST_F(MainWindowTest, HintsKeepTheCaptureTextWhileCaptureIsOn) {
     f.BtnSnap->SetDown(false);
     Leave(f.BtnOpen);
     EXPECT_TRUE(f.StatusText().isEmpty());
+}
+
+TEST_F(MainWindowTest, DoubleClickAndEditOpenTheEditorOnThatFrame) {
+    TFormMain& f = *FForm;
+    f.Thumbnails->SetFrameSize(320, 240);
+    for (int n = 0; n < 3; ++n) {
+        QImage frame(320, 240, QImage::Format_RGB888);
+        frame.fill(qRgb(60 * n, 0, 0));
+        ASSERT_TRUE(f.Thumbnails->AddFrame(frame));
+    }
+    QApplication::processEvents();
+    QStringList opened;
+    QPointer<QDialog> editor;
+    FDesktop.OnModal = [&](QDialog& d) {
+        editor = &d;
+        opened << d.windowTitle() + ": " + d.findChild<QLabel*>("LabelBottom1")->text();
+        return int(QDialog::Rejected);
+    };
+    TThumbItem* tile = f.Thumbnails->GetItem(2);
+    QTest::mouseDClick(f.windowHandle(), Qt::LeftButton, {},
+                       tile->mapTo(&f, tile->rect().center()));
+    // The "Edit" command opens it on the first selected frame.
+    f.Thumbnails->ClearSelection();
+    f.Thumbnails->GetItem(1)->SetSelected(true);
+    f.Thumbnails->EditClick();
+    EXPECT_EQ(opened, QStringList({QStringLiteral("Frame Edit: Index: 2  Size: 320 X 240"),
+                                   QStringLiteral("Frame Edit: Index: 1  Size: 320 X 240")}));
+    EXPECT_TRUE(editor.isNull()); // each window is gone once it has closed
 }
 
 TEST_F(MainWindowTest, WiderLeftPanelKeepsTheButtonColumnCentred) {
