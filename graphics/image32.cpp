@@ -1,6 +1,7 @@
 #include "graphics/image32.h"
 
 #include "graphics/layers.h"
+#include "graphics/picture_memory.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
@@ -80,16 +81,22 @@ void TImage32::Compose(const QRect& rect) {
             layer->Paint(FBuffer, r);
 }
 
-QImage TImage32::Render() {
+bool TImage32::PrepareBuffer() {
     if (FBuffer.size() != size())
-        FBuffer = QImage(size(), QImage::Format_RGB32);
+        FBuffer = graphics::NewPicture(size(), QImage::Format_RGB32);
+    return !FBuffer.isNull();
+}
+
+QImage TImage32::Render() {
+    if (!PrepareBuffer())
+        return QImage();
     Compose(rect());
     return FBuffer.copy();
 }
 
 void TImage32::paintEvent(QPaintEvent* event) {
-    if (FBuffer.size() != size())
-        FBuffer = QImage(size(), QImage::Format_RGB32);
+    if (!PrepareBuffer())
+        return;
     QPainter painter(this);
     for (const QRect& r : event->region()) {
         Compose(r);

@@ -68,6 +68,8 @@ private:
     friend class TCustomLayer;
     void AddLayer(TCustomLayer* layer);
     void RemoveLayer(TCustomLayer* layer);
+    // The buffer at the view's size; false when its memory is not there.
+    bool PrepareBuffer();
     void Compose(const QRect& rect);
     TCustomLayer* LayerAt(QPointF pos) const;
 
