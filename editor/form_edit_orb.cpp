@@ -9,6 +9,7 @@
 #include "frames/thumbnails.h"
 #include "graphics/image32.h"
 #include "graphics/rubberband_layer.h"
+#include "skin/aqua.h"
 #include "skin/te_controls.h"
 
 #include <QApplication>
@@ -20,8 +21,8 @@
 
 namespace {
 
-const QColor ColorForm(0x84, 0x81, 0x7C);
-const QColor ColorBorder(0x98, 0x97, 0x92);
+const QColor ColorForm(aqua::PanelLight);
+const QColor ColorBorder(aqua::BorderLight);
 const QMargins PanelMargins(3, 3, 3, 3);
 // How far a side panel slides per tick of its timer.
 constexpr int SlideStep = 50;
@@ -52,6 +53,7 @@ TTeButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
 QLabel* MakeField(TKWLinePanel* bar, const char* name, int width, Qt::Alignment alignment,
                   int indent) {
     auto* box = MakePanel(bar, "", 1);
+    box->SetColor(bar->Color());
     box->resize(width, 20);
     bar->Dock()->AddWidget(box, width > 0 ? TAlign::Left : TAlign::Client);
     auto* label = new QLabel(box);
@@ -112,6 +114,8 @@ void TFormEditORB::CreateComponents() {
     auto* dock = new TDockLayout(this);
 
     PanelBottom = MakePanel(this, "PanelBottom", 0);
+    // The dark grey of the main window's status line, on which the grey text reads well.
+    PanelBottom->SetColor(QColor(aqua::PanelDark));
     PanelBottom->resize(MinWidth, 20);
     dock->AddWidget(PanelBottom, TAlign::Bottom, PanelMargins);
     LabelBottom1 = MakeField(PanelBottom, "LabelBottom1", 142, Qt::AlignHCenter, 0);

@@ -1,5 +1,6 @@
 #include "editor/watermark_panels.h"
 
+#include "skin/aqua.h"
 #include "skin/te_controls.h"
 
 #include <QComboBox>
@@ -8,9 +9,9 @@
 namespace {
 
 void StyleSidePanel(TKWLinePanel* panel) {
-    panel->SetColor(QColor(0x84, 0x81, 0x7C));
+    panel->SetColor(QColor(aqua::PanelLight));
     panel->SetBorderWidth(2);
-    panel->SetBorderColor1(QColor(0x98, 0x97, 0x92));
+    panel->SetBorderColor1(QColor(aqua::BorderLight));
     panel->SetBorderColor2(Qt::black);
     panel->SetBorderColor3(Qt::black);
     panel->resize(0, panel->height());
