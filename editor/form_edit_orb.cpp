@@ -100,6 +100,8 @@ TFormEditORB::TFormEditORB(QWidget* owner) : QDialog(owner) {
     CreateComponents();
     CreatePopupMenus();
     FormCreate();
+    // The tools are added here (AddTool), in the order crop, resize, text watermark, image
+    // watermark; each connects its own buttons, menu items and band callbacks.
     // The window sees every key before its controls (FormShortCut).
     qApp->installEventFilter(this);
 }
@@ -157,8 +159,8 @@ void TFormEditORB::CreateComponents() {
     connect(BtnNext, &QPushButton::clicked, this, kw::Guard([this] { BtnNextClick(); }));
     connect(BtnUndo, &QPushButton::clicked, this, kw::Guard([this] { BtnUndoClick(); }));
     connect(BtnRedo, &QPushButton::clicked, this, kw::Guard([this] { BtnRedoClick(); }));
-    // The tools connect their own buttons when they are added: "Crop" and ImageCrop, "Resize",
-    // ImageResize and "%", "Add Text Watermark", "Add Image Watermark" and the panels' controls.
+    // "Crop" and ImageCrop, "Resize", ImageResize and "%", the two "Add ..." buttons and the
+    // panels' controls belong to the tools, which connect them.
     connect(Image1, &TImage32::MouseDown, this,
             kw::Guard([this](Qt::MouseButton button, Qt::KeyboardModifiers, QPoint) {
                 Image1MouseDown(button);

@@ -60,6 +60,7 @@ void TImage32::Compose(const QRect& rect) {
     if (r.isEmpty())
         return;
     const QRgb background = FColor.rgb() | 0xFF000000u;
+    const QPoint off = Offset();
     const QRect picture = PictureRect().intersected(r);
     for (int y = r.top(); y <= r.bottom(); ++y) {
         QRgb* line = reinterpret_cast<QRgb*>(FBuffer.scanLine(y));
@@ -70,7 +71,6 @@ void TImage32::Compose(const QRect& rect) {
         std::fill(line + r.left(), line + picture.left(), background);
         std::fill(line + picture.right() + 1, line + r.right() + 1, background);
         // The picture is drawn opaque: its alpha bytes do not show.
-        const QPoint off = Offset();
         const QRgb* src = FBitmap.ScanLine(y - off.y()) + (picture.left() - off.x());
         QRgb* dst = line + picture.left();
         for (int i = 0, n = picture.width(); i < n; ++i)
