@@ -51,8 +51,9 @@ void TImage32::AddLayer(TCustomLayer* layer) {
 void TImage32::RemoveLayer(TCustomLayer* layer) {
     if (FMouseLayer == layer)
         FMouseLayer = nullptr;
+    // Called from the layer's destructor, where its own paint region is no longer known.
     if (FLayers.removeOne(layer) && layer->Visible())
-        update(layer->PaintRegion());
+        update();
 }
 
 void TImage32::Compose(const QRect& rect) {

@@ -75,6 +75,10 @@ TEST_F(ViewTest, ShowsThePictureCentredUnscaledWithLayersInCreationOrder) {
     EXPECT_EQ(shot.pixel(26, 25), qRgb(194, 64, 62));   // over the background
     blended->SetVisible(false);
     EXPECT_EQ(View.Render().pixel(40, 32), qRgb(0, 0, 255));
+    blended->SetVisible(true);
+    delete blended; // a layer may go before its view
+    EXPECT_EQ(View.Layers().size(), 1);
+    EXPECT_EQ(View.Render().pixel(40, 32), qRgb(0, 0, 255));
 
     // A picture larger than the view is cut off on both sides: the offsets are negative and
     // truncated toward zero.
