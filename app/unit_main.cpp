@@ -10,7 +10,7 @@
 #include "controls/kw_img_panel.h"
 #include "controls/kw_line_panel.h"
 #include "editor/form_edit_orb.h"
-#include "frames/memory_guard.h"
+#include "frames/frame_store.h"
 #include "frames/thumbnails.h"
 #include "skin/artwork.h"
 #include "skin/te_controls.h"
@@ -430,14 +430,22 @@ bool TFormMain::GrabToScratch() {
 
 void TFormMain::WMGrabFrame() {
     if (GrabToScratch()) {
-        // The frame list asks the memory guard before it copies the frame; when it refuses,
-        // continuous capture stops first so that no further grabs pile up.
-        if (!Thumbnails->AddFrame(*ScratchBitmap)) {
+        // The frame store checks the disk before it takes the frame. When it refuses (or the
+        // cache file fails), continuous capture stops first so that no further grabs pile up;
+        // grabs already waiting in the queue would only fail the same way.
+        const auto stop = [this] {
             StopContinuousCapture();
-            // Grabs already waiting in the queue would only fail the same way.
             QCoreApplication::removePostedEvents(this, WM_GRABFRAME);
-            ShowMemoryFullWarning(this);
+        };
+        try {
+            if (Thumbnails->AddFrame(*ScratchBitmap))
+                return;
+        } catch (...) {
+            stop();
+            throw;
         }
+        stop();
+        ShowStoreFullWarning(this);
         return;
     }
     if (CaptureFailureShown)

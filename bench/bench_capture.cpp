@@ -1,5 +1,6 @@
 // Continuous capture from a playing file through the real main window, offscreen: how many
-// frames arrive and how many of them repeat the frame before.
+// frames arrive, how many ticks of the capture timer gave no frame, and how many frames
+// repeat the frame before. The frames go to the program's frame store (XDG_CACHE_HOME).
 
 #include "bench/bench_registry.h"
 
@@ -17,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -67,22 +69,32 @@ int RunCapture(const QStringList& args) {
     form->BtnSnap->SetDown(true);
     form->BtnSnapClick();
 
+    // Half an interval more, so that the tick due at the end is not lost to the stop.
     QEventLoop loop;
-    QTimer::singleShot(int(seconds * 1000), &loop, &QEventLoop::quit);
+    QTimer::singleShot(int(seconds * 1000) + interval / 2, &loop, &QEventLoop::quit);
     QElapsedTimer clock;
     clock.start();
     loop.exec();
     form->BtnSnap->SetDown(false);
     form->BtnSnapClick();
-    const double ran = clock.elapsed() / 1000.0;
+    const qint64 ranMs = clock.elapsed();
+    const bool stoppedEarly = form->FilterGraph1->GetState() != 3;
 
     TThumbnails* list = form->Thumbnails;
+    const int ticks = interval > 0 ? int(ranMs / interval) : 0;
     int duplicates = 0;
-    for (int i = 1; i < list->Count(); ++i)
-        if (SamePixels(list->FramePicture(i), list->FramePicture(i - 1)))
+    QImage previous = list->Count() > 0 ? list->FramePicture(0) : QImage();
+    for (int i = 1; i < list->Count(); ++i) {
+        QImage picture = list->FramePicture(i);
+        if (SamePixels(picture, previous))
             ++duplicates;
-    std::printf("ran %.2f s at an interval of %d ms\n", ran, interval);
-    std::printf("frames=%d duplicates=%d\n", list->Count(), duplicates);
+        previous = std::move(picture);
+    }
+    std::printf("ran %.2f s at an interval of %d ms%s; frame store %s\n", ranMs / 1000.0, interval,
+                stoppedEarly ? " (the video ended or stopped first)" : "",
+                qPrintable(list->Store().FilePath()));
+    std::printf("frames=%d missed=%d duplicates=%d\n", list->Count(),
+                std::max(0, ticks - list->Count()), duplicates);
     form->close();
     return 0;
 }

@@ -1,6 +1,8 @@
 // framecatch-bench frames: fills a real frame list on the offscreen platform and measures
-// adding a frame, scrolling one line, re-arranging after a width change, and the memory
-// each frame costs.
+// adding a frame, scrolling one line, re-arranging after a width change, the memory and disk
+// the frames take, and reading every frame once in order as an output does, against `cat` of
+// the cache file right after it. The cache file is where the program puts it
+// (XDG_CACHE_HOME): point that at a file system with room for --count frames.
 
 #include "bench/bench_registry.h"
 #include "common/kw_dialogs.h"
@@ -9,9 +11,12 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QScrollBar>
 
 #include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -22,6 +27,23 @@ qint64 ResidentBytes() {
         return 0;
     const QList<QByteArray> fields = statm.readAll().simplified().split(' ');
     return fields.value(1).toLongLong() * sysconf(_SC_PAGESIZE);
+}
+
+// The peak of the resident set so far, from /proc/self/status.
+qint64 PeakResidentBytes() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> lines = status.readAll().split('\n');
+    for (const QByteArray& line : lines)
+        if (line.startsWith("VmHWM:"))
+            return line.simplified().split(' ').value(1).toLongLong() * 1024;
+    return 0;
+}
+
+qint64 DiskBytes(const QString& path) {
+    struct stat st = {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? qint64(st.st_blocks) * 512 : 0;
 }
 
 double Ms(QElapsedTimer& timer) {
@@ -45,8 +67,8 @@ int RunFrames(const QStringList& args) {
     const int count = bench::Option(args, "--count", "2000").toInt();
     const int width = bench::Option(args, "--width", "1920").toInt();
     const int height = bench::Option(args, "--height", "1080").toInt();
-    if (count < 1 || width < 1 || height < 1) {
-        std::fprintf(stderr, "frames: --count, --width and --height must be positive\n");
+    if (count < 1 || count > 10000 || width < 1 || height < 1) {
+        std::fprintf(stderr, "frames: --count 1..10000, --width and --height positive\n");
         return 2;
     }
     // Tiles as on a 1080-pixel-high screen (192 x 108 for a 16:9 video).
@@ -54,6 +76,8 @@ int RunFrames(const QStringList& args) {
     desktop.ScreenSize = [] { return QSize(1920, 1080); };
     kw::TDesktopOverride screen(desktop);
 
+    QElapsedTimer run;
+    run.start();
     TThumbnails list;
     list.resize(1000, 700);
     list.show();
@@ -71,7 +95,7 @@ int RunFrames(const QStringList& args) {
         const bool ok = list.AddFrame(frame);
         const double ms = Ms(timer);
         if (!ok) {
-            std::printf("memory guard refused frame %d\n", n);
+            std::printf("the frame store refused frame %d\n", n);
             break;
         }
         ++added;
@@ -112,16 +136,50 @@ int RunFrames(const QStringList& args) {
         arrangeMs.push_back(Ms(timer));
     }
 
+    // Every frame read once in order, as an output does: the list of all pictures is taken
+    // first and held until the end, each picture read whole. The frames were written out and
+    // dropped from the page cache, as after a long capture.
+    TFrameStore& store = list.Store();
+    store.WaitForWriteBack();
+    QImage copy(width, height, QImage::Format_RGB888);
+    quint64 fold = 0;
+    timer.start();
+    {
+        const QList<QImage> pictures = list.FramePictures(TFrameChoice::All);
+        for (const QImage& picture : pictures) {
+            std::memcpy(copy.bits(), picture.constBits(),
+                        size_t(std::min(copy.sizeInBytes(), picture.sizeInBytes())));
+            fold += copy.constBits()[copy.sizeInBytes() / 2];
+        }
+    }
+    const double readAll = double(timer.nsecsElapsed()) / 1e9;
+    // The same bytes through the system's own reader, right after.
+    QProcess cat;
+    cat.setStandardOutputFile(QProcess::nullDevice());
+    timer.start();
+    cat.start(QStringLiteral("cat"), {store.FilePath()});
+    cat.waitForFinished(-1);
+    const double catSeconds = double(timer.nsecsElapsed()) / 1e9;
+
     const double frameBytes = double(frame.sizeInBytes());
     const double perFrame = added ? double(after - before) / added : 0;
-    std::printf("tile %dx%d, frame %.0f bytes, memory ratio %.4f\n", list.ThumbWidth(),
-                list.ThumbHeight(), frameBytes, perFrame / frameBytes);
-    std::printf("frames=%d add_ms=%.3f scroll_ms=%.3f arrange_ms=%.3f bytes_per_frame=%.0f\n",
+    constexpr double MiB = 1 << 20;
+    std::printf("tile %dx%d, frame %.0f bytes, %d frames in %.1f s, cache %s on disk %.0f MB "
+                "(check %llu)\n",
+                list.ThumbWidth(), list.ThumbHeight(), frameBytes, added,
+                double(run.elapsed()) / 1000, qPrintable(store.FilePath()),
+                double(DiskBytes(store.FilePath())) / MiB, static_cast<unsigned long long>(fold));
+    std::printf("frames=%d add_ms=%.3f scroll_ms=%.3f arrange_ms=%.3f bytes_per_frame=%.0f "
+                "rss_mb=%.0f peak_rss_mb=%.0f cache_mb=%.0f read_all_s=%.2f cat_s=%.2f "
+                "read_vs_cat=%.2f\n",
                 added, bench::MedianMs(addMs), bench::MedianMs(scrollMs),
-                bench::MedianMs(arrangeMs), perFrame);
+                bench::MedianMs(arrangeMs), perFrame, double(ResidentBytes()) / MiB,
+                double(PeakResidentBytes()) / MiB, double(store.FileBytes()) / MiB, readAll,
+                catSeconds, catSeconds > 0 ? readAll / catSeconds : 0.0);
     return 0;
 }
 
 } // namespace
 
-FC_BENCH_COMMAND(frames, "frames [--count 2000] [--width 1920 --height 1080]", RunFrames);
+FC_BENCH_COMMAND(frames, "frames [--count 2000 (up to 10000)] [--width 1920 --height 1080]",
+                 RunFrames);

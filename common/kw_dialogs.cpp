@@ -13,6 +13,8 @@
 #include <QScreen>
 #include <QUrl>
 
+#include <sys/statvfs.h>
+
 namespace kw {
 
 namespace {
@@ -121,6 +123,13 @@ qint64 RealAvailableMemory() {
     return -1;
 }
 
+TDiskSpace RealDiskSpace(const QString& folder) {
+    struct statvfs fs = {};
+    if (::statvfs(QFile::encodeName(folder).constData(), &fs) != 0)
+        return {};
+    return {qint64(fs.f_bavail) * qint64(fs.f_frsize), qint64(fs.f_blocks) * qint64(fs.f_frsize)};
+}
+
 TDesktop& Current() {
     static TDesktop desktop = RealDesktop();
     return desktop;
@@ -143,6 +152,7 @@ TDesktop RealDesktop() {
     d.FontFamilies = [] { return QFontDatabase::families(); };
     d.Beep = [] { QApplication::beep(); };
     d.AvailableMemory = RealAvailableMemory;
+    d.DiskSpace = RealDiskSpace;
     return d;
 }
 

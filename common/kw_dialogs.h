@@ -30,6 +30,12 @@ struct TMessage {
 };
 
 // A file-type filter in the "label|patterns|label|patterns" form; FilterIndex is 1-based.
+// Space on the file system that holds a folder, in bytes; -1 where it cannot be told.
+struct TDiskSpace {
+    qint64 Free = -1;  // what an unprivileged program may still use
+    qint64 Total = -1; // the file system's size
+};
+
 struct TFileDialogRequest {
     QWidget* Owner = nullptr;
     QString Title;
@@ -59,6 +65,8 @@ struct TDesktop {
     std::function<void()> Beep;
     // Bytes of memory the system can still hand out without swapping; -1 when unknown.
     std::function<qint64()> AvailableMemory;
+    // Free and total space of the file system that holds the folder.
+    std::function<TDiskSpace(const QString& folder)> DiskSpace;
 };
 
 // The desktop in use; starts as the real one.

@@ -1,9 +1,9 @@
 #pragma once
-// The memory guard. Every frame is kept at full size, so a long capture would otherwise fill
-// the memory until the system kills the program and every frame is lost. Before a frame is
-// allocated (a grab, an inserted picture) the caller asks RoomForFrame; when it says no, the
-// caller stops what it was doing (continuous capture, the insertion) and shows
-// ShowMemoryFullWarning once. Frames already in the list stay.
+// The memory guard for working pictures: the frames themselves live in the frame store on
+// disk (frame_store.h), but an output, the editor or an insertion works on full-size pictures
+// in memory, and a large one could otherwise fill the memory until the system kills the
+// program. Before such a picture is allocated the caller asks RoomForFrame; when it says no,
+// the caller stops what it was doing and shows ShowMemoryFullWarning once.
 
 #include <QImage>
 #include <QSize>
@@ -25,7 +25,7 @@ qint64 SystemTotalMemory();
 // MemoryAllows with the desktop's available-memory figure and the system's total.
 bool RoomForFrame(qint64 bytes);
 
-// Bytes of a frame of that size and pixel layout.
+// Bytes of a picture of that size and pixel layout.
 qint64 FrameBytes(QSize size, QImage::Format format = QImage::Format_RGB888);
 
 // The text and the box shown when RoomForFrame refused or an allocation failed.

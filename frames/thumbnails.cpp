@@ -15,7 +15,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <new>
+#include <memory>
+#include <optional>
 #include <vector>
 
 QColor SelFrameColor(0x00, 0x9E, 0xFF);
@@ -130,14 +131,14 @@ void TThumbItem::SetSelected(bool value) {
 }
 
 bool TThumbItem::SetFrame(const QImage& frame) {
-    Bitmap = QImage();
-    // A deep copy: the caller reuses its picture at once.
-    QImage copy = FThumbnails->FReserve.Copy(frame);
-    if (copy.isNull() && !frame.isNull())
+    // A copy: the caller reuses its picture at once.
+    std::optional<TStoredFrame> stored = FThumbnails->FStore.Put(frame);
+    if (!stored)
         return false;
-    Bitmap = std::move(copy);
-    FPaintCopy = QImage();
-    FPaintCopyKey = -1;
+    FFrame = std::move(*stored);
+    // Made from the caller's picture while it is at hand, rather than read back from disk.
+    FPaintCopy = StretchForTile(frame, size());
+    update();
     return true;
 }
 
@@ -145,17 +146,9 @@ void TThumbItem::EditFrame() {
     emit FThumbnails->EditRequested(this);
 }
 
-void TThumbItem::BitmapChanged() {
-    FPaintCopyKey = -1;
-    PaintCopy();
-    update();
-}
-
 const QImage& TThumbItem::PaintCopy() {
-    if (FPaintCopyKey != Bitmap.cacheKey() || FPaintCopy.size() != size()) {
-        FPaintCopy = StretchForTile(Bitmap, size());
-        FPaintCopyKey = Bitmap.cacheKey();
-    }
+    if (FPaintCopy.size() != size() && !FFrame.IsNull())
+        FPaintCopy = StretchForTile(Bitmap(), size());
     return FPaintCopy;
 }
 
@@ -269,7 +262,10 @@ TThumbnails::TThumbnails(QWidget* parent) : QAbstractScrollArea(parent) {
 }
 
 TThumbnails::~TThumbnails() {
-    // The tiles go with the content widget; nothing may look them up meanwhile.
+    // The frames go before the store that holds them, the tiles with the content widget;
+    // nothing may look them up meanwhile.
+    for (TThumbItem* tile : std::as_const(FItems))
+        tile->FFrame = TStoredFrame();
     FSelectedItems.clear();
     FItems.clear();
 }
@@ -298,22 +294,12 @@ void TThumbnails::SetFrameSize(int width, int height) {
 }
 
 TThumbItem* TThumbnails::NewTile(const QImage& frame) {
-    if (!RoomForFrame(frame.sizeInBytes()))
-        return nullptr;
-    TThumbItem* tile = nullptr;
-    try {
-        tile = new TThumbItem(this, FContent);
-        if (!tile->SetFrame(frame)) {
-            delete tile;
-            return nullptr;
-        }
-    } catch (const std::bad_alloc&) {
-        delete tile;
-        return nullptr;
-    }
+    auto tile = std::make_unique<TThumbItem>(this, FContent);
     tile->resize(FThumbWidth, FThumbHeight);
+    if (!tile->SetFrame(frame))
+        return nullptr;
     tile->show();
-    return tile;
+    return tile.release();
 }
 
 bool TThumbnails::AddFrame(const QImage& frame) {
@@ -359,7 +345,7 @@ QList<int> TThumbnails::FrameIndexes(TFrameChoice choice) const {
 }
 
 QImage TThumbnails::FramePicture(int index) const {
-    return GetItem(index)->Bitmap;
+    return GetItem(index)->Bitmap();
 }
 
 QList<QImage> TThumbnails::FramePictures(TFrameChoice choice) const {
@@ -367,26 +353,14 @@ QList<QImage> TThumbnails::FramePictures(TFrameChoice choice) const {
     QList<QImage> pictures;
     pictures.reserve(tiles.size());
     for (const TThumbItem* tile : tiles)
-        pictures.append(tile->Bitmap);
+        pictures.append(tile->Bitmap());
     return pictures;
 }
 
 bool TThumbnails::ReplaceFramePicture(int index, const QImage& picture) {
-    TThumbItem* tile = GetItem(index);
-    // The old picture may still be held by a snapshot, so the new one needs room of its own.
-    if (!RoomForFrame(picture.sizeInBytes()))
-        return false;
-    QImage copy;
-    try {
-        copy = FReserve.Copy(picture);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    if (copy.isNull() && !picture.isNull())
-        return false;
-    tile->Bitmap = std::move(copy);
-    tile->BitmapChanged();
-    return true;
+    // The new picture gets a slot of its own (of its own size); the old slot is freed once
+    // no picture taken from it is held any more.
+    return GetItem(index)->SetFrame(picture);
 }
 
 TThumbItem* TThumbnails::SelectedItem(int index) const {
@@ -404,9 +378,10 @@ void TThumbnails::DeleteSelected() {
         if (tile->hasFocus())
             setFocus();
         tile->hide();
-        // The frame's memory is given back now; the widget goes when the current event is
-        // over, since the command may have been started from one of its own events.
-        tile->Bitmap = QImage();
+        // The frame's slot is given back now (or when the last picture taken from it goes);
+        // the widget goes when the current event is over, since the command may have been
+        // started from one of its own events.
+        tile->FFrame = TStoredFrame();
         tile->FPaintCopy = QImage();
         tile->FSelected = false;
         tile->deleteLater();
@@ -600,8 +575,8 @@ void TThumbnails::InsertImagesClick() {
         const QImage picture = ReadPicture(file); // an error ends the insertion here
         const QSize size =
             FFrameWidth > 0 && FFrameHeight > 0 ? QSize(FFrameWidth, FFrameHeight) : picture.size();
-        const qint64 newWork = work.size() == size ? 0 : FrameBytes(size);
-        if (!RoomForFrame(newWork + FrameBytes(size))) {
+        // The working picture is memory; the frame made from it goes to the frame store.
+        if (work.size() != size && !RoomForFrame(FrameBytes(size))) {
             ShowMemoryFullWarning(window());
             return;
         }
@@ -617,7 +592,7 @@ void TThumbnails::InsertImagesClick() {
             painter.drawImage(QRect(QPoint(0, 0), size), picture);
         }
         if (!InsertFrame(work)) {
-            ShowMemoryFullWarning(window());
+            ShowStoreFullWarning(window());
             return;
         }
     }

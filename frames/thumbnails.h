@@ -1,13 +1,14 @@
 #pragma once
 // The frame list: the one store of captured frames and its view as a vertically scrolling
-// grid of numbered tiles. A frame exists only as a tile: the tile owns the full-size picture,
-// and the frame's number is the tile's position in Items().
+// grid of numbered tiles. A frame exists only as a tile: the tile owns the frame (its pixels
+// live in the list's frame store, on disk), and the frame's number is the tile's position in
+// Items().
 //
 // Code outside frames/ reads and replaces frames through the list's data interface
-// (FrameIndexes, FramePicture, FramePictures, ReplaceFramePicture), never through a tile's
-// Bitmap, so that where a frame's pixels live stays the list's business.
+// (FrameIndexes, FramePicture, FramePictures, ReplaceFramePicture), never through a tile,
+// so that where a frame's pixels live stays the list's business.
 
-#include "frames/frame_reserve.h"
+#include "frames/frame_store.h"
 
 #include <QAbstractScrollArea>
 #include <QColor>
@@ -33,11 +34,6 @@ extern QColor SelInnerColor; // #FFFFFF
 class TThumbItem : public QWidget {
     Q_OBJECT
 public:
-    // The frame at full size, in the pixel layout in which it was handed in. Whoever changes
-    // it calls BitmapChanged() (an assignment or a QPainter on it is also noticed at the
-    // next paint).
-    QImage Bitmap;
-
     explicit TThumbItem(TThumbnails* thumbnails, QWidget* parent);
 
     TThumbnails* Thumbnails() const { return FThumbnails; }
@@ -47,16 +43,18 @@ public:
 
     // Sets the flag and keeps SelectedItems() in step; gives the tile the focus and repaints.
     void SetSelected(bool value);
-    // Copies the picture into Bitmap (through the list's buffer reserve); false (Bitmap left
-    // empty) when memory ran out.
+    // The frame at full size, in the pixel layout in which it was handed in: a picture over
+    // the stored pixels (see TStoredFrame::Picture for what it costs and promises).
+    QImage Bitmap() const { return FFrame.Picture(); }
+    // Stores a copy of the picture as the tile's frame, makes the painting copy from it and
+    // repaints; false, with the frame as it was, when the store is full.
     bool SetFrame(const QImage& frame);
     // Asks for the frame editor on this tile (TThumbnails::EditRequested).
     void EditFrame();
-    // Rebuilds the painting copy from Bitmap and repaints the tile.
-    void BitmapChanged();
 
-    // The reduced copy that paints the tile: the tile's size, rebuilt from Bitmap when it
-    // changed. Frames are read from Bitmap, never from this.
+    // The reduced copy that paints the tile, at the tile's size: made from the picture when
+    // it is stored, remade from the stored frame when the tile's size changed. Frames are
+    // read from Bitmap(), never from this.
     const QImage& PaintCopy();
 
 protected:
@@ -69,8 +67,8 @@ private:
     friend class TThumbnails;
     TThumbnails* FThumbnails;
     bool FSelected = false;
+    TStoredFrame FFrame;
     QImage FPaintCopy;
-    qint64 FPaintCopyKey = -1;
 };
 
 // The popup menu of the tiles. Its actions carry the shortcuts, which also work while a tile
@@ -114,27 +112,31 @@ public:
     // --- Frames as data ----------------------------------------------------------------
     // Positions of the chosen frames, in the order an output reads them.
     QList<int> FrameIndexes(TFrameChoice choice) const;
-    // The stored picture of the frame at a position, shared rather than copied: the handle
-    // keeps the pixels it was given even when the frame is replaced or deleted later. Throws
-    // kw::EFcError "List index out of bounds (%d)" outside 0..Count()-1.
+    // The picture of the frame at a position: a read-only QImage over the frame store's
+    // cache file, made without copying or reading anything. Its pixels are read from disk
+    // (or the page cache) as the caller reads them, and dropped from memory once its last
+    // copy goes, so hold it only while reading it. It keeps the pixels it was given even
+    // when the frame is replaced or deleted later. Writing to it makes a private copy first.
+    // Throws kw::EFcError "List index out of bounds (%d)" outside 0..Count()-1.
     QImage FramePicture(int index) const;
     // The pictures of the chosen frames, in the order of FrameIndexes: the snapshot an
-    // output works through.
+    // output works through. As cheap as FramePicture for each: a list of every frame costs
+    // no memory until the frames are read.
     QList<QImage> FramePictures(TFrameChoice choice) const;
     // Stores a copy of the picture (any size, any pixel layout) as the frame at the position
     // and repaints its tile; nothing else changes (position, selection, FrameWidth and
-    // FrameHeight). False, with the frame as it was, when the memory guard refused or the
-    // copy could not be allocated: the caller then shows ShowMemoryFullWarning. Throws the
-    // list index error outside 0..Count()-1.
+    // FrameHeight). False, with the frame as it was, when the frame store is full: the
+    // caller then shows ShowStoreFullWarning. Throws the list index error outside
+    // 0..Count()-1.
     bool ReplaceFramePicture(int index, const QImage& picture);
 
     // Stores the video's frame size; tiles made from now on are a tenth of the screen high
     // with the video's proportions. Existing tiles keep their size.
     void SetFrameSize(int width, int height);
-    // Both copy the frame into a new tile. False, with nothing added, when the memory guard
-    // refused or the copy could not be allocated: the caller then shows
-    // ShowMemoryFullWarning (after stopping a capture). InsertFrame does nothing (and says
-    // true) when nothing is selected.
+    // Both copy the frame into a new tile. False, with nothing added, when the frame store is
+    // full: the caller then shows ShowStoreFullWarning (after stopping a capture).
+    // InsertFrame does nothing (and says true) when nothing is selected. An error of the
+    // cache file other than a full disk is thrown as kw::EFcError.
     bool AddFrame(const QImage& frame);
     bool InsertFrame(const QImage& frame);
     int Count() const { return int(FItems.size()); }
@@ -158,6 +160,8 @@ public:
     int ClientWidth() const;
     // Height of the scrolled content: the bottom edge of the lowest tile.
     int ContentHeight() const { return FContentHeight; }
+    // Where the frames' pixels live.
+    TFrameStore& Store() { return FStore; }
 
     // The selection rules of a mouse press on a tile.
     void ItemMouseDown(TThumbItem* item, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
@@ -197,8 +201,8 @@ private:
     int FThumbWidth = 0;
     int FThumbHeight = 0;
     int FContentHeight = 0;
-    // Ready, already mapped buffers for the frames' copies.
-    TFrameReserve FReserve;
+    // The frames' pixels; the tiles hold their frames from it.
+    TFrameStore FStore;
 
     friend class TThumbItem;
 };

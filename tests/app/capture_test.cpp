@@ -1,11 +1,11 @@
 // The main window with the real player: opening, play and pause, grabbing single and
-// continuous frames, the end of the stream, the memory guard and the output buttons.
+// continuous frames, the end of the stream, a full frame store and the output buttons.
 
 #include "app/unit_main.h"
 #include "common/orb_common.h"
 #include "controls/kw_img_btn.h"
 #include "controls/kw_line_panel.h"
-#include "frames/memory_guard.h"
+#include "frames/frame_store.h"
 #include "frames/thumbnails.h"
 #include "tests/support/fake_desktop.h"
 #include "tests/video/test_videos.h"
@@ -287,14 +287,14 @@ TEST_F(CaptureTest, OnlyOneCaptureFailureBoxAtATime) {
     EXPECT_EQ(FDesktop.Messages.size(), 2);
 }
 
-TEST_F(CaptureTest, FullMemoryStopsCaptureAndKeepsTheFrames) {
+TEST_F(CaptureTest, AFullFrameStoreStopsCaptureAndKeepsTheFrames) {
     GlbCfg->CaptureInterval = 40;
     Open(Video);
     FForm->BtnSnapOClick();
     HandleGrabs();
     ASSERT_EQ(FForm->Thumbnails->Count(), 1);
     ClickSnap();
-    FDesktop.AvailableMemory = qint64(100) << 20; // below the safety margin
+    FDesktop.DiskSpace = {qint64(1) << 30, qint64(10) << 30}; // at the safety margin
     FForm->CaptureTimerTimer();
     FForm->CaptureTimerTimer();
     HandleGrabs();
@@ -303,7 +303,7 @@ TEST_F(CaptureTest, FullMemoryStopsCaptureAndKeepsTheFrames) {
     EXPECT_FALSE(FForm->CaptureTimer.isActive());
     ASSERT_EQ(FDesktop.Messages.size(), 1) << "the second grab was already stopped";
     EXPECT_EQ(FDesktop.Messages[0].Caption, QStringLiteral("Warning"));
-    EXPECT_EQ(FDesktop.Messages[0].Text, MemoryFullText());
+    EXPECT_EQ(FDesktop.Messages[0].Text, StoreFullText());
 }
 
 TEST_F(CaptureTest, OutputButtonsNeedFramesAndPauseThePlayback) {

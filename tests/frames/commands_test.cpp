@@ -215,7 +215,7 @@ TEST_F(Insert, PicturesGoInFileOrderBeforeTheEarliestSelectedFrame) {
     EXPECT_EQ(List.Count(), 11);
     EXPECT_EQ(Order(), (Order10{0, 1, 2, 3, 4, -1, -1, -1, 5, 6, 7}));
     for (int i = 0; i < 3; ++i) {
-        const QImage& frame = List.GetItem(5 + i)->Bitmap;
+        const QImage frame = List.GetItem(5 + i)->Bitmap();
         EXPECT_EQ(frame.size(), QSize(640, 480)); // stretched to the video's frame size
         EXPECT_EQ(frame.format(), QImage::Format_RGB888);
         // The fully transparent third picture is flattened onto white.

@@ -1,5 +1,7 @@
+#include "common/kw_dialogs.h"
 #include "frames/memory_guard.h"
-#include "tests/frames/frames_fixture.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 constexpr qint64 MiB = qint64(1) << 20;
@@ -26,25 +28,4 @@ TEST(MemoryGuard, ReadsTheSystemsTotal) {
     EXPECT_GT(total, 64 * MiB);
     const qint64 available = kw::RealDesktop().AvailableMemory();
     EXPECT_LE(available, total);
-}
-
-TEST_F(TFramesTest, AddFrameIsRefusedWhenTooLittleMemoryWouldBeLeft) {
-    Fill(2);
-    // Exactly the margin available: no frame fits any more.
-    Desktop.AvailableMemory = MemoryMargin(SystemTotalMemory());
-    EXPECT_FALSE(RoomForFrame(FrameBytes(QSize(640, 480))));
-    EXPECT_FALSE(List.AddFrame(MakeFrame(7)));
-    Select({0});
-    EXPECT_FALSE(List.InsertFrame(MakeFrame(8)));
-    EXPECT_EQ(List.Count(), 2);              // the frames already there stay
-    EXPECT_TRUE(Desktop.Messages.isEmpty()); // the caller decides when to show the box
-
-    Desktop.AvailableMemory = 64 * GiB;
-    EXPECT_TRUE(List.AddFrame(MakeFrame(7)));
-    EXPECT_EQ(List.Count(), 3);
-
-    ShowMemoryFullWarning(&List);
-    ASSERT_EQ(Desktop.Messages.size(), 1);
-    EXPECT_EQ(Desktop.Messages[0].Caption, QStringLiteral("Warning"));
-    EXPECT_TRUE(Desktop.Messages[0].Text.contains("export or delete"));
 }

@@ -67,9 +67,9 @@ TEST_F(Frames, AddFrameCopiesThePictureAndScrollsToTheEnd) {
     QImage scratch = MakeFrame(0);
     ASSERT_TRUE(List.AddFrame(scratch));
     scratch.fill(Qt::red); // the caller reuses its picture at once
-    EXPECT_EQ(List.GetItem(0)->Bitmap.pixelColor(5, 5), FrameColor(0));
-    EXPECT_EQ(List.GetItem(0)->Bitmap.format(), QImage::Format_RGB888);
-    EXPECT_EQ(List.GetItem(0)->Bitmap.size(), QSize(640, 480));
+    EXPECT_EQ(List.GetItem(0)->Bitmap().pixelColor(5, 5), FrameColor(0));
+    EXPECT_EQ(List.GetItem(0)->Bitmap().format(), QImage::Format_RGB888);
+    EXPECT_EQ(List.GetItem(0)->Bitmap().size(), QSize(640, 480));
     EXPECT_TRUE(List.SelectedItems().isEmpty());
 
     Fill(60);
@@ -127,7 +127,7 @@ TEST_F(Frames, DeleteSelectedRenumbersAndFreesTheFrames) {
     List.DeleteSelected();
     EXPECT_EQ(Order(), (std::vector<int>{0, 2, 3, 5}));
     EXPECT_TRUE(List.SelectedItems().isEmpty());
-    EXPECT_TRUE(T[4]->Bitmap.isNull());
+    EXPECT_TRUE(T[4]->Bitmap().isNull());
     EXPECT_EQ(T[5]->Index(), 3);
     EXPECT_EQ(T[5]->pos(), QPoint(41, 101));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -238,8 +238,9 @@ TEST_F(Frames, SelectedTileHasAThreePixelBorderAndItsLabelInside) {
     SelFrameColor = QColor(0xF3, 0xAF, 0x00);
     Fill(12);
     const QColor body(200, 60, 0); // no blue: cannot be mistaken for the label
-    T[11]->Bitmap.fill(body);
-    T[11]->BitmapChanged();
+    QImage frame = MakeFrame(11);
+    frame.fill(body);
+    ASSERT_TRUE(List.ReplaceFramePicture(11, frame));
     T[11]->SetSelected(true);
     const QImage selected = T[11]->grab().toImage();
     const QImage plain = T[10]->grab().toImage();
@@ -278,18 +279,23 @@ TEST_F(Frames, TileShowsItsNewNumberAndNewPictureWhenRepainted) {
     // A frame replaced by a picture of another size is stretched over the whole tile.
     QImage cropped(50, 20, QImage::Format_RGB32);
     cropped.fill(QColor(10, 200, 30));
-    T[1]->Bitmap = cropped;
+    ASSERT_TRUE(List.ReplaceFramePicture(T[1]->Index(), cropped));
     const QImage shown = T[1]->grab().toImage();
     EXPECT_EQ(shown.pixelColor(100, 75), QColor(10, 200, 30));
     EXPECT_EQ(shown.pixelColor(50, 40), QColor(10, 200, 30));
     EXPECT_EQ(T[1]->PaintCopy().size(), T[1]->size());
-    // In-place painting on the frame is noticed as well.
+    // A tile of another size remakes its painting copy from the stored frame.
+    T[1]->resize(40, 30);
+    EXPECT_EQ(T[1]->PaintCopy().size(), QSize(40, 30));
+    EXPECT_EQ(T[1]->PaintCopy().pixelColor(39, 29), QColor(10, 200, 30));
+    // Painting on a picture taken from the frame paints on a copy: the frame stays.
+    QImage taken = T[1]->Bitmap();
     {
-        QPainter p(&T[1]->Bitmap);
-        p.fillRect(T[1]->Bitmap.rect(), QColor(250, 250, 0));
+        QPainter p(&taken);
+        p.fillRect(taken.rect(), QColor(250, 250, 0));
     }
-    EXPECT_EQ(T[1]->grab().toImage().pixelColor(60, 60), QColor(250, 250, 0));
-    EXPECT_EQ(T[1]->Bitmap.size(), QSize(50, 20)); // the frame itself stays as it was given
+    EXPECT_EQ(T[1]->Bitmap().pixelColor(10, 10), QColor(10, 200, 30));
+    EXPECT_EQ(T[1]->Bitmap().size(), QSize(50, 20)); // the frame itself stays as it was given
 }
 
 TEST_F(Frames, FramesInARowAtChangingSizesKeepTheirOwnPictures) {
@@ -301,23 +307,20 @@ TEST_F(Frames, FramesInARowAtChangingSizesKeepTheirOwnPictures) {
     }
     ASSERT_EQ(List.Count(), 24);
     for (int n = 0; n < 24; ++n) {
-        const QImage& bitmap = List.GetItem(n)->Bitmap;
+        const QImage bitmap = List.GetItem(n)->Bitmap();
         EXPECT_EQ(bitmap.size(), sizes[size_t(n)]) << n;
         EXPECT_EQ(bitmap.format(), QImage::Format_RGB888) << n;
         EXPECT_EQ(bitmap.pixelColor(0, 0), FrameColor(n)) << n;
         EXPECT_EQ(bitmap.pixelColor(bitmap.width() - 1, bitmap.height() - 1), FrameColor(n)) << n;
     }
-    // Painting on one tile's picture touches no other.
-    TThumbItem* tile = List.GetItem(20);
-    {
-        QPainter painter(&tile->Bitmap);
-        painter.fillRect(tile->Bitmap.rect(), Qt::red);
-    }
-    tile->BitmapChanged();
-    EXPECT_EQ(List.GetItem(20)->Bitmap.pixelColor(3, 3), QColor(Qt::red));
-    EXPECT_EQ(List.GetItem(19)->Bitmap.pixelColor(3, 3), FrameColor(19));
-    EXPECT_EQ(List.GetItem(21)->Bitmap.pixelColor(3, 3), FrameColor(21));
-    EXPECT_EQ(tile->PaintCopy().pixelColor(5, 5), QColor(Qt::red));
+    // Replacing one tile's frame touches no other.
+    QImage red = MakeFrame(20, sizes[20]);
+    red.fill(Qt::red);
+    ASSERT_TRUE(List.ReplaceFramePicture(20, red));
+    EXPECT_EQ(List.GetItem(20)->Bitmap().pixelColor(3, 3), QColor(Qt::red));
+    EXPECT_EQ(List.GetItem(19)->Bitmap().pixelColor(3, 3), FrameColor(19));
+    EXPECT_EQ(List.GetItem(21)->Bitmap().pixelColor(3, 3), FrameColor(21));
+    EXPECT_EQ(List.GetItem(20)->PaintCopy().pixelColor(5, 5), QColor(Qt::red));
 }
 
 TEST_F(Frames, OutputsReadChosenFramesAndReplaceThemThroughTheList) {
@@ -343,8 +346,8 @@ TEST_F(Frames, OutputsReadChosenFramesAndReplaceThemThroughTheList) {
     EXPECT_EQ(List.FrameIndexes(TFrameChoice::Selected), (QList<int>{4, 1, 3}));
     EXPECT_EQ(List.FrameWidth(), 640);
 
-    // Refused by the memory guard: false, and the frame stays as it was.
-    Desktop.AvailableMemory = qint64(100) << 20;
+    // Refused by the frame store: false, and the frame stays as it was.
+    Desktop.DiskSpace = {StoreMargin(qint64(8) << 30), qint64(8) << 30};
     EXPECT_FALSE(List.ReplaceFramePicture(2, MakeFrame(9)));
     EXPECT_EQ(List.FramePicture(2).pixelColor(0, 0), FrameColor(2));
     EXPECT_THROW(List.FramePicture(5), kw::EFcError);

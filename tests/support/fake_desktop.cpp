@@ -59,6 +59,7 @@ TFakeDesktop::TFakeDesktop() {
     d.FontFamilies = [this] { return Fonts; };
     d.Beep = [this] { ++Beeps; };
     d.AvailableMemory = [this] { return AvailableMemory; };
+    d.DiskSpace = [this](const QString&) { return DiskSpace; };
     FOverride = new kw::TDesktopOverride(std::move(d));
 }
 

@@ -33,6 +33,9 @@ public:
     QList<QStringList> Started; // programs started: program then arguments
     int Beeps = 0;
     qint64 AvailableMemory = qint64(16) << 30;
+    // The cache's file system as the frame store sees it: plenty by default, whatever the
+    // machine's disk holds, so that only the store's own reservation can fail.
+    kw::TDiskSpace DiskSpace{qint64(1) << 40, qint64(2) << 40};
     QSize ScreenSize{1024, 768};
     std::function<QRgb(QPoint)> ScreenPixel = [](QPoint) { return qRgb(0, 0, 0); };
     QStringList Fonts{QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")};

@@ -1,4 +1,4 @@
-// main() of every test program: Qt's offscreen platform, a private configuration and
+// main() of every test program: Qt's offscreen platform, a private configuration, cache and
 // temporary folder, the application object, then GoogleTest.
 
 #include "common/kw_guard.h"
@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home(QDir::tempPath() + QStringLiteral("/framecatch-test-XXXXXX"));
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toUtf8());
+    qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/cache")).toUtf8());
     qputenv("HOME", home.path().toUtf8());
     QDir().mkpath(home.path() + QStringLiteral("/config"));
     kw::TFcApplication app(argc, argv);

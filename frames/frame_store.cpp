@@ -1,0 +1,569 @@
+// The frame store. What lives where:
+//
+// - On disk: one cache file, <cache>/Corvane/orb/frames-XXXXXX.cache (the folder 0700, the
+//   file 0600), locked with flock by the program that owns it for as long as it is open, so
+//   that a later start can tell a dead program's file (nobody holds its lock) from a live
+//   one's. Each frame has a slot: a page-aligned range of the file whose blocks are reserved
+//   (fallocate) before the frame is written, so that a full disk refuses the frame at once
+//   instead of failing later in the middle of a write. A freed slot gives its blocks back to
+//   the file system (a punched hole) and its range goes to the next frame that fits; freed
+//   ranges at the end shorten the file.
+// - In the address space: one read-only shared mapping of the file, made once as large as the
+//   file could ever grow, so that it never moves. The pictures handed out are QImages over
+//   it; each one holds its slot (and the slot the file) until its last copy goes.
+// - In memory: a slot record per frame (about a hundred bytes); the frame list adds each
+//   tile's small painting copy. The pixels are resident only while a picture is being read:
+//   the pages of a slot are dropped from the mapping and from the page cache when its last
+//   picture goes, and while pictures are out the write-back thread drops the mapping's pages
+//   four times a second, so that an output holding every frame's picture keeps only what it
+//   read in the last moment (the mapping is read-only and shared, so dropping a page loses
+//   nothing: the next read faults it in again from the page cache or the file).
+// - In the page cache: a frame is written with pwrite, the one copy that costs the caller
+//   time. The write-back thread starts writing it out at once and, a few frames later, waits
+//   until it is on disk and drops it from the cache, so that a long capture neither fills
+//   memory with dirty pages nor pushes everything else out of the cache.
+//
+// Threads. Put runs on the caller's thread (the GUI thread): it checks the space, reserves
+// the slot and writes the pixels. The write-back thread only ever sees ranges of the file
+// (sync_file_range, posix_fadvise, madvise of the mapping): a range freed and reused meanwhile
+// is harmless to it. The last copy of a picture may go on any thread (an output's worker):
+// it drops the slot's pages and, when the slot's frame is gone too, frees the slot. The
+// file's mutex guards the free ranges and the file's length, and is held while the file's
+// length or blocks change (reserve, punch, truncate); a slot's picture count is atomic.
+
+#include "frames/frame_store.h"
+
+#include "common/kw_dialogs.h"
+#include "common/kw_guard.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr qint64 GiB = qint64(1) << 30;
+constexpr qint64 Page = 4096; // slots start on page boundaries of every page size in use
+// Written frames whose write-out may run before the oldest is waited for.
+constexpr qint64 InFlightBytes = qint64(64) << 20;
+constexpr auto TrimEvery = std::chrono::milliseconds(250);
+
+qint64 RoundUp(qint64 bytes, qint64 unit) {
+    return (bytes + unit - 1) / unit * unit;
+}
+
+QString SystemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The errors that mean the disk (or the user's share of it) is full.
+bool IsFullError(int error) {
+    return error == ENOSPC || error == EDQUOT || error == EFBIG;
+}
+
+// Reserves the blocks of a range, extending the file when it lies beyond the end; 0 or errno.
+int Allocate(int fd, qint64 offset, qint64 length) {
+    int result;
+    do
+        result = ::fallocate(fd, 0, off_t(offset), off_t(length));
+    while (result != 0 && errno == EINTR);
+    if (result == 0)
+        return 0;
+    if (errno != EOPNOTSUPP)
+        return errno;
+    // A file system without fallocate: the C library writes the blocks instead.
+    return ::posix_fallocate(fd, off_t(offset), off_t(length));
+}
+
+void Truncate(int fd, qint64 length) {
+    // A failure only leaves the file longer than it needs to be.
+    if (::ftruncate(fd, off_t(length)) != 0)
+        return;
+}
+
+void PunchHole(int fd, qint64 offset, qint64 length) {
+    // Not every file system can: the blocks then stay until the range is reused.
+    ::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, off_t(offset), off_t(length));
+}
+
+// Writes all bytes at the offset; 0 or errno.
+int WriteAll(int fd, const uchar* data, qint64 bytes, qint64 offset) {
+    while (bytes > 0) {
+        const ssize_t n = ::pwrite(fd, data, size_t(bytes), off_t(offset));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (n == 0)
+            return EIO;
+        data += n;
+        bytes -= n;
+        offset += n;
+    }
+    return 0;
+}
+
+// The picture's lines at the given pitch from the offset on; 0 or errno.
+int WritePixels(int fd, const QImage& picture, qint64 line, qint64 offset) {
+    if (picture.bytesPerLine() == line)
+        return WriteAll(fd, picture.constBits(), line * picture.height(), offset);
+    // Lines of another pitch (a picture over someone else's buffer): line by line, the bytes
+    // in use only; the padding reads as the zeros of the fresh range.
+    const qint64 used = (qint64(picture.width()) * picture.depth() + 7) / 8;
+    for (int y = 0; y < picture.height(); ++y)
+        if (const int error = WriteAll(fd, picture.constScanLine(y), used, offset + y * line))
+            return error;
+    return 0;
+}
+
+// Makes every missing level of the folder for its owner alone, and the folder itself so
+// even when it exists.
+void MakePrivateFolder(const QString& folder) {
+    const QStringList parts = QDir::cleanPath(folder).split(QLatin1Char('/'));
+    QString path;
+    for (int i = 0; i < parts.size(); ++i) {
+        path += (i == 0 ? QString() : QStringLiteral("/")) + parts[i];
+        if (path.isEmpty())
+            continue; // the root of an absolute path
+        if (::mkdir(QFile::encodeName(path).constData(), 0700) != 0 && errno != EEXIST)
+            throw kw::EFcError(QStringLiteral("Cannot create the frame store's folder %1: %2")
+                                   .arg(path, SystemError(errno)));
+    }
+    ::chmod(QFile::encodeName(folder).constData(), 0700);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The cache file, shared by the store, its slots and the pictures out.
+
+struct TStoreFile {
+    int Fd = -1;
+    QString Path;
+    const uchar* Base = nullptr;
+    qint64 MapBytes = 0;
+
+    std::mutex Mutex;
+    std::map<qint64, qint64> Free; // offset -> length of the unused ranges below End
+    qint64 End = 0;                // the file's length: the end of the last slot in use
+    std::atomic<int> PicturesOut{0};
+
+    ~TStoreFile() {
+        if (Base)
+            ::munmap(const_cast<uchar*>(Base), size_t(MapBytes));
+        if (Fd >= 0)
+            ::close(Fd);
+    }
+
+    // Finds a range for a slot (the smallest free one that fits, else the end of the file)
+    // and reserves its blocks; 0 or errno.
+    int Reserve(qint64 length, qint64& offset) {
+        std::lock_guard lock(Mutex);
+        auto best = Free.end();
+        for (auto it = Free.begin(); it != Free.end(); ++it)
+            if (it->second >= length && (best == Free.end() || it->second < best->second))
+                best = it;
+        const bool atEnd = best == Free.end();
+        offset = atEnd ? End : best->first;
+        if (atEnd && End + length > MapBytes)
+            return ENOSPC; // beyond the mapping: twice the file system's size
+        if (const int error = Allocate(Fd, offset, length)) {
+            // Blocks reserved before the failure go back.
+            if (atEnd)
+                Truncate(Fd, End);
+            else
+                PunchHole(Fd, offset, length);
+            return error;
+        }
+        if (atEnd) {
+            End += length;
+        } else {
+            const qint64 rest = best->second - length;
+            Free.erase(best);
+            if (rest > 0)
+                Free.emplace(offset + length, rest);
+        }
+        return 0;
+    }
+
+    // Gives a slot's range back: its blocks to the file system, the range to the free ranges
+    // (joined with its neighbours), and a free tail of the file is cut off.
+    void Release(qint64 offset, qint64 length) {
+        std::lock_guard lock(Mutex);
+        PunchHole(Fd, offset, length);
+        auto it = Free.emplace(offset, length).first;
+        if (const auto next = std::next(it);
+            next != Free.end() && it->first + it->second == next->first) {
+            it->second += next->second;
+            Free.erase(next);
+        }
+        if (it != Free.begin()) {
+            const auto previous = std::prev(it);
+            if (previous->first + previous->second == it->first) {
+                previous->second += it->second;
+                Free.erase(it);
+                it = previous;
+            }
+        }
+        if (it->first + it->second == End) {
+            End = it->first;
+            Free.erase(it);
+            Truncate(Fd, End);
+        }
+    }
+
+    qint64 Length() {
+        std::lock_guard lock(Mutex);
+        return End;
+    }
+};
+
+// ---------------------------------------------------------------------------------------------
+// A frame's slot: where its pixels are and their shape.
+
+struct TFrameSlot {
+    std::shared_ptr<TStoreFile> File;
+    qint64 Offset = 0;
+    qint64 Length = 0; // 0 until the range is reserved
+    QSize Size;
+    QImage::Format Format = QImage::Format_Invalid;
+    qsizetype BytesPerLine = 0;
+    int DotsPerMeterX = 0;
+    int DotsPerMeterY = 0;
+    QList<QRgb> ColorTable;
+    mutable std::atomic<int> Pictures{0};
+
+    ~TFrameSlot() {
+        if (Length > 0)
+            File->Release(Offset, Length);
+    }
+
+    // Drops the slot's pages from this program's memory and from the page cache.
+    void DropPages() const {
+        ::madvise(const_cast<uchar*>(File->Base + Offset), size_t(Length), MADV_DONTNEED);
+        ::posix_fadvise(File->Fd, off_t(Offset), off_t(Length), POSIX_FADV_DONTNEED);
+    }
+};
+
+namespace {
+
+using TSlotHold = std::shared_ptr<const TFrameSlot>;
+
+// The cleanup of a picture, when its last copy goes (on whatever thread that is).
+void ReleasePicture(void* info) {
+    auto* hold = static_cast<TSlotHold*>(info);
+    const TFrameSlot& slot = **hold;
+    if (slot.Pictures.fetch_sub(1) == 1)
+        slot.DropPages();
+    slot.File->PicturesOut.fetch_sub(1);
+    delete hold; // may free the slot, and with the last slot the file
+}
+
+} // namespace
+
+QImage TStoredFrame::Picture() const {
+    if (!FSlot)
+        return QImage();
+    const TFrameSlot& slot = *FSlot;
+    auto* hold = new TSlotHold(FSlot);
+    slot.Pictures.fetch_add(1);
+    slot.File->PicturesOut.fetch_add(1);
+    // The const buffer makes a read-only picture: whoever writes to it gets a copy first.
+    QImage picture(slot.File->Base + slot.Offset, slot.Size.width(), slot.Size.height(),
+                   slot.BytesPerLine, slot.Format, ReleasePicture, hold);
+    if (picture.isNull()) { // Qt keeps no cleanup for a picture it could not make
+        ReleasePicture(hold);
+        return picture;
+    }
+    picture.setDotsPerMeterX(slot.DotsPerMeterX);
+    picture.setDotsPerMeterY(slot.DotsPerMeterY);
+    if (!slot.ColorTable.isEmpty())
+        picture.setColorTable(slot.ColorTable);
+    return picture;
+}
+
+QSize TStoredFrame::Size() const {
+    return FSlot ? FSlot->Size : QSize();
+}
+
+QImage::Format TStoredFrame::Format() const {
+    return FSlot ? FSlot->Format : QImage::Format_Invalid;
+}
+
+qint64 TStoredFrame::Offset() const {
+    return FSlot ? FSlot->Offset : -1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The write-back thread.
+
+class TWriteBack {
+public:
+    explicit TWriteBack(std::shared_ptr<TStoreFile> file) : FFile(std::move(file)) {
+        FThread = std::thread([this] { Run(); });
+    }
+
+    ~TWriteBack() {
+        {
+            std::lock_guard lock(FMutex);
+            FStop = true;
+        }
+        FWake.notify_all();
+        FThread.join();
+    }
+
+    void Written(qint64 offset, qint64 length) {
+        {
+            std::lock_guard lock(FMutex);
+            FFresh.emplace_back(offset, length);
+        }
+        FWake.notify_one();
+    }
+
+    void WaitUntilIdle() {
+        std::unique_lock lock(FMutex);
+        FSettleAll = true;
+        FWake.notify_one();
+        FIdle.wait(lock, [this] { return !FSettleAll; });
+    }
+
+private:
+    using TRange = std::pair<qint64, qint64>;
+
+    void Run() {
+        const int fd = FFile->Fd;
+        std::deque<TRange> inFlight;
+        qint64 inFlightBytes = 0;
+        auto lastTrim = std::chrono::steady_clock::now();
+        std::unique_lock lock(FMutex);
+        while (!FStop) {
+            FWake.wait_for(lock, TrimEvery,
+                           [this] { return FStop || FSettleAll || !FFresh.empty(); });
+            std::deque<TRange> fresh;
+            fresh.swap(FFresh);
+            const bool settleAll = FSettleAll || FStop || fresh.empty();
+            lock.unlock();
+            for (const TRange& r : fresh) {
+                ::sync_file_range(fd, r.first, r.second, SYNC_FILE_RANGE_WRITE);
+                inFlight.push_back(r);
+                inFlightBytes += r.second;
+            }
+            // The oldest writes are waited for and dropped from the page cache; a few frames'
+            // worth keep going meanwhile, none once the writes pause.
+            while (!inFlight.empty() && (settleAll || inFlightBytes > InFlightBytes)) {
+                const TRange r = inFlight.front();
+                inFlight.pop_front();
+                inFlightBytes -= r.second;
+                ::sync_file_range(fd, r.first, r.second,
+                                  SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
+                                      SYNC_FILE_RANGE_WAIT_AFTER);
+                ::posix_fadvise(fd, r.first, r.second, POSIX_FADV_DONTNEED);
+            }
+            const auto now = std::chrono::steady_clock::now();
+            if (now - lastTrim >= TrimEvery) {
+                lastTrim = now;
+                // Pictures held for long (an output's list of every frame) keep the pages they
+                // were read through mapped: drop them.
+                if (FFile->PicturesOut.load() > 0)
+                    ::madvise(const_cast<uchar*>(FFile->Base), size_t(FFile->Length()),
+                              MADV_DONTNEED);
+            }
+            lock.lock();
+            if (settleAll && FFresh.empty() && FSettleAll) {
+                FSettleAll = false;
+                FIdle.notify_all();
+            }
+        }
+        FSettleAll = false;
+        FIdle.notify_all();
+    }
+
+    std::shared_ptr<TStoreFile> FFile;
+    std::mutex FMutex;
+    std::condition_variable FWake; // to the thread: written ranges, settle all, stop
+    std::condition_variable FIdle; // from the thread: everything settled
+    std::deque<TRange> FFresh;
+    bool FSettleAll = false;
+    bool FStop = false;
+    std::thread FThread;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The store.
+
+qint64 StoreMargin(qint64 totalBytes) {
+    return totalBytes > 0 ? std::max(GiB, totalBytes / 20) : GiB;
+}
+
+bool StoreAllows(qint64 bytes, qint64 freeBytes, qint64 totalBytes) {
+    if (freeBytes < 0)
+        return true;
+    return freeBytes - std::max<qint64>(bytes, 0) >= StoreMargin(totalBytes);
+}
+
+QString StoreFullText() {
+    return QStringLiteral("The frame store is full. Please export or delete some frames first.");
+}
+
+void ShowStoreFullWarning(QWidget* owner) {
+    kw::WarningBox(owner, QStringLiteral("Warning"), StoreFullText());
+}
+
+QString TFrameStore::CacheFolder() {
+    QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (cache.isEmpty())
+        cache = QDir::tempPath();
+    return cache + QStringLiteral("/Corvane/orb");
+}
+
+int TFrameStore::RemoveStaleCaches(const QString& folder) {
+    const QStringList names =
+        QDir(folder).entryList({QStringLiteral("frames-*.cache")}, QDir::Files | QDir::Hidden);
+    int removed = 0;
+    for (const QString& name : names) {
+        const QByteArray path = QFile::encodeName(folder + QLatin1Char('/') + name);
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0)
+            continue;
+        // A running program holds the lock on its own file for as long as it lives.
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(path.constData()) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    return removed;
+}
+
+TFrameStore::TFrameStore(const QString& folder) : FFolder(folder) {
+    RemoveStaleCaches(FFolder);
+}
+
+TFrameStore::~TFrameStore() {
+    FWriteBack.reset();
+    if (FFile)
+        ::unlink(QFile::encodeName(FFile->Path).constData());
+}
+
+void TFrameStore::Open() {
+    MakePrivateFolder(FFolder);
+    int fd = -1;
+    QByteArray path;
+    for (;;) {
+        path = QFile::encodeName(FFolder + QStringLiteral("/frames-XXXXXX.cache"));
+        fd = ::mkostemps(path.data(), 6, O_CLOEXEC); // made 0600
+        if (fd < 0)
+            throw kw::EFcError(QStringLiteral("Cannot create the frame store's cache file in "
+                                              "%1: %2")
+                                   .arg(FFolder, SystemError(errno)));
+        // Another program starting just now may have taken the new, still unlocked file for a
+        // dead program's and removed it: once locked, it must still be the file of that name.
+        while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+        struct stat opened = {}, named = {};
+        if (::fstat(fd, &opened) == 0 && ::stat(path.constData(), &named) == 0 &&
+            opened.st_ino == named.st_ino && opened.st_dev == named.st_dev)
+            break;
+        ::close(fd);
+    }
+    // One mapping for the file's whole life: twice the file system's size (the file cannot
+    // hold more, even with every free range left unused), less where the address space is
+    // limited.
+    struct statvfs fs = {};
+    const qint64 total =
+        ::fstatvfs(fd, &fs) == 0 ? qint64(fs.f_blocks) * qint64(fs.f_frsize) : 64 * GiB;
+    qint64 mapBytes = std::clamp(RoundUp(2 * total, GiB), GiB, qint64(16) << 40);
+    void* base = MAP_FAILED;
+    for (; mapBytes >= (qint64(256) << 20); mapBytes /= 2) {
+        base = ::mmap(nullptr, size_t(mapBytes), PROT_READ, MAP_SHARED | MAP_NORESERVE, fd, 0);
+        if (base != MAP_FAILED)
+            break;
+    }
+    if (base == MAP_FAILED) {
+        const int error = errno;
+        ::unlink(path.constData());
+        ::close(fd);
+        throw kw::EFcError(
+            QStringLiteral("Cannot map the frame store's cache file: %1").arg(SystemError(error)));
+    }
+    // Frames are read front to back: read ahead generously and let read pages go soon.
+    ::madvise(base, size_t(mapBytes), MADV_SEQUENTIAL);
+    auto file = std::make_shared<TStoreFile>();
+    file->Fd = fd;
+    file->Path = QFile::decodeName(path);
+    file->Base = static_cast<const uchar*>(base);
+    file->MapBytes = mapBytes;
+    FWriteBack = std::make_unique<TWriteBack>(file);
+    FFile = std::move(file);
+}
+
+std::optional<TStoredFrame> TFrameStore::Put(const QImage& picture) {
+    if (picture.isNull())
+        return TStoredFrame();
+    if (!FFile)
+        Open();
+    const qint64 line = (qint64(picture.width()) * picture.depth() + 31) / 32 * 4;
+    const qint64 length = RoundUp(line * picture.height(), Page);
+    // Every slot needs fresh blocks: a reused range was given back to the file system.
+    const kw::TDiskSpace space = kw::Desktop().DiskSpace(FFolder);
+    if (!StoreAllows(length, space.Free, space.Total))
+        return std::nullopt;
+
+    auto slot = std::make_shared<TFrameSlot>();
+    slot->File = FFile;
+    slot->Size = picture.size();
+    slot->Format = picture.format();
+    slot->BytesPerLine = qsizetype(line);
+    slot->DotsPerMeterX = picture.dotsPerMeterX();
+    slot->DotsPerMeterY = picture.dotsPerMeterY();
+    slot->ColorTable = picture.colorTable();
+    qint64 offset = 0;
+    int error = FFile->Reserve(length, offset);
+    if (error == 0) {
+        slot->Offset = offset;
+        slot->Length = length; // from here on the slot gives its range back when it goes
+        error = WritePixels(FFile->Fd, picture, line, offset);
+    }
+    if (error != 0) {
+        slot.reset();
+        if (IsFullError(error))
+            return std::nullopt;
+        throw kw::EFcError(QStringLiteral("Cannot write to the frame store's cache file %1: %2")
+                               .arg(FFile->Path, SystemError(error)));
+    }
+    FWriteBack->Written(offset, length);
+    TStoredFrame frame;
+    frame.FSlot = std::move(slot);
+    return frame;
+}
+
+QString TFrameStore::FilePath() const {
+    return FFile ? FFile->Path : QString();
+}
+
+qint64 TFrameStore::FileBytes() const {
+    return FFile ? FFile->Length() : 0;
+}
+
+void TFrameStore::WaitForWriteBack() {
+    if (FWriteBack)
+        FWriteBack->WaitUntilIdle();
+}

@@ -1,0 +1,99 @@
+#pragma once
+// The frame store: every frame's full-size pixels live in one cache file under the user's
+// cache folder (~/.cache/Corvane/orb/), so that the number of frames is bounded by the disk
+// rather than by memory. The frame list keeps one TStoredFrame per tile; everything else
+// sees frames only as the QImages that TStoredFrame::Picture hands out.
+//
+// The storage check: a frame is refused when storing it would leave the cache's file system
+// with less than 1 GiB or 5 % of its size free, or when the file system refuses to reserve
+// its space. Frames already stored are never touched by a refusal.
+//
+// How the store works, and which thread touches what, is told at the top of frame_store.cpp.
+
+#include <QImage>
+#include <QSize>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class QWidget;
+struct TFrameSlot;
+struct TStoreFile;
+class TWriteBack;
+
+// What must stay free on the cache's file system: 1 GiB or 5 % of its size, whichever is
+// larger. An unknown size (negative) gives the 1 GiB.
+qint64 StoreMargin(qint64 totalBytes);
+// True when `bytes` more leave at least the margin of `freeBytes` free. An unknown free figure
+// (negative) does not refuse: the reservation itself is then the only test.
+bool StoreAllows(qint64 bytes, qint64 freeBytes, qint64 totalBytes);
+// The text and the box shown when the store refused a frame.
+QString StoreFullText();
+void ShowStoreFullWarning(QWidget* owner);
+
+// One stored frame: a handle that keeps the frame's pixels for as long as it, or a picture
+// taken from it, lives. Copies share the frame. A default-made handle is an empty picture.
+class TStoredFrame {
+public:
+    TStoredFrame() = default;
+
+    // The frame as a QImage over the stored pixels, in the size and pixel layout in which it
+    // was stored. Nothing is copied or read when it is made; its pages are read from the
+    // cache file as the picture is read (at disk speed when they are not in the page cache)
+    // and are dropped from memory again once its last copy is gone. The picture is read-only
+    // underneath: writing to it (bits(), a QPainter) first makes a private copy, as for any
+    // shared QImage. It stays valid, with the same pixels, when the frame is replaced or
+    // deleted, and even after the store is gone: a picture holds its slot of the file until
+    // its last copy goes.
+    QImage Picture() const;
+
+    bool IsNull() const { return !FSlot; }
+    QSize Size() const;
+    QImage::Format Format() const;
+    // Where the pixels are in the cache file; -1 for an empty picture.
+    qint64 Offset() const;
+
+private:
+    friend class TFrameStore;
+    std::shared_ptr<const TFrameSlot> FSlot;
+};
+
+class TFrameStore {
+public:
+    // <cache>/Corvane/orb/ from the desktop's cache location (XDG_CACHE_HOME).
+    static QString CacheFolder();
+    // Removes the cache files in the folder that no running program holds (left by a program
+    // that died); returns how many were removed.
+    static int RemoveStaleCaches(const QString& folder);
+
+    // Removes stale caches in the folder at once; the cache file itself is made with the
+    // first frame.
+    explicit TFrameStore(const QString& folder = CacheFolder());
+    // Removes the cache file. Pictures still out keep their pixels until they go.
+    ~TFrameStore();
+    TFrameStore(const TFrameStore&) = delete;
+    TFrameStore& operator=(const TFrameStore&) = delete;
+
+    // Stores a copy of the picture, in its own size and pixel layout; an empty picture gives
+    // an empty frame. std::nullopt, with nothing stored, when the storage check or the file
+    // system refused (the caller shows ShowStoreFullWarning). Throws kw::EFcError with the
+    // system's reason when the cache file cannot be made or written for another reason.
+    // Costs one copy of the pixels into the page cache on the calling thread.
+    std::optional<TStoredFrame> Put(const QImage& picture);
+
+    QString Folder() const { return FFolder; }
+    // The cache file; empty until the first frame.
+    QString FilePath() const;
+    // The cache file's length, holes of freed slots included.
+    qint64 FileBytes() const;
+    // Blocks until every frame written so far is on disk and out of the page cache.
+    void WaitForWriteBack();
+
+private:
+    void Open();
+
+    QString FFolder;
+    std::shared_ptr<TStoreFile> FFile;
+    std::unique_ptr<TWriteBack> FWriteBack;
+};
