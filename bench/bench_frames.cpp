@@ -160,6 +160,16 @@ int RunFrames(const QStringList& args) {
     cat.start(QStringLiteral("cat"), {store.FilePath()});
     cat.waitForFinished(-1);
     const double catSeconds = double(timer.nsecsElapsed()) / 1e9;
+    const double rssMb = double(ResidentBytes()) / (1 << 20);
+    const QString cachePath = store.FilePath();
+    const qint64 cacheBytes = store.FileBytes(), diskBytes = DiskBytes(cachePath);
+
+    // Every frame deleted at once, as after a range selection of all of them.
+    for (TThumbItem* tile : list.Items())
+        tile->SetSelected(true);
+    timer.start();
+    list.DeleteSelected();
+    const double deleteSeconds = double(timer.nsecsElapsed()) / 1e9;
 
     const double frameBytes = double(frame.sizeInBytes());
     const double perFrame = added ? double(after - before) / added : 0;
@@ -167,15 +177,15 @@ int RunFrames(const QStringList& args) {
     std::printf("tile %dx%d, frame %.0f bytes, %d frames in %.1f s, cache %s on disk %.0f MB "
                 "(check %llu)\n",
                 list.ThumbWidth(), list.ThumbHeight(), frameBytes, added,
-                double(run.elapsed()) / 1000, qPrintable(store.FilePath()),
-                double(DiskBytes(store.FilePath())) / MiB, static_cast<unsigned long long>(fold));
+                double(run.elapsed()) / 1000, qPrintable(cachePath), double(diskBytes) / MiB,
+                static_cast<unsigned long long>(fold));
     std::printf("frames=%d add_ms=%.3f scroll_ms=%.3f arrange_ms=%.3f bytes_per_frame=%.0f "
                 "rss_mb=%.0f peak_rss_mb=%.0f cache_mb=%.0f read_all_s=%.2f cat_s=%.2f "
-                "read_vs_cat=%.2f\n",
+                "read_vs_cat=%.2f delete_all_s=%.2f\n",
                 added, bench::MedianMs(addMs), bench::MedianMs(scrollMs),
-                bench::MedianMs(arrangeMs), perFrame, double(ResidentBytes()) / MiB,
-                double(PeakResidentBytes()) / MiB, double(store.FileBytes()) / MiB, readAll,
-                catSeconds, catSeconds > 0 ? readAll / catSeconds : 0.0);
+                bench::MedianMs(arrangeMs), perFrame, rssMb, double(PeakResidentBytes()) / MiB,
+                double(cacheBytes) / MiB, readAll, catSeconds,
+                catSeconds > 0 ? readAll / catSeconds : 0.0, deleteSeconds);
     return 0;
 }
 

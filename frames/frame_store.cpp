@@ -5,9 +5,9 @@
 //   that a later start can tell a dead program's file (nobody holds its lock) from a live
 //   one's. Each frame has a slot: a page-aligned range of the file whose blocks are reserved
 //   (fallocate) before the frame is written, so that a full disk refuses the frame at once
-//   instead of failing later in the middle of a write. A freed slot gives its blocks back to
-//   the file system (a punched hole) and its range goes to the next frame that fits; freed
-//   ranges at the end shorten the file.
+//   instead of failing later in the middle of a write. A freed slot's range goes to the next
+//   frame that fits at once; its blocks go back to the file system shortly after (a punched
+//   hole, or a shorter file where the freed ranges end the file).
 // - In the address space: one read-only shared mapping of the file, made once as large as the
 //   file could ever grow, so that it never moves. The pictures handed out are QImages over
 //   it; each one holds its slot (and the slot the file) until its last copy goes.
@@ -24,12 +24,14 @@
 //   memory with dirty pages nor pushes everything else out of the cache.
 //
 // Threads. Put runs on the caller's thread (the GUI thread): it checks the space, reserves
-// the slot and writes the pixels. The write-back thread only ever sees ranges of the file
-// (sync_file_range, posix_fadvise, madvise of the mapping): a range freed and reused meanwhile
-// is harmless to it. The last copy of a picture may go on any thread (an output's worker):
-// it drops the slot's pages and, when the slot's frame is gone too, frees the slot. The
-// file's mutex guards the free ranges and the file's length, and is held while the file's
-// length or blocks change (reserve, punch, truncate); a slot's picture count is atomic.
+// the slot and writes the pixels. The write-back thread writes out, waits for and drops
+// ranges of the file (sync_file_range, posix_fadvise, madvise of the mapping), for which a
+// range freed and reused meanwhile is harmless, and gives the blocks of freed slots back
+// (punches holes, cuts the file) under the file's mutex, where the range is still free. The last
+// copy of a picture may go on any thread (an output's worker): it drops the slot's pages and, when
+// the slot's frame is gone too, frees the slot. The file's mutex guards the free ranges and the
+// file's length, and is held while the file's length or blocks change (reserve, punch, truncate);
+// a slot's picture count is atomic.
 
 #include "frames/frame_store.h"
 
@@ -51,6 +53,7 @@
 #include <mutex>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -165,7 +168,10 @@ struct TStoreFile {
 
     std::mutex Mutex;
     std::map<qint64, qint64> Free; // offset -> length of the unused ranges below End
-    qint64 End = 0;                // the file's length: the end of the last slot in use
+    qint64 End = 0;                // the end of the last slot in use
+    qint64 FileSize = 0;           // the file's length: End, or more until it is cut
+    // Freed ranges whose blocks are still to go back to the file system.
+    std::vector<std::pair<qint64, qint64>> Freed;
     std::atomic<int> PicturesOut{0};
 
     ~TStoreFile() {
@@ -188,15 +194,16 @@ struct TStoreFile {
         if (atEnd && End + length > MapBytes)
             return ENOSPC; // beyond the mapping: twice the file system's size
         if (const int error = Allocate(Fd, offset, length)) {
-            // Blocks reserved before the failure go back.
+            // Blocks reserved before the failure go back: beyond the file's length at once,
+            // inside it with the other freed ranges.
             if (atEnd)
-                Truncate(Fd, End);
-            else
-                PunchHole(Fd, offset, length);
+                Truncate(Fd, FileSize);
+            Freed.emplace_back(offset, length);
             return error;
         }
         if (atEnd) {
             End += length;
+            FileSize = std::max(FileSize, End);
         } else {
             const qint64 rest = best->second - length;
             Free.erase(best);
@@ -206,11 +213,13 @@ struct TStoreFile {
         return 0;
     }
 
-    // Gives a slot's range back: its blocks to the file system, the range to the free ranges
-    // (joined with its neighbours), and a free tail of the file is cut off.
+    // Gives a slot's range back to the free ranges (joined with its neighbours); a free tail
+    // ends the slots in use before it. No blocks are given back here (GiveBack does that):
+    // freeing the blocks of a large file takes the file system a while (up to a second per
+    // gigabyte where it discards them), far too long for deleting thousands of frames at once.
     void Release(qint64 offset, qint64 length) {
         std::lock_guard lock(Mutex);
-        PunchHole(Fd, offset, length);
+        Freed.emplace_back(offset, length);
         auto it = Free.emplace(offset, length).first;
         if (const auto next = std::next(it);
             next != Free.end() && it->first + it->second == next->first) {
@@ -228,7 +237,42 @@ struct TStoreFile {
         if (it->first + it->second == End) {
             End = it->first;
             Free.erase(it);
-            Truncate(Fd, End);
+        }
+    }
+
+    // Gives the blocks of freed slots back to the file system: cuts the file down to the end of
+    // the slots in use and punches holes into the freed ranges that are still free (parts
+    // reused meanwhile are left alone). The work goes in steps, each under the mutex, so that
+    // no slot is reserved in a range while it is given back, and storing a frame meanwhile
+    // waits for one step at most.
+    void GiveBack() {
+        constexpr qint64 Step = qint64(128) << 20;
+        for (;;) {
+            std::lock_guard lock(Mutex);
+            if (FileSize <= End)
+                break;
+            FileSize = std::max(End, FileSize - Step);
+            Truncate(Fd, FileSize);
+        }
+        std::vector<std::pair<qint64, qint64>> freed;
+        {
+            std::lock_guard lock(Mutex);
+            freed.swap(Freed);
+        }
+        for (const auto& [offset, length] : freed) {
+            for (qint64 at = offset; at < offset + length; at += Step) {
+                const qint64 stop = std::min(offset + length, at + Step);
+                std::lock_guard lock(Mutex);
+                auto it = Free.upper_bound(at);
+                if (it != Free.begin())
+                    --it;
+                for (; it != Free.end() && it->first < stop; ++it) {
+                    const qint64 from = std::max(at, it->first);
+                    const qint64 to = std::min(stop, it->first + it->second);
+                    if (from < to)
+                        PunchHole(Fd, from, to - from);
+                }
+            }
         }
     }
 
@@ -342,9 +386,9 @@ public:
 
     void WaitUntilIdle() {
         std::unique_lock lock(FMutex);
-        FSettleAll = true;
+        const quint64 ticket = ++FRequested;
         FWake.notify_one();
-        FIdle.wait(lock, [this] { return !FSettleAll; });
+        FIdle.wait(lock, [&] { return FSettled >= ticket || FStop; });
     }
 
 private:
@@ -358,10 +402,12 @@ private:
         std::unique_lock lock(FMutex);
         while (!FStop) {
             FWake.wait_for(lock, TrimEvery,
-                           [this] { return FStop || FSettleAll || !FFresh.empty(); });
+                           [this] { return FStop || FSettled < FRequested || !FFresh.empty(); });
+            // Everything asked for before this point is done by the end of this round.
+            const quint64 ticket = FRequested;
             std::deque<TRange> fresh;
             fresh.swap(FFresh);
-            const bool settleAll = FSettleAll || FStop || fresh.empty();
+            const bool settleAll = FSettled < ticket || FStop || fresh.empty();
             lock.unlock();
             for (const TRange& r : fresh) {
                 ::sync_file_range(fd, r.first, r.second, SYNC_FILE_RANGE_WRITE);
@@ -379,6 +425,7 @@ private:
                                       SYNC_FILE_RANGE_WAIT_AFTER);
                 ::posix_fadvise(fd, r.first, r.second, POSIX_FADV_DONTNEED);
             }
+            FFile->GiveBack();
             const auto now = std::chrono::steady_clock::now();
             if (now - lastTrim >= TrimEvery) {
                 lastTrim = now;
@@ -389,21 +436,21 @@ private:
                               MADV_DONTNEED);
             }
             lock.lock();
-            if (settleAll && FFresh.empty() && FSettleAll) {
-                FSettleAll = false;
+            if (FSettled < ticket) {
+                FSettled = ticket;
                 FIdle.notify_all();
             }
         }
-        FSettleAll = false;
         FIdle.notify_all();
     }
 
     std::shared_ptr<TStoreFile> FFile;
     std::mutex FMutex;
     std::condition_variable FWake; // to the thread: written ranges, settle all, stop
-    std::condition_variable FIdle; // from the thread: everything settled
+    std::condition_variable FIdle; // from the thread: a round that settled everything is over
     std::deque<TRange> FFresh;
-    bool FSettleAll = false;
+    quint64 FRequested = 0; // rounds that settle everything asked for, and done
+    quint64 FSettled = 0;
     bool FStop = false;
     std::thread FThread;
 };

@@ -85,9 +85,11 @@ public:
     QString Folder() const { return FFolder; }
     // The cache file; empty until the first frame.
     QString FilePath() const;
-    // The cache file's length, holes of freed slots included.
+    // The length of the cache file up to the end of the last slot in use, holes of freed
+    // slots included (the file itself is cut to it shortly after).
     qint64 FileBytes() const;
-    // Blocks until every frame written so far is on disk and out of the page cache.
+    // Blocks until every frame written so far is on disk and out of the page cache, and the
+    // blocks of the slots freed so far are given back.
     void WaitForWriteBack();
 
 private:

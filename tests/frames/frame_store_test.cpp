@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -184,9 +185,12 @@ TEST(FrameStore, AFreedSlotIsReusedOnceNoPictureHoldsItAndItsBlocksGoBack) {
     store.WaitForWriteBack();
     const qint64 before = DiskBytes(store.FilePath());
     c.reset();
+    store.WaitForWriteBack();
     EXPECT_LE(DiskBytes(store.FilePath()), before - slot);
     d.reset();
     EXPECT_EQ(store.FileBytes(), 2 * slot);
+    store.WaitForWriteBack();
+    EXPECT_EQ(QFileInfo(store.FilePath()).size(), 2 * slot);
     a.reset();
     std::optional<TStoredFrame> small = store.Put(Pattern(QSize(32, 32), 5));
     EXPECT_EQ(small->Offset(), 0);
