@@ -403,11 +403,14 @@ private:
         while (!FStop) {
             FWake.wait_for(lock, TrimEvery,
                            [this] { return FStop || FSettled < FRequested || !FFresh.empty(); });
+            // The store is going and its file with it: nothing left is worth waiting for.
+            if (FStop)
+                break;
             // Everything asked for before this point is done by the end of this round.
             const quint64 ticket = FRequested;
             std::deque<TRange> fresh;
             fresh.swap(FFresh);
-            const bool settleAll = FSettled < ticket || FStop || fresh.empty();
+            const bool settleAll = FSettled < ticket || fresh.empty();
             lock.unlock();
             for (const TRange& r : fresh) {
                 ::sync_file_range(fd, r.first, r.second, SYNC_FILE_RANGE_WRITE);
