@@ -134,6 +134,28 @@ std::uint16_t GifDelay(int delayMs) {
     return std::uint16_t(delayMs / 10);
 }
 
+namespace {
+
+// Grey mode: the key's pixels keep their level's entry to themselves; other pixels of that
+// level move one level up (down from 255), the nearer neighbour of a truncated level.
+int SetGreyKeyApart(const QImage& image, QRgb key, TIndexedPicture& pixels) {
+    const std::uint8_t level = GreyLevel(qRed(key), qGreen(key), qBlue(key));
+    const std::uint8_t moved = level == 255 ? 254 : std::uint8_t(level + 1);
+    const std::uint8_t r = std::uint8_t(qRed(key)), g = std::uint8_t(qGreen(key)),
+                       b = std::uint8_t(qBlue(key));
+    TRgbRows rows(image);
+    for (int y = 0; y < rows.Height(); ++y) {
+        const std::uint8_t* s = rows.Row(y);
+        std::uint8_t* dst = pixels.Pixels.data() + std::size_t(y) * std::size_t(pixels.Width);
+        for (int x = 0; x < rows.Width(); ++x, s += 3)
+            if (dst[x] == level && (s[0] != r || s[1] != g || s[2] != b))
+                dst[x] = moved;
+    }
+    return level;
+}
+
+} // namespace
+
 TGifFrame PrepareGifFrame(const QImage& picture, const TGifSettings& settings) {
     TGifFrame frame;
     PrepareGifFrame(picture, settings, frame);
@@ -144,19 +166,34 @@ void PrepareGifFrame(const QImage& picture, const TGifSettings& settings, TGifFr
     const QImage image = picture.width() == settings.Width && picture.height() == settings.Height
                              ? picture
                              : graphics::StretchNearest(picture, settings.Width, settings.Height);
+    const QRgb key = settings.TransparentColor | 0xFF000000u;
+    frame.HasTransparent = settings.Transparent && ContainsColor(image, key);
     if (settings.Gray) {
         frame.Palette = GreyPalette();
         MapGrey(image, frame.Pixels);
+        if (frame.HasTransparent)
+            frame.TransparentIndex = SetGreyKeyApart(image, key, frame.Pixels);
     } else {
         thread_local TOctreeQuantizer octree(256);
-        octree.Reset(256);
-        octree.AddImage(image);
-        frame.Palette = octree.Palette();
-        DitherFloydSteinberg(image, frame.Palette, frame.Pixels);
+        if (frame.HasTransparent) {
+            octree.Reset(255);
+            octree.AddImageExcept(image, key);
+            frame.Palette = octree.Palette();
+            frame.TransparentIndex = int(frame.Palette.size());
+            DitherFloydSteinbergExcept(image, frame.Palette, key, frame.TransparentIndex,
+                                       frame.Pixels);
+            frame.Palette.push_back(key);
+        } else {
+            octree.Reset(256);
+            octree.AddImage(image);
+            frame.Palette = octree.Palette();
+            DitherFloydSteinberg(image, frame.Palette, frame.Pixels);
+        }
     }
-    const QRgb key = settings.TransparentColor | 0xFF000000u;
-    const auto it = std::find(frame.Palette.begin(), frame.Palette.end(), key);
-    frame.TransparentIndex = it == frame.Palette.end() ? 0 : int(it - frame.Palette.begin());
+    if (!frame.HasTransparent) {
+        const auto it = std::find(frame.Palette.begin(), frame.Palette.end(), key);
+        frame.TransparentIndex = it == frame.Palette.end() ? 0 : int(it - frame.Palette.begin());
+    }
 }
 
 namespace {
@@ -177,8 +214,9 @@ QByteArray EncodeFrameChunk(int index, TGifFrame& frame, const TGifSettings& s) 
         gif.Check(EGifPutExtensionTrailer(gif.Get()));
     }
     const std::uint16_t delay = GifDelay(s.DelayMs);
-    const GifByteType control[4] = {GifByteType(s.Transparent ? 1 : 0), GifByteType(delay & 0xFF),
-                                    GifByteType(delay >> 8), GifByteType(frame.TransparentIndex)};
+    const GifByteType control[4] = {GifByteType(frame.HasTransparent ? 1 : 0),
+                                    GifByteType(delay & 0xFF), GifByteType(delay >> 8),
+                                    GifByteType(frame.TransparentIndex)};
     gif.Check(EGifPutExtension(gif.Get(), GRAPHICS_EXT_FUNC_CODE, 4, control));
     TColorMap map(frame.Palette);
     gif.Check(EGifPutImageDesc(gif.Get(), 0, 0, s.Width, s.Height, false, map.Map));

@@ -44,12 +44,22 @@ struct TGifSettings {
 struct TGifFrame {
     std::vector<QRgb> Palette; // the real entries (before padding to a power of two)
     TIndexedPicture Pixels;    // settings.Width x settings.Height
-    int TransparentIndex = 0;  // the lowest entry equal to the transparent colour, else 0
+    // The transparent flag: transparency is on and the frame has pixels of the colour.
+    bool HasTransparent = false;
+    // With the flag, the entry that only those pixels use; without it, the lowest entry equal
+    // to the colour, else 0 (ignored by readers, kept so that files stay as they always were).
+    int TransparentIndex = 0;
 };
 
 // Stretches the picture to Width x Height when it has another size (plain dropping and
 // repeating of pixels), then applies the colour mode: grey levels, or the frame's own octree
 // palette (M = 256) with Floyd-Steinberg error diffusion.
+// With transparency on, the pixels exactly of the transparent colour are set apart so that
+// they, and only they, turn transparent: in colour mode the octree gets 255 places from the
+// other pixels, the colour takes the entry after them, and the error diffusion leaves those
+// pixels out; in grey mode they take their grey level's entry and the other pixels of that
+// level the next level up (down from 255). A frame without such pixels is made exactly as
+// without transparency.
 TGifFrame PrepareGifFrame(const QImage& picture, const TGifSettings& settings);
 // The same into a frame whose buffers are reused.
 void PrepareGifFrame(const QImage& picture, const TGifSettings& settings, TGifFrame& into);

@@ -131,6 +131,18 @@ void TOctreeQuantizer::AddImage(const QImage& image) {
         AddRgbRow(rows.Row(y), rows.Width());
 }
 
+void TOctreeQuantizer::AddImageExcept(const QImage& image, QRgb except) {
+    const std::uint8_t r = std::uint8_t(qRed(except)), g = std::uint8_t(qGreen(except)),
+                       b = std::uint8_t(qBlue(except));
+    TRgbRows rows(image);
+    for (int y = 0; y < rows.Height(); ++y) {
+        const std::uint8_t* s = rows.Row(y);
+        for (int x = 0, w = rows.Width(); x < w; ++x, s += 3)
+            if (s[0] != r || s[1] != g || s[2] != b)
+                AddPixel(s[0], s[1], s[2]);
+    }
+}
+
 void TOctreeQuantizer::Walk(std::int32_t node, std::vector<QRgb>& out) const {
     const TNode& n = FNodes[std::size_t(node)];
     if (n.Leaf) {

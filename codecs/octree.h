@@ -27,6 +27,8 @@ public:
     void AddRgbRow(const std::uint8_t* rgb, int count);
     // Every pixel of the picture, rows from the top, each from left to right.
     void AddImage(const QImage& image);
+    // The same, leaving out the pixels exactly of one colour (alpha ignored).
+    void AddImageExcept(const QImage& image, QRgb except);
 
     int LeafCount() const { return FLeafCount; }
     // The leaf colours in the order of the walk (opaque QRgb values).

@@ -178,14 +178,23 @@ inline int Clamp255(int v) {
 // One row of the error diffusion in the direction Step (+1 or -1). cur and next point at
 // pixel 0 of the error rows (three ints a pixel, sixteenths), which have one spare pixel on
 // each side.
-template <int Step>
+// Keyed: pixels exactly of the colour key (0xRRGGBB) take keyIndex and carry no error: what
+// their neighbours pushed onto them is dropped, and they push nothing on.
+template <int Step, bool Keyed>
 void DitherRow(const std::uint8_t* src, std::uint8_t* dst, int w, int* cur, int* next,
-               TNearestColor& nearest, const std::uint32_t* colours) {
+               TNearestColor& nearest, const std::uint32_t* colours, std::uint32_t key = 0,
+               int keyIndex = 0) {
     int x = Step > 0 ? 0 : w - 1;
     const std::uint8_t* s = src + 3 * x;
     int* ec = cur + 3 * x;
     int* en = next + 3 * x;
     for (int i = 0; i < w; ++i, x += Step, s += 3 * Step, ec += 3 * Step, en += 3 * Step) {
+        if constexpr (Keyed) {
+            if (((std::uint32_t(s[0]) << 16) | (std::uint32_t(s[1]) << 8) | s[2]) == key) {
+                dst[x] = std::uint8_t(keyIndex);
+                continue;
+            }
+        }
         const int r = Clamp255(int(s[0]) + ((ec[0] + 8) >> 4));
         const int g = Clamp255(int(s[1]) + ((ec[1] + 8) >> 4));
         const int b = Clamp255(int(s[2]) + ((ec[2] + 8) >> 4));
@@ -216,8 +225,11 @@ TIndexedPicture DitherFloydSteinberg(const QImage& image, const std::vector<QRgb
     return out;
 }
 
-void DitherFloydSteinberg(const QImage& image, const std::vector<QRgb>& palette,
-                          TIndexedPicture& out) {
+namespace {
+
+template <bool Keyed>
+void Dither(const QImage& image, const std::vector<QRgb>& palette, TIndexedPicture& out,
+            std::uint32_t key, int keyIndex) {
     const int w = image.width(), h = image.height();
     Shape(out, image);
     if (w < 1 || h < 1)
@@ -238,12 +250,37 @@ void DitherFloydSteinberg(const QImage& image, const std::vector<QRgb>& palette,
     for (int y = 0; y < h; ++y) {
         std::uint8_t* dst = out.Pixels.data() + std::size_t(y) * std::size_t(w);
         if (y % 2 == 0) // the first row, and every second one, left to right
-            DitherRow<1>(rows.Row(y), dst, w, cur, next, nearest, colours);
+            DitherRow<1, Keyed>(rows.Row(y), dst, w, cur, next, nearest, colours, key, keyIndex);
         else
-            DitherRow<-1>(rows.Row(y), dst, w, cur, next, nearest, colours);
+            DitherRow<-1, Keyed>(rows.Row(y), dst, w, cur, next, nearest, colours, key, keyIndex);
         std::swap(cur, next);
         std::fill(next - 3, next + 3 * (w + 1), 0);
     }
+}
+
+} // namespace
+
+void DitherFloydSteinberg(const QImage& image, const std::vector<QRgb>& palette,
+                          TIndexedPicture& out) {
+    Dither<false>(image, palette, out, 0, 0);
+}
+
+void DitherFloydSteinbergExcept(const QImage& image, const std::vector<QRgb>& palette, QRgb except,
+                                int exceptIndex, TIndexedPicture& out) {
+    Dither<true>(image, palette, out, except & 0xFFFFFFu, exceptIndex);
+}
+
+bool ContainsColor(const QImage& image, QRgb colour) {
+    const std::uint8_t r = std::uint8_t(qRed(colour)), g = std::uint8_t(qGreen(colour)),
+                       b = std::uint8_t(qBlue(colour));
+    TRgbRows rows(image);
+    for (int y = 0; y < rows.Height(); ++y) {
+        const std::uint8_t* s = rows.Row(y);
+        for (int x = 0, w = rows.Width(); x < w; ++x, s += 3)
+            if (s[0] == r && s[1] == g && s[2] == b)
+                return true;
+    }
+    return false;
 }
 
 } // namespace codecs

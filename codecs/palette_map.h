@@ -78,6 +78,13 @@ TIndexedPicture DitherFloydSteinberg(const QImage& image, const std::vector<QRgb
 void DitherFloydSteinberg(const QImage& image, const std::vector<QRgb>& palette,
                           TIndexedPicture& out);
 // Every pixel becomes its grey level, an index into GreyPalette().
+// The same with the pixels exactly of one colour set apart: they all take exceptIndex, no
+// error is carried into or out of them, and every other pixel is mapped onto the palette
+// (which should not hold that entry), so no other pixel takes exceptIndex.
+void DitherFloydSteinbergExcept(const QImage& image, const std::vector<QRgb>& palette, QRgb except,
+                                int exceptIndex, TIndexedPicture& out);
+// True when some pixel has exactly the colour (alpha ignored).
+bool ContainsColor(const QImage& image, QRgb colour);
 TIndexedPicture MapGrey(const QImage& image);
 void MapGrey(const QImage& image, TIndexedPicture& out);
 

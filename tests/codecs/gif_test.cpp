@@ -131,44 +131,66 @@ TEST(AnimatedGif, LoopCountsAndDelaysAreStoredAsGiven) {
     }
 }
 
-TEST(AnimatedGif, TransparentIndexIsTheEntryEqualToTheColourElseZeroWithTheFlag) {
-    // Frame 1 has a flat area of the colour, so its palette holds it exactly; frame 2 lacks it.
-    const QRgb key = qRgb(200, 30, 40);
-    QImage withKey(32, 16, QImage::Format_RGB888);
-    withKey.fill(key);
-    for (int x = 16; x < 32; ++x)
-        for (int y = 0; y < 16; ++y)
-            withKey.setPixel(x, y, qRgb(0, x * 8, 255));
-    QImage without(32, 16, QImage::Format_RGB888);
-    without.fill(qRgb(10, 250, 10));
+TEST(AnimatedGif, OnlyPixelsOfTheTransparentColourTurnTransparentInEveryFrame) {
+    // Busy pictures (far more than 256 colours) with a flat area of the colour in a different
+    // place in each frame, and beside it pixels one step away from the colour.
+    const QRgb key = qRgb(200, 30, 40), nearKey = qRgb(201, 30, 40);
+    std::vector<QImage> frames;
+    for (int k = 0; k < 3; ++k) {
+        QImage f = TestPicture(48, 32, 40 + k);
+        for (int y = 4; y < 20; ++y)
+            for (int x = 10 + 8 * k; x < 22 + 8 * k; ++x)
+                f.setPixel(x, y, x == 10 + 8 * k ? nearKey : key);
+        frames.push_back(f);
+    }
+    QImage without = TestPicture(48, 32, 50);
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 16; ++x)
+            without.setPixel(x, y, nearKey); // the colour's own area in the other frames
+    frames.push_back(without);
+    for (const bool gray : {false, true}) {
+        TGifSettings s;
+        s.Width = 48;
+        s.Height = 32;
+        s.Gray = gray;
+        s.Transparent = true;
+        s.TransparentColor = key;
+        const QByteArray bytes = Encode(s, frames, 2);
+        const TGifFile file = WalkGif(bytes);
+        const auto gces = Extensions(file, 0xF9);
+        const auto decoded = DecodeGif(bytes);
+        ASSERT_EQ(decoded.size(), frames.size());
+        for (std::size_t k = 0; k < frames.size(); ++k) {
+            const QByteArray g = gces.at(k)->SubBlocks.at(0);
+            const bool hasKey = k < 3;
+            ASSERT_EQ(g[0] & 1, hasKey ? 1 : 0) << "gray " << gray << " frame " << k;
+            if (!hasKey)
+                continue;
+            const int index = std::uint8_t(g[3]);
+            if (!gray) {
+                EXPECT_EQ(decoded[k].Palette.at(std::size_t(index)), key);
+            }
+            for (int y = 0; y < 32; ++y) {
+                for (int x = 0; x < 48; ++x) {
+                    ASSERT_EQ(decoded[k].Pixels[std::size_t(y * 48 + x)] == index,
+                              frames[k].pixel(x, y) == key)
+                        << "gray " << gray << " frame " << k << " at " << x << "," << y;
+                }
+            }
+        }
+    }
+    // A frame without the colour is made exactly as without transparency.
     TGifSettings s;
-    s.Width = 32;
-    s.Height = 16;
-    s.Transparent = true;
+    s.Width = 48;
+    s.Height = 32;
     s.TransparentColor = key;
-    const QByteArray bytes = Encode(s, {withKey, without});
-    const TGifFile f = WalkGif(bytes);
-    const auto frames = DecodeGif(bytes);
-    const auto gces = Extensions(f, 0xF9);
-    ASSERT_EQ(gces.size(), 2u);
-    ASSERT_EQ(frames.size(), 2u);
-    const QByteArray g0 = gces[0]->SubBlocks.at(0), g1 = gces[1]->SubBlocks.at(0);
-    EXPECT_EQ(g0[0] & 1, 1);
-    const int index = std::uint8_t(g0[3]);
-    EXPECT_EQ(frames[0].Palette.at(std::size_t(index)), key);
-    EXPECT_EQ(frames[0].Pixels[0], index); // the flat area uses that entry
-    EXPECT_EQ(g1[0] & 1, 1);
-    EXPECT_EQ(std::uint8_t(g1[3]), 0);
-    // Off: no flag, whatever the colour.
-    s.Transparent = false;
-    const TGifFile off = WalkGif(Encode(s, {withKey}));
-    EXPECT_EQ(Extensions(off, 0xF9).at(0)->SubBlocks.at(0)[0] & 1, 0);
-    // The grey palette holds (k, k, k) at index k.
-    s.Transparent = true;
-    s.Gray = true;
-    s.TransparentColor = qRgb(77, 77, 77);
-    const TGifFile grey = WalkGif(Encode(s, {withKey}));
-    EXPECT_EQ(std::uint8_t(Extensions(grey, 0xF9).at(0)->SubBlocks.at(0)[3]), 77);
+    for (const bool gray : {false, true}) {
+        s.Gray = gray;
+        s.Transparent = false;
+        const QByteArray off = Encode(s, {without});
+        s.Transparent = true;
+        EXPECT_EQ(Encode(s, {without}), off) << "gray " << gray;
+    }
 }
 
 TEST(AnimatedGif, GreyFramesHoldOnlyGreyEntriesAndTheirLevels) {
