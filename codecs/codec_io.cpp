@@ -7,12 +7,20 @@
 namespace codecs {
 
 void WriteWholeFile(const QString& path, const char* data, std::int64_t size) {
+    WriteWholeFile(path, std::vector<QByteArrayView>{QByteArrayView(data, qsizetype(size))});
+}
+
+void WriteWholeFile(const QString& path, const std::vector<QByteArrayView>& pieces) {
     QSaveFile file(path);
     file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly))
         throw kw::EFcError(
             QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
-    if (file.write(data, size) != size || !file.commit())
+    for (const QByteArrayView piece : pieces)
+        if (file.write(piece.data(), piece.size()) != piece.size())
+            throw kw::EFcError(
+                QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
+    if (!file.commit())
         throw kw::EFcError(
             QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
 }

@@ -2,6 +2,7 @@
 // Small helpers shared by the encoders: whole-file writes and RGB rows of any picture.
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QImage>
 #include <QString>
 
@@ -17,6 +18,8 @@ void WriteWholeFile(const QString& path, const char* data, std::int64_t size);
 inline void WriteWholeFile(const QString& path, const QByteArray& bytes) {
     WriteWholeFile(path, bytes.constData(), bytes.size());
 }
+// The same for a file made of pieces, written one after the other without joining them first.
+void WriteWholeFile(const QString& path, const std::vector<QByteArrayView>& pieces);
 
 // The rows of a picture as R, G, B bytes (24 bits a pixel). A Format_RGB888 picture is read
 // in place; 32-bit rows are converted one at a time; other formats are converted once.

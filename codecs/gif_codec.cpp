@@ -290,7 +290,14 @@ void TAnimatedGif::SaveToStream(kw::TMemoryStream& stream) const {
 }
 
 void TAnimatedGif::SaveToFile(const QString& path) const {
-    WriteWholeFile(path, Bytes());
+    static const char trailer = 0x3B;
+    std::vector<QByteArrayView> pieces;
+    pieces.reserve(FChunks.size() + 2);
+    pieces.emplace_back(FHeader);
+    for (const QByteArray& c : FChunks)
+        pieces.emplace_back(c);
+    pieces.emplace_back(&trailer, 1);
+    WriteWholeFile(path, pieces);
 }
 
 } // namespace codecs
