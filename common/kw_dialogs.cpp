@@ -1,6 +1,7 @@
 #include "common/kw_dialogs.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFile>
@@ -13,11 +14,34 @@
 #include <QScreen>
 #include <QUrl>
 
+#include <vector>
+
 #include <sys/statvfs.h>
 
 namespace kw {
 
 namespace {
+
+// The hourglass of a running output belongs to the program's own windows: a message box or
+// file dialog opened meanwhile shows the normal pointer, and the hourglass comes back after.
+class TNormalPointer {
+public:
+    TNormalPointer() {
+        while (const QCursor* cursor = QGuiApplication::overrideCursor()) {
+            FSaved.push_back(*cursor);
+            QGuiApplication::restoreOverrideCursor();
+        }
+    }
+    ~TNormalPointer() {
+        for (auto it = FSaved.rbegin(); it != FSaved.rend(); ++it)
+            QGuiApplication::setOverrideCursor(*it);
+    }
+    TNormalPointer(const TNormalPointer&) = delete;
+    TNormalPointer& operator=(const TNormalPointer&) = delete;
+
+private:
+    std::vector<QCursor> FSaved;
+};
 
 QMessageBox::Icon ToQtIcon(TMsgIcon icon) {
     switch (icon) {
@@ -34,6 +58,7 @@ QMessageBox::Icon ToQtIcon(TMsgIcon icon) {
 }
 
 TMsgResult RealShowMessage(const TMessage& m) {
+    TNormalPointer pointer;
     QWidget* owner = m.Owner ? m.Owner : QApplication::activeWindow();
     QMessageBox box(ToQtIcon(m.Icon), m.Caption, m.Text,
                     m.Buttons == TMsgButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
@@ -44,16 +69,19 @@ TMsgResult RealShowMessage(const TMessage& m) {
 }
 
 QString RealOpenFileName(const TFileDialogRequest& r) {
+    TNormalPointer pointer;
     return QFileDialog::getOpenFileName(r.Owner, r.Title, r.InitialDir,
                                         QtFilterFromPairs(r.Filter));
 }
 
 QStringList RealOpenFileNames(const TFileDialogRequest& r) {
+    TNormalPointer pointer;
     return QFileDialog::getOpenFileNames(r.Owner, r.Title, r.InitialDir,
                                          QtFilterFromPairs(r.Filter));
 }
 
 QString RealSaveFileName(TFileDialogRequest& r) {
+    TNormalPointer pointer;
     const QStringList filters = QtFilterFromPairs(r.Filter).split(QStringLiteral(";;"));
     QString selected = filters.value(qBound(1, r.FilterIndex, int(filters.size())) - 1);
     // Files are replaced without asking: the callers append the extension themselves.
@@ -66,6 +94,7 @@ QString RealSaveFileName(TFileDialogRequest& r) {
 }
 
 QString RealBrowseForFolder(QWidget* owner, const QString& text) {
+    TNormalPointer pointer;
     QFileDialog dialog(owner, text);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly, true);

@@ -441,6 +441,23 @@ QImage ArtAppIcon(int size) {
     return img;
 }
 
+QImage ArtConstrainProportions() {
+    QImage image(24, 25, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    // The bracket from the upper field's middle to the lower one's.
+    p.setPen(QPen(QColor(0xE8E7E3), 1.2));
+    p.drawPolyline(
+        QPolygonF({QPointF(1, 2.5), QPointF(8.5, 2.5), QPointF(8.5, 22.5), QPointF(1, 22.5)}));
+    // The chain link across it: two rounded links, one above the other.
+    p.setPen(QPen(QColor(0x1E8FE6), 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(QRectF(5.5, 6, 6, 7), 3, 3);
+    p.drawRoundedRect(QRectF(5.5, 12, 6, 7), 3, 3);
+    return image;
+}
+
 namespace {
 
 // The deep aqua background of the window pictures, with a soft gloss and a band of film

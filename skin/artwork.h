@@ -37,3 +37,6 @@ QImage ArtVideoControlPanel();
 QImage ArtAboutPicture();    // 394 x 160: the program name "Framecatch" and a tag line
 QImage ArtOptionsPicture();  // 120 x 224: the left picture of the options dialog
 QImage ArtAppIcon(int size); // the program icon, a film frame with a capture mark; size x size
+// 24 x 25, transparent around: a bracket joining two fields above each other, with a chain link
+// on it (the GIF dialog's "Constrain Proportions" mark).
+QImage ArtConstrainProportions();

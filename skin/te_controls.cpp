@@ -15,7 +15,12 @@ TTeProgressBar::TTeProgressBar(QWidget* parent) : QProgressBar(parent) {
 }
 
 void TTeProgressBar::SetPosition(int position) {
+    // QProgressBar alone repaints at once for every new value. The outputs let the event loop
+    // run while they work, so the bar is painted there with the rest of the window instead.
+    const bool updates = updatesEnabled();
+    setUpdatesEnabled(false);
     setValue(std::clamp(position, minimum(), std::max(minimum(), maximum())));
+    setUpdatesEnabled(updates);
 }
 
 // ---- TTeUpDown

@@ -56,7 +56,8 @@ public:
     int Position() const { return value(); }
     void SetMin(int min) { setMinimum(min); }
     void SetMax(int max) { setMaximum(max); }
-    // Clamped into Min..Max (QProgressBar alone would ignore a value outside the range).
+    // Clamped into Min..Max (QProgressBar alone would ignore a value outside the range);
+    // painted at the next pass of the event loop, not at once.
     void SetPosition(int position);
 };
 
