@@ -12,6 +12,9 @@
 #include "editor/form_edit_orb.h"
 #include "frames/frame_store.h"
 #include "frames/thumbnails.h"
+#include "output/form_export_frames.h"
+#include "output/save_gif.h"
+#include "output/save_thumb.h"
 #include "skin/artwork.h"
 #include "skin/te_controls.h"
 #include "video/filter_graph.h"
@@ -235,6 +238,9 @@ void TFormMain::TeForm1Create() {
     connect(Thumbnails, &TThumbnails::EditRequested, this, kw::Guard([this](TThumbItem* item) {
                 TFormEditORB::EditFrame(this, Thumbnails, item->Index());
             }));
+    // "Export ..." in the list's menu opens the export window.
+    connect(Thumbnails, &TThumbnails::ExportRequested, this,
+            kw::Guard([this] { ThumbnailsExportRequested(); }));
 
     CaptureTimer.setTimerType(Qt::PreciseTimer);
     connect(&CaptureTimer, &QTimer::timeout, this, kw::Guard([this] { CaptureTimerTimer(); }));
@@ -473,13 +479,24 @@ bool TFormMain::BeforeOutputDialog() {
     return true;
 }
 
-// The animated GIF and thumbnail sheet dialogs open after these checks once they exist.
+// Each output window is made for one use and goes when it closes.
 void TFormMain::BtnSaveGIFClick() {
-    BeforeOutputDialog();
+    if (!BeforeOutputDialog())
+        return;
+    TFormSaveGIF dialog(Thumbnails, this);
+    kw::ShowModal(dialog);
 }
 
 void TFormMain::BtnSaveThumbClick() {
-    BeforeOutputDialog();
+    if (!BeforeOutputDialog())
+        return;
+    TFormSaveThumb dialog(Thumbnails, this);
+    kw::ShowModal(dialog);
+}
+
+void TFormMain::ThumbnailsExportRequested() {
+    TFormExportFrames dialog(Thumbnails, this);
+    kw::ShowModal(dialog);
 }
 
 void TFormMain::FilterGraph1DSEvent(QObject*, int code, std::intptr_t, std::intptr_t) {

@@ -61,6 +61,8 @@ public:
     void ProbeFrameSize();
     void BtnSaveGIFClick();
     void BtnSaveThumbClick();
+    // "Export ..." in the frame menu.
+    void ThumbnailsExportRequested();
     void FilterGraph1DSEvent(QObject* sender, int code, std::intptr_t param1, std::intptr_t param2);
     // One wheel event anywhere in the window: one line of the frame list.
     void FormMouseWheel(int delta);

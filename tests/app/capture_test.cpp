@@ -320,6 +320,11 @@ TEST_F(CaptureTest, OutputButtonsNeedFramesAndPauseThePlayback) {
     EXPECT_EQ(FForm->FilterGraph1->GetState(), 2);
     EXPECT_TRUE(FForm->BtnPlay->isVisible());
     EXPECT_EQ(FDesktop.Messages.size(), 2);
+    FForm->BtnSaveThumbClick();
+    FForm->Thumbnails->PopMenu()->ItemExport->trigger();
+    EXPECT_EQ(FDesktop.ModalTitles, (QList<QString>{QStringLiteral("Save As GIF Image"),
+                                                    QStringLiteral("Save As Thumbnails"),
+                                                    QStringLiteral("Export captured frames")}));
 }
 
 TEST_F(CaptureTest, TheWheelScrollsTheFrameListOneLineWhereverItTurns) {

@@ -1,0 +1,242 @@
+#include "output/output_window.h"
+
+#include "common/kw_fonts.h"
+#include "controls/kw_dock.h"
+#include "controls/kw_line_panel.h"
+#include "skin/te_controls.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+namespace output {
+
+namespace {
+const QColor ColorPanel(0x5F, 0x5E, 0x59);
+const char* const BusyProperty = "fcOutputBusy";
+} // namespace
+
+TOutputDialog::TOutputDialog(QWidget* owner, const QString& caption, int width, int height)
+    : QDialog(owner) {
+    setWindowTitle(caption);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(width, height);
+    setFont(kw::Tahoma(8));
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, ColorPanel);
+    setPalette(pal);
+}
+
+void TOutputDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
+        event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+TKWLinePanel* MakeOutputPanel(QWidget* parent, const char* name) {
+    auto* panel = new TKWLinePanel(parent);
+    panel->setObjectName(QString::fromLatin1(name));
+    panel->SetColor(ColorPanel);
+    panel->SetBorderWidth(1);
+    panel->SetBorderColor1(QColor(0x98, 0x97, 0x92));
+    panel->SetBorderColor2(Qt::black);
+    panel->SetBorderColor3(Qt::black);
+    return panel;
+}
+
+QLabel* MakeOutputLabel(QWidget* parent, const QString& text, int left, int top, bool bold) {
+    auto* label = new QLabel(text, parent);
+    label->setStyleSheet(QStringLiteral("color: #FFFFFF; background: transparent;"));
+    if (bold) {
+        QFont font = label->font();
+        font.setBold(true);
+        label->setFont(font);
+    }
+    label->adjustSize();
+    label->move(left, top);
+    return label;
+}
+
+TTeButton* MakeOutputButton(QWidget* parent, const char* name, const QString& text, QRect rect) {
+    auto* button = new TTeButton(text, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(rect);
+    button->setAutoDefault(false); // Enter in a field presses no button
+    return button;
+}
+
+TTeEdit* MakeOutputEdit(QWidget* parent, const char* name, QRect rect, const QString& text) {
+    auto* edit = new TTeEdit(parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setGeometry(rect);
+    edit->setText(text);
+    return edit;
+}
+
+TTeRadioButton* MakeOutputRadio(QWidget* parent, const char* name, const QString& text, QPoint at) {
+    auto* radio = new TTeRadioButton(text, parent);
+    radio->setObjectName(QString::fromLatin1(name));
+    radio->setStyleSheet(QStringLiteral("color: #FFFFFF;"));
+    radio->adjustSize();
+    radio->move(at);
+    return radio;
+}
+
+TKWLinePanel* MakeSourcePanel(QWidget* window, int height, TTeRadioButton*& all,
+                              TTeRadioButton*& selected) {
+    TKWLinePanel* panel = MakeOutputPanel(window, "panel_source_frame");
+    panel->resize(window->width() - 6, height);
+    TDockLayout::Of(window)->AddWidget(panel, TAlign::Top, QMargins(3, 3, 3, 3));
+    MakeOutputLabel(panel, QStringLiteral("Source Frames:"), 12, 7, true);
+    all = MakeOutputRadio(panel, "Rb_allframes", QStringLiteral("All frames"), QPoint(22, 29));
+    all->setChecked(true);
+    selected =
+        MakeOutputRadio(panel, "Rb_selected", QStringLiteral("Selected frames"), QPoint(139, 29));
+    return panel;
+}
+
+TTeUpDown* MakeOutputUpDown(QLineEdit* field, const char* name, int min, int max, int increment) {
+    auto* arrows = new TTeUpDown(field->parentWidget());
+    arrows->setObjectName(QString::fromLatin1(name));
+    arrows->SetMin(min);
+    arrows->SetMax(max);
+    arrows->SetIncrement(increment);
+    bool ok = false;
+    const int value = field->text().toInt(&ok);
+    const QRect rect = field->geometry();
+    arrows->SetAssociate(field);
+    if (ok)
+        arrows->SetPosition(value);
+    field->setGeometry(rect);
+    return arrows;
+}
+
+void PlaceUpDown(TTeUpDown* arrows, QLineEdit* field, QRect fieldRect, int offset) {
+    field->setGeometry(fieldRect);
+    field->setTextMargins(0, 0, fieldRect.width() - offset, 0);
+    arrows->setGeometry(fieldRect.left() + offset, fieldRect.top() + 2, 14, fieldRect.height() - 4);
+    arrows->raise();
+}
+
+QString EnsureExtension(const QString& path, const QString& ext) {
+    const QString suffix = QFileInfo(path).suffix();
+    if (!suffix.isEmpty() && QLatin1Char('.') + suffix.toLower() == ext)
+        return path;
+    return path + ext;
+}
+
+TOutputProgress::TOutputProgress(TTeProgressBar* bar, int n) : FBar(bar) {
+    if (FBar) {
+        FBar->SetMin(0);
+        FBar->SetMax(std::max(0, n - 1));
+    }
+}
+
+void TOutputProgress::Show() {
+    const int reported = FReported.load(std::memory_order_relaxed);
+    if (FBar && reported >= 0)
+        FBar->SetPosition(reported);
+}
+
+void TOutputProgress::Run(const std::function<void()>& work) {
+    // The work and this thread share only FReported (atomic) and `done` (under the mutex);
+    // whatever the work reads was handed to it before it started and does not change meanwhile,
+    // since the busy scope keeps the user's hands off the window.
+    std::mutex mutex;
+    std::condition_variable finished;
+    bool done = false;
+    std::exception_ptr error;
+    std::thread worker([&] {
+        try {
+            work();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        std::lock_guard lock(mutex);
+        done = true;
+        finished.notify_all();
+    });
+    // A short output is done before anything would show: it is spared the repainting.
+    for (;;) {
+        {
+            std::unique_lock lock(mutex);
+            if (finished.wait_for(lock, std::chrono::milliseconds(PumpMs), [&] { return done; }))
+                break;
+        }
+        Show();
+        QCoreApplication::processEvents();
+    }
+    worker.join();
+    Show(); // the bar repaints at once
+    if (error)
+        std::rethrow_exception(error);
+}
+
+TOutputBusy::TOutputBusy(QWidget* dialog, std::initializer_list<QWidget*> buttons,
+                         TTeProgressBar* bar)
+    : FDialog(dialog), FBar(bar) {
+    for (QWidget* b : buttons) {
+        FButtons.emplace_back(b, b->isEnabled());
+        b->setEnabled(false);
+    }
+    if (FDialog)
+        FDialog->setProperty(BusyProperty, true);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    qApp->installEventFilter(this);
+}
+
+TOutputBusy::~TOutputBusy() {
+    qApp->removeEventFilter(this);
+    QApplication::restoreOverrideCursor();
+    for (auto& [button, enabled] : FButtons)
+        if (button)
+            button->setEnabled(enabled);
+    if (FBar)
+        FBar->SetPosition(0);
+    if (FDialog)
+        FDialog->setProperty(BusyProperty, false);
+}
+
+bool TOutputBusy::IsBusy(const QWidget* dialog) {
+    return dialog && dialog->property(BusyProperty).toBool();
+}
+
+bool TOutputBusy::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::Close:
+        break;
+    default:
+        return false;
+    }
+    // Only the dialog's own widgets: a message box or file dialog the output opens is a window
+    // of its own and takes its input as usual.
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!FDialog || !widget || widget->window() != FDialog)
+        return false;
+    // A close request left accepted would still close the window; an accepted shortcut
+    // override keeps the key from working as a shortcut, and the key press itself is swallowed.
+    event->setAccepted(event->type() == QEvent::ShortcutOverride);
+    return true;
+}
+
+} // namespace output

@@ -1,0 +1,292 @@
+#include "output/save_gif.h"
+
+#include "common/kw_common.h"
+#include "common/orb_common.h"
+#include "controls/kw_dock.h"
+#include "controls/kw_line_panel.h"
+#include "frames/thumbnails.h"
+#include "output/form_export_frames.h"
+#include "output/preview_page.h"
+#include "skin/artwork.h"
+#include "skin/te_controls.h"
+
+#include <QCursor>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QShowEvent>
+
+#include <cstdlib>
+
+using namespace output;
+
+namespace {
+const QRect RectWidth(89, 37, 73, 22);
+const QRect RectHeight(89, 65, 73, 22);
+const QRect RectDelay(89, 95, 73, 22);
+const QRect RectLoops(89, 122, 73, 22);
+constexpr int ArrowOffset = 58;
+// The border a colour panel shows while no colour is being picked.
+const QColor InactiveBorder(0xD4, 0xD0, 0xC8);
+const QString PickerHint =
+    QStringLiteral("Click to pick transparent color, and press F12 to hold the color.");
+} // namespace
+
+// --- The operations ----------------------------------------------------------------------
+
+bool output::ProportionalSize(int value, int from, int to, std::int64_t& result) {
+    if (from == 0)
+        return false;
+    // Exact: value * to fits 62 bits, so the half is seen as a half.
+    const std::int64_t q = std::int64_t(value) * to;
+    std::int64_t n = q / from;
+    const std::int64_t twice = 2 * std::abs(q % from), whole = std::abs(std::int64_t(from));
+    if (twice > whole || (twice == whole && n % 2 != 0))
+        n += (q < 0) != (from < 0) ? -1 : 1;
+    result = n;
+    return true;
+}
+
+void output::WriteGIFPreviewPage(const QString& gifPath, int width, int height, int loops,
+                                 int frameCount, const QString& sizeText, QWidget* owner) {
+    QStringList lines;
+    {
+        // The template lives in the export window, which is made only to read it.
+        TFormExportFrames holder(nullptr, nullptr);
+        lines = holder.HtmlMemo->toPlainText().split(QLatin1Char('\n'));
+    }
+    TGifPreviewValues values;
+    values.GifPath = gifPath;
+    values.Width = width;
+    values.Height = height;
+    values.Loops = loops;
+    values.FrameCount = frameCount;
+    values.SizeText = sizeText;
+    const QString page = WriteGifPreviewPageFile(lines, values);
+    if (kw::OkCancelBox(
+            owner, QStringLiteral("Complete"),
+            QStringLiteral("Task completed! Click [OK] to check it or click [Cancel] to return.")))
+        kw::OpenWithShell(owner, page);
+}
+
+void output::SaveAsGIF(TThumbnails& thumbnails, const QString& path, bool allFrames,
+                       const codecs::TGifSettings& settings, TTeProgressBar* progressBar) {
+    QWidget* owner = progressBar ? progressBar->window() : &thumbnails;
+    const QList<QImage> frames =
+        thumbnails.FramePictures(allFrames ? TFrameChoice::All : TFrameChoice::Selected);
+    if (frames.isEmpty()) {
+        kw::WarningBox(owner, QStringLiteral("Warning"), QStringLiteral("No images found."));
+        return;
+    }
+    TOutputProgress progress(progressBar, int(frames.size()));
+    std::int64_t size = 0;
+    progress.Run([&] {
+        codecs::TAnimatedGif gif(settings);
+        gif.OnFrameDone = [&](int i) { progress.Report(i); };
+        for (const QImage& frame : frames)
+            gif.AddFrame(frame);
+        gif.Finish();
+        gif.SaveToFile(path);
+        size = gif.Size();
+    });
+    WriteGIFPreviewPage(path, settings.Width, settings.Height, settings.Loops, int(frames.size()),
+                        kw::FileSizeText(size), owner);
+}
+
+// --- The window --------------------------------------------------------------------------
+
+TFormSaveGIF::TFormSaveGIF(TThumbnails* thumbnails, QWidget* owner)
+    : TOutputDialog(owner, QStringLiteral("Save As GIF Image"), 351, 348), FThumbnails(thumbnails) {
+    setObjectName(QStringLiteral("FormSaveGIF"));
+    auto* dock = new TDockLayout(this);
+    panel_source_frame = MakeSourcePanel(this, 56, Rb_allframes, Rb_selected);
+    panel_settings = MakeOutputPanel(this, "panel_settings");
+    panel_settings->resize(345, 220);
+    dock->AddWidget(panel_settings, TAlign::Top, QMargins(3, 0, 3, 0));
+    ProgressBar1 = new TTeProgressBar(this);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->resize(347, 16);
+    dock->AddWidget(ProgressBar1, TAlign::Bottom, QMargins(2, 0, 2, 0));
+    panel_bottom = MakeOutputPanel(this, "panel_bottom");
+    dock->AddWidget(panel_bottom, TAlign::Client, QMargins(3, 3, 3, 3));
+    Btn_Save =
+        MakeOutputButton(panel_bottom, "Btn_Save", QStringLiteral("Save"), QRect(165, 9, 75, 25));
+    Btn_Cancel = MakeOutputButton(panel_bottom, "Btn_Cancel", QStringLiteral("Cancel"),
+                                  QRect(254, 9, 75, 25));
+
+    QWidget* p = panel_settings;
+    MakeOutputLabel(p, QStringLiteral("GIF Animation Settings:"), 12, 11, true);
+    MakeOutputLabel(p, QStringLiteral("GIF Width : "), 26, 40);
+    Edit_width = MakeOutputEdit(p, "Edit_width", RectWidth, QStringLiteral("1"));
+    UpDown_Width = MakeOutputUpDown(Edit_width, "UpDown_Width", 1, 10000, 10);
+    MakeOutputLabel(p, QStringLiteral("GIF Height : "), 23, 68);
+    Edit_Height = MakeOutputEdit(p, "Edit_Height", RectHeight, QStringLiteral("1"));
+    UpDownHeight = MakeOutputUpDown(Edit_Height, "UpDownHeight", 1, 10000, 10);
+    ImageCP = new QLabel(p);
+    ImageCP->setObjectName(QStringLiteral("ImageCP"));
+    ImageCP->setGeometry(165, 49, 24, 25);
+    ImageCP->setPixmap(QPixmap::fromImage(ArtConstrainProportions()));
+    ImageCP->setStyleSheet(QStringLiteral("background: transparent;"));
+    CheckBoxCP = new TTeCheckBox(QStringLiteral("Constrain Proportions"), p);
+    CheckBoxCP->setObjectName(QStringLiteral("CheckBoxCP"));
+    CheckBoxCP->setGeometry(197, 53, 132, 17);
+    CheckBoxCP->setChecked(true);
+    lb_framedelay = MakeOutputLabel(p, QStringLiteral("Frame Delay : "), 14, 98);
+    edit_delay = MakeOutputEdit(p, "edit_delay", RectDelay, QStringLiteral("150"));
+    UpDown_Delay = MakeOutputUpDown(edit_delay, "UpDown_Delay", 10, 32767, 10);
+    lb_millisecond = MakeOutputLabel(p, QStringLiteral("Milliseconds"), 169, 99);
+    lb_loops = MakeOutputLabel(p, QStringLiteral("Loops : "), 46, 125);
+    edit_loops = MakeOutputEdit(p, "edit_loops", RectLoops, QStringLiteral("0"));
+    UpDown_Loops = MakeOutputUpDown(edit_loops, "UpDown_Loops", 0, 32767, 1);
+    lb_zero = MakeOutputLabel(p, QStringLiteral("(0 means loop forever)"), 167, 125);
+    CheckBoxGray = new TTeCheckBox(QStringLiteral("256 grayscale GIF image"), p);
+    CheckBoxGray->setObjectName(QStringLiteral("CheckBoxGray"));
+    CheckBoxGray->setGeometry(12, 156, 210, 20);
+    CheckBoxTransColor = new TTeCheckBox(QStringLiteral("Transparent Color"), p);
+    CheckBoxTransColor->setObjectName(QStringLiteral("CheckBoxTransColor"));
+    CheckBoxTransColor->setGeometry(12, 184, 141, 20);
+    CheckBoxTransColor->setToolTip(PickerHint);
+    for (TTeCheckBox* box : {CheckBoxCP, CheckBoxGray, CheckBoxTransColor})
+        box->setStyleSheet(QStringLiteral("color: #FFFFFF;"));
+    PanelTransColor = new TKWLinePanel(p);
+    PanelTransColor->setObjectName(QStringLiteral("PanelTransColor"));
+    PanelTransColor->setGeometry(144, 183, 102, 22);
+    PanelTransColor->SetBorderWidth(1);
+    PanelTransColor->SetBorderColor1(InactiveBorder);
+    PanelTransColor->SetBorderColor2(Qt::black);
+    PanelTransColor->SetBorderColor3(Qt::black);
+    PanelTransColor->SetColor(QColor::fromRgb(Silver));
+    PanelTransColor->setToolTip(PickerHint);
+    for (TTeEdit* field : {Edit_width, Edit_Height, edit_delay, edit_loops})
+        kw::InstallDigitFilter(field);
+
+    TimerColorPicker.setInterval(100);
+    connect(&TimerColorPicker, &QTimer::timeout, this,
+            kw::Guard([this] { TimerColorPickerTimer(); }));
+    connect(Edit_width, &QLineEdit::textChanged, this, kw::Guard([this] { Edit_widthChange(); }));
+    connect(Edit_Height, &QLineEdit::textChanged, this, kw::Guard([this] { Edit_HeightChange(); }));
+    connect(CheckBoxCP, &QCheckBox::toggled, this, kw::Guard([this] { CheckBoxCPClick(); }));
+    connect(CheckBoxTransColor, &QCheckBox::toggled, this,
+            kw::Guard([this] { CheckBoxTransColorClick(); }));
+    connect(PanelTransColor, &TKWLinePanel::Clicked, this,
+            kw::Guard([this] { PanelTransColorClick(); }));
+    connect(Btn_Save, &QPushButton::clicked, this, kw::Guard([this] { Btn_SaveClick(); }));
+    connect(Btn_Cancel, &QPushButton::clicked, this, kw::Guard([this] { Btn_CancelClick(); }));
+    connect(this, &QDialog::finished, this, [this] { TimerColorPicker.stop(); });
+}
+
+void TFormSaveGIF::showEvent(QShowEvent* event) {
+    TOutputDialog::showEvent(event);
+    if (!event->spontaneous())
+        kw::Guarded([this] { FormShow(); });
+}
+
+void TFormSaveGIF::FormShow() {
+    PlaceUpDown(UpDown_Width, Edit_width, RectWidth, ArrowOffset);
+    PlaceUpDown(UpDownHeight, Edit_Height, RectHeight, ArrowOffset);
+    PlaceUpDown(UpDown_Delay, edit_delay, RectDelay, ArrowOffset);
+    PlaceUpDown(UpDown_Loops, edit_loops, RectLoops, ArrowOffset);
+    // The first frame's own size, whichever frames are chosen.
+    if (FThumbnails && FThumbnails->Count() > 0) {
+        const QImage first = FThumbnails->FramePicture(0);
+        Edit_width->setText(QString::number(first.width()));
+        Edit_Height->setText(QString::number(first.height()));
+    }
+}
+
+void TFormSaveGIF::KeepProportions(TTeEdit* changed, TTeEdit* other, bool fromWidth) {
+    // Only what the user types: the program's own changes (the first size, the other field's
+    // result) happen while the field does not have the focus.
+    if (!changed->hasFocus() || !CheckBoxCP->isChecked() || changed->text().isEmpty())
+        return;
+    const int value = kw::StrToInt(changed->text());
+    const int width = FThumbnails->FrameWidth(), height = FThumbnails->FrameHeight();
+    std::int64_t result = 0;
+    if (!ProportionalSize(value, fromWidth ? width : height, fromWidth ? height : width, result)) {
+        changed->clear();
+        return;
+    }
+    other->setText(QString::number(result));
+}
+
+void TFormSaveGIF::Edit_widthChange() {
+    KeepProportions(Edit_width, Edit_Height, true);
+}
+
+void TFormSaveGIF::Edit_HeightChange() {
+    KeepProportions(Edit_Height, Edit_width, false);
+}
+
+void TFormSaveGIF::CheckBoxCPClick() {
+    ImageCP->setVisible(CheckBoxCP->isChecked());
+}
+
+void TFormSaveGIF::CheckBoxTransColorClick() {
+    if (CheckBoxTransColor->isChecked()) {
+        PanelTransColor->setCursor(Qt::PointingHandCursor);
+        PanelTransColor->SetBorderColor1(Qt::black);
+        PanelTransColor->SetColor(Qt::white);
+        PanelTransColorClick();
+    } else {
+        // The timer may go on ticking: it changes nothing while the box is unchecked.
+        PanelTransColor->unsetCursor();
+        PanelTransColor->SetBorderColor1(InactiveBorder);
+        PanelTransColor->SetColor(QColor::fromRgb(Silver));
+    }
+}
+
+void TFormSaveGIF::PanelTransColorClick() {
+    if (CheckBoxTransColor->isChecked())
+        TimerColorPicker.start();
+}
+
+void TFormSaveGIF::TimerColorPickerTimer() {
+    FLastMousePos = QCursor::pos();
+    if (CheckBoxTransColor->isChecked())
+        PanelTransColor->SetColor(QColor::fromRgb(kw::Desktop().ScreenPixel(FLastMousePos)));
+}
+
+bool TFormSaveGIF::FormShortCut(int key) {
+    if (key != Qt::Key_F12 || !CheckBoxTransColor->isChecked())
+        return false;
+    TimerColorPicker.stop();
+    return true;
+}
+
+void TFormSaveGIF::keyPressEvent(QKeyEvent* event) {
+    if (FormShortCut(event->key())) {
+        event->accept();
+        return;
+    }
+    TOutputDialog::keyPressEvent(event);
+}
+
+void TFormSaveGIF::Btn_SaveClick() {
+    TOutputBusy busy(this, {Btn_Save, Btn_Cancel}, ProgressBar1);
+    kw::TFileDialogRequest request;
+    request.Owner = this;
+    request.Title = QStringLiteral("Save As");
+    if (GlbCfg && !GlbCfg->LastGIFDir.isEmpty())
+        request.InitialDir = GlbCfg->LastGIFDir;
+    request.Filter = QStringLiteral("GIF Image (*.gif)|*.gif");
+    QString path = kw::Desktop().SaveFileName(request);
+    if (path.isEmpty())
+        return;
+    if (GlbCfg)
+        GlbCfg->LastGIFDir = QFileInfo(path).absolutePath();
+    path = EnsureExtension(path, QStringLiteral(".gif"));
+    codecs::TGifSettings settings;
+    settings.Width = kw::StrToInt(Edit_width->text());
+    settings.Height = kw::StrToInt(Edit_Height->text());
+    settings.DelayMs = kw::StrToInt(edit_delay->text());
+    settings.Loops = kw::StrToInt(edit_loops->text());
+    settings.Gray = CheckBoxGray->isChecked();
+    settings.Transparent = CheckBoxTransColor->isChecked();
+    settings.TransparentColor = PanelTransColor->Color().rgb();
+    SaveAsGIF(*FThumbnails, path, Rb_allframes->isChecked(), settings, ProgressBar1);
+}
+
+void TFormSaveGIF::Btn_CancelClick() {
+    reject();
+}

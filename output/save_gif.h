@@ -1,0 +1,113 @@
+#pragma once
+// The animated GIF: the window that collects size, delay, loops, colour settings and the file
+// name (with its colour picker), SaveAsGIF, which builds and writes the file, and
+// WriteGIFPreviewPage, which writes the HTML page of the animation and offers to open it.
+
+#include "codecs/gif_codec.h"
+#include "output/output_window.h"
+
+#include <QPoint>
+#include <QTimer>
+
+class QLabel;
+class TKWLinePanel;
+class TTeButton;
+class TTeCheckBox;
+class TTeEdit;
+class TTeProgressBar;
+class TTeRadioButton;
+class TTeUpDown;
+class TThumbnails;
+
+namespace output {
+
+// The GIF of the chosen frames (all in position order, or the selected ones in selection
+// order) at settings.Width x settings.Height: "No images found." when there are none; else
+// every frame stretched to that size where it differs and added with the progress bar moving,
+// the file written (replacing one), its size measured, and the preview page written and
+// offered. Errors (a size outside 1..65535, a file that cannot be written) are thrown before
+// the page is made. Message boxes belong to the progress bar's window.
+void SaveAsGIF(TThumbnails& thumbnails, const QString& path, bool allFrames,
+               const codecs::TGifSettings& settings, TTeProgressBar* progressBar);
+
+// Writes GIF-Preview.html into the temporary folder from the template of the export window
+// (loops as the user entered them), then asks "Complete": OK opens the page with the desktop.
+// A page that cannot be written throws, and nothing is asked.
+void WriteGIFPreviewPage(const QString& gifPath, int width, int height, int loops, int frameCount,
+                         const QString& sizeText, QWidget* owner);
+
+// The height for a width (or the other way round) keeping from:to, rounded to the nearest
+// with halves to even: 640 x 360 gives 8 -> 4 and 24 -> 14. False when from is 0.
+bool ProportionalSize(int value, int from, int to, std::int64_t& result);
+
+} // namespace output
+
+class TFormSaveGIF : public output::TOutputDialog {
+    Q_OBJECT
+public:
+    static constexpr QRgb Silver = 0xFFC0C0C0;
+
+    // Works on the frames of the list, which must outlive the window.
+    TFormSaveGIF(TThumbnails* thumbnails, QWidget* owner);
+
+    // Arrows inside the fields' right ends; the size of the first frame into the size fields.
+    void FormShow();
+    // With "Constrain Proportions" on, typing into one size field sets the other one from the
+    // video's proportions.
+    void Edit_widthChange();
+    void Edit_HeightChange();
+    void CheckBoxCPClick();
+    // The colour picker: checking the box (or clicking the panel while it is checked) makes
+    // the panel follow the screen pixel under the pointer at every tick; F12 holds the colour;
+    // unchecking puts silver back.
+    void CheckBoxTransColorClick();
+    void PanelTransColorClick();
+    void TimerColorPickerTimer();
+    // F12 while the box is checked: stops the picker and says the key was used.
+    bool FormShortCut(int key);
+    // Save dialog (in LastGIFDir), ".gif" ensured, the four number fields converted, then
+    // SaveAsGIF. The window stays open.
+    void Btn_SaveClick();
+    void Btn_CancelClick();
+
+    TKWLinePanel* panel_source_frame = nullptr;
+    TTeRadioButton* Rb_allframes = nullptr;
+    TTeRadioButton* Rb_selected = nullptr;
+    TKWLinePanel* panel_settings = nullptr;
+    TTeEdit* Edit_width = nullptr;
+    TTeUpDown* UpDown_Width = nullptr;
+    TTeEdit* Edit_Height = nullptr;
+    TTeUpDown* UpDownHeight = nullptr;
+    QLabel* ImageCP = nullptr;
+    TTeCheckBox* CheckBoxCP = nullptr;
+    QLabel* lb_framedelay = nullptr;
+    TTeEdit* edit_delay = nullptr;
+    TTeUpDown* UpDown_Delay = nullptr;
+    QLabel* lb_millisecond = nullptr;
+    QLabel* lb_loops = nullptr;
+    TTeEdit* edit_loops = nullptr;
+    TTeUpDown* UpDown_Loops = nullptr;
+    QLabel* lb_zero = nullptr;
+    TTeCheckBox* CheckBoxGray = nullptr;
+    TTeCheckBox* CheckBoxTransColor = nullptr;
+    TKWLinePanel* PanelTransColor = nullptr;
+    TKWLinePanel* panel_bottom = nullptr;
+    TTeButton* Btn_Save = nullptr;
+    TTeButton* Btn_Cancel = nullptr;
+    TTeProgressBar* ProgressBar1 = nullptr;
+    QTimer TimerColorPicker;
+
+    // The pointer position the picker read last.
+    QPoint LastMousePos() const { return FLastMousePos; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    // The mirror rule of both size fields.
+    void KeepProportions(TTeEdit* changed, TTeEdit* other, bool fromWidth);
+
+    TThumbnails* FThumbnails;
+    QPoint FLastMousePos;
+};

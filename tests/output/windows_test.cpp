@@ -1,0 +1,335 @@
+// The three output windows on a real frame list, with the desktop faked: what they propose,
+// what they write, and how they behave while an output runs and when it fails.
+
+#include "codecs/picture_writer.h"
+#include "common/kw_filesize.h"
+#include "common/kw_paths.h"
+#include "common/orb_common.h"
+#include "controls/kw_line_panel.h"
+#include "output/form_export_frames.h"
+#include "output/preview_page.h"
+#include "output/save_gif.h"
+#include "output/save_thumb.h"
+#include "skin/te_controls.h"
+#include "skin/te_trackbar.h"
+#include "tests/codecs/gif_reader.h"
+#include "tests/frames/frames_fixture.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class OutputWindowsTest : public TFramesTest {
+protected:
+    TOrbCommonUnit FUnit;
+    QTemporaryDir Dir;
+    QString Path(const QString& name) const { return Dir.filePath(name); }
+
+    // Shown and active, so that typing reaches the fields.
+    void Show(QDialog& dialog) {
+        dialog.show();
+        dialog.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    }
+};
+
+// --- Export ------------------------------------------------------------------------------
+
+TEST_F(OutputWindowsTest, ExportProposesTheVideosNameAndWritesNumberedFilesAtTheChosenQuality) {
+    Fill(3);
+    for (const auto& [video, base] :
+         {std::pair{"beach.avi", "beach-"}, std::pair{"clip.part1.avi", "clip.part1-"},
+          std::pair{"", ""}}) {
+        List.VideoFileName = QString::fromLatin1(video);
+        TFormExportFrames form(&List, nullptr);
+        form.show();
+        EXPECT_EQ(form.EditFileName->text(), QString::fromLatin1(base));
+        EXPECT_EQ(form.EditOutputFolder->text(), kw::GetSpecialFolderPath(kw::CSIDL_DESKTOP));
+    }
+    List.VideoFileName = QStringLiteral("beach.avi");
+    TFormExportFrames form(&List, nullptr);
+    Show(form);
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("Export captured frames"));
+    EXPECT_EQ(form.EditFileCount->text(), QStringLiteral("1"));
+    EXPECT_EQ(form.CBFileFormat->currentText(), QStringLiteral("JPG"));
+    EXPECT_EQ(form.LabelQuality->text(), QStringLiteral("9"));
+    Desktop.FolderAnswers = {QString(), Dir.path()}; // cancelled first: nothing changes
+    form.BtnOutFolderClick();
+    EXPECT_EQ(form.EditOutputFolder->text(), kw::GetSpecialFolderPath(kw::CSIDL_DESKTOP));
+    form.BtnOutFolderClick();
+    EXPECT_EQ(form.EditOutputFolder->text(), Dir.path());
+
+    form.BtnOK->click();
+    EXPECT_EQ(Desktop.Texts(), QStringList{QStringLiteral("Task completed !")});
+    EXPECT_EQ(Desktop.Messages[0].Caption, QStringLiteral("Done"));
+    for (int n = 0; n < 3; ++n)
+        EXPECT_EQ(ReadAll(Path(QStringLiteral("beach-%1.jpg").arg(n + 1))),
+                  codecs::EncodePicture(MakeFrame(n), codecs::TPictureFormat::Jpg, 90));
+    for (const int position : {5, 10}) {
+        form.TrackBarQuality->SetPosition(position);
+        EXPECT_EQ(form.LabelQuality->text(), QString::number(position));
+        form.BtnOK->click();
+        EXPECT_EQ(ReadAll(Path(QStringLiteral("beach-1.jpg"))),
+                  codecs::EncodePicture(MakeFrame(0), codecs::TPictureFormat::Jpg, 10 * position))
+            << "overwritten silently at quality " << 10 * position;
+    }
+    for (int i = 1; i <= 3; ++i) {
+        form.CBFileFormat->setCurrentIndex(i);
+        EXPECT_FALSE(form.PanelJPGQuality->isVisible()) << i;
+    }
+    form.CBFileFormat->setCurrentIndex(0);
+    EXPECT_TRUE(form.PanelJPGQuality->isVisible());
+
+    form.EditFileCount->setFocus();
+    QTest::keyClicks(form.EditFileCount, QStringLiteral("2x"));
+    EXPECT_EQ(form.EditFileCount->text(), QStringLiteral("12"));
+    EXPECT_EQ(Desktop.Beeps, 1);
+    EXPECT_EQ(Desktop.Texts().last(), QStringLiteral("Error input, only accept integer!"));
+}
+
+TEST_F(OutputWindowsTest, ExportNumbersFromTheStartFieldInSelectionOrderWithTheProgressBar) {
+    Fill(6);
+    Select({4, 1, 3});
+    TFormExportFrames form(&List, nullptr);
+    form.show();
+    form.EditOutputFolder->setText(Dir.path());
+    form.EditFileName->setText(QStringLiteral("f"));
+    form.CBFileFormat->setCurrentText(QStringLiteral("PNG"));
+    form.RBSelect->setChecked(true);
+    QList<int> shown;
+    QObject::connect(form.TeProgressBar, &QProgressBar::valueChanged, [&](int v) { shown << v; });
+    for (const auto& [typed, first] :
+         {std::pair{"007", 7}, std::pair{"", 0}, std::pair{"2147483648", 0}}) {
+        QDir(Dir.path()).removeRecursively();
+        QDir().mkpath(Dir.path());
+        shown.clear();
+        form.EditFileCount->setText(QString::fromLatin1(typed));
+        form.BtnOK->click();
+        EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files).size(), 3) << typed;
+        const int order[] = {4, 1, 3};
+        for (int i = 0; i < 3; ++i) {
+            const QImage written(Path(QStringLiteral("f%1.png").arg(first + i)));
+            ASSERT_FALSE(written.isNull()) << typed << " " << i;
+            EXPECT_EQ(written.pixel(5, 5), FrameColor(order[i]).rgb()) << typed << " " << i;
+        }
+        EXPECT_EQ(form.TeProgressBar->maximum(), 2);
+        ASSERT_FALSE(shown.isEmpty());
+        EXPECT_EQ(shown.takeLast(), 0) << "back to 0 at the end";
+        EXPECT_EQ(shown.last(), 2) << "the last frame was shown";
+    }
+}
+
+TEST_F(OutputWindowsTest, ExportStopsAtAFileThatCannotBeWrittenAndWritesNothingAfterIt) {
+    Fill(3);
+    ASSERT_TRUE(QDir(Dir.path()).mkdir(QStringLiteral("x-2.bmp"))); // a folder in the way
+    TFormExportFrames form(&List, nullptr);
+    form.show();
+    form.EditOutputFolder->setText(Dir.path());
+    form.EditFileName->setText(QStringLiteral("x-"));
+    form.CBFileFormat->setCurrentText(QStringLiteral("BMP"));
+    form.BtnOK->click();
+    ASSERT_EQ(Desktop.Messages.size(), 1) << "no \"Task completed !\"";
+    EXPECT_EQ(Desktop.Messages[0].Caption, QStringLiteral("Framecatch"));
+    EXPECT_TRUE(Desktop.Messages[0].Text.contains(Path(QStringLiteral("x-2.bmp"))));
+    EXPECT_TRUE(QFile::exists(Path(QStringLiteral("x-1.bmp"))));
+    EXPECT_FALSE(QFile::exists(Path(QStringLiteral("x-3.bmp"))));
+    EXPECT_TRUE(form.BtnOK->isEnabled());
+    EXPECT_TRUE(form.BtnCancel->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// --- Thumbnail sheet ---------------------------------------------------------------------
+
+TEST_F(OutputWindowsTest, SheetChecksBeforeItsFileDialogAndAppendsTheChosenEntrysExtension) {
+    Fill(6);
+    TFormSaveThumb form(&List, nullptr);
+    form.show();
+    form.Rb_selected->setChecked(true);
+    form.btn_save->click();
+    EXPECT_EQ(Desktop.Texts(), QStringList{QStringLiteral("No images found.")});
+    form.TeEdit_columns->clear();
+    form.btn_save->click();
+    EXPECT_EQ(Desktop.Texts().last(), QStringLiteral("'' is not a valid integer value."));
+    EXPECT_TRUE(Desktop.FileRequests.isEmpty()) << "both before the file dialog";
+
+    Select({4, 1, 3});
+    form.TeEdit_columns->setText(QStringLiteral("4"));
+    Desktop.SaveFileAnswers = {{Path(QStringLiteral("sheet.JPG")), 1},
+                               {Path(QStringLiteral("sheet.png")), 1},
+                               {Path(QStringLiteral("sheet")), 2}};
+    for (int i = 0; i < 3; ++i)
+        form.btn_save->click();
+    EXPECT_EQ(Desktop.FileRequests[0].Filter,
+              QStringLiteral("JPEG Image File (*.jpg)|*.jpg|Bitmaps (*.bmp)|*.bmp"));
+    EXPECT_TRUE(Desktop.FileRequests[0].InitialDir.isEmpty());
+    EXPECT_EQ(Desktop.Opened,
+              (QStringList{Path(QStringLiteral("sheet.JPG")), Path(QStringLiteral("sheet.png.jpg")),
+                           Path(QStringLiteral("sheet.bmp"))}));
+    const QImage bmp(Path(QStringLiteral("sheet.bmp")));
+    ASSERT_EQ(bmp.size(), QSize(600, 453));
+    EXPECT_EQ(bmp.pixel(10, 10), FrameColor(4).rgb()) << "cells in selection order";
+    EXPECT_EQ(bmp.pixel(160, 10), FrameColor(1).rgb());
+    EXPECT_EQ(bmp.pixel(310, 10), FrameColor(3).rgb());
+    EXPECT_EQ(bmp.pixel(460, 10), qRgb(255, 255, 255));
+    EXPECT_EQ(form.ProgressBar1->value(), 0);
+
+    form.TeEdit_columns->setText(QStringLiteral("0"));
+    Desktop.SaveFileAnswers = {{Path(QStringLiteral("zero.jpg")), 1}};
+    form.btn_save->click();
+    EXPECT_EQ(Desktop.Texts().last(), QStringLiteral("Division by zero."));
+    EXPECT_FALSE(QFile::exists(Path(QStringLiteral("zero.jpg"))));
+    EXPECT_TRUE(form.btn_save->isEnabled());
+}
+
+// --- Animated GIF ------------------------------------------------------------------------
+
+TEST_F(OutputWindowsTest, GifSizeFieldsKeepTheVideosProportionsOnlyWhereTheUserTypes) {
+    Fill(2);
+    TFormSaveGIF form(&List, nullptr);
+    Show(form);
+    EXPECT_EQ(form.Edit_width->text(), QStringLiteral("640"));
+    EXPECT_EQ(form.Edit_Height->text(), QStringLiteral("480"));
+    auto type = [&](QLineEdit* field, const char* text) {
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, QString::fromLatin1(text));
+    };
+    type(form.Edit_width, "320");
+    EXPECT_EQ(form.Edit_Height->text(), QStringLiteral("240"));
+    // The video's proportions, not the first frame's: halves go to the even neighbour.
+    List.SetFrameSize(640, 360);
+    type(form.Edit_width, "8");
+    EXPECT_EQ(form.Edit_Height->text(), QStringLiteral("4"));
+    type(form.Edit_width, "24");
+    EXPECT_EQ(form.Edit_Height->text(), QStringLiteral("14"));
+    type(form.Edit_Height, "90");
+    EXPECT_EQ(form.Edit_width->text(), QStringLiteral("160"));
+    form.CheckBoxCP->setChecked(false);
+    EXPECT_FALSE(form.ImageCP->isVisible());
+    type(form.Edit_width, "100");
+    EXPECT_EQ(form.Edit_Height->text(), QStringLiteral("90"));
+    form.CheckBoxCP->setChecked(true);
+    EXPECT_TRUE(form.ImageCP->isVisible());
+    List.SetFrameSize(0, 0);
+    type(form.Edit_width, "5");
+    EXPECT_TRUE(form.Edit_width->text().isEmpty()) << "no proportions to keep";
+}
+
+TEST_F(OutputWindowsTest, GifColourPickerFollowsHoldsAndLetsGo) {
+    Fill(1);
+    TFormSaveGIF form(&List, nullptr);
+    Show(form);
+    QRgb screen = qRgb(10, 20, 30);
+    Desktop.ScreenPixel = [&](QPoint) { return screen; };
+    auto colour = [&] { return form.PanelTransColor->Color().rgb(); };
+    form.TimerColorPickerTimer();
+    EXPECT_EQ(colour(), TFormSaveGIF::Silver) << "off: the timer changes nothing";
+
+    form.CheckBoxTransColor->setChecked(true); // following
+    EXPECT_TRUE(form.TimerColorPicker.isActive());
+    form.TimerColorPickerTimer();
+    EXPECT_EQ(colour(), screen);
+    EXPECT_EQ(form.LastMousePos(), QCursor::pos());
+
+    QTest::keyClick(form.Edit_width, Qt::Key_F12); // held
+    EXPECT_FALSE(form.TimerColorPicker.isActive());
+    EXPECT_TRUE(form.isVisible());
+
+    screen = qRgb(200, 100, 0);
+    QTest::mouseClick(form.PanelTransColor, Qt::LeftButton); // following again
+    EXPECT_TRUE(form.TimerColorPicker.isActive());
+    form.TimerColorPickerTimer();
+    EXPECT_EQ(colour(), screen);
+
+    form.CheckBoxTransColor->setChecked(false); // off
+    EXPECT_EQ(colour(), TFormSaveGIF::Silver);
+    form.TimerColorPickerTimer();
+    EXPECT_EQ(colour(), TFormSaveGIF::Silver);
+    QTest::mouseClick(form.PanelTransColor, Qt::LeftButton);
+    QTest::keyClick(form.Edit_width, Qt::Key_F12);
+    EXPECT_EQ(colour(), TFormSaveGIF::Silver);
+}
+
+TEST_F(OutputWindowsTest, GifWritesTheFileAndItsPageWhileTheWindowIsBusyThenOffersThePage) {
+    Fill(3);
+    TFormSaveGIF form(&List, nullptr);
+    form.show();
+    GlbCfg->LastGIFDir = QStringLiteral("/earlier/folder");
+    form.Rb_selected->setChecked(true);
+    Desktop.SaveFileAnswers = {{Path(QStringLiteral("anim.jpg")), 1}};
+    form.Btn_Save->click();
+    EXPECT_EQ(Desktop.FileRequests[0].InitialDir, QStringLiteral("/earlier/folder"));
+    EXPECT_EQ(Desktop.FileRequests[0].Filter, QStringLiteral("GIF Image (*.gif)|*.gif"));
+    EXPECT_EQ(Desktop.Texts(), QStringList{QStringLiteral("No images found.")});
+    EXPECT_EQ(GlbCfg->LastGIFDir, Dir.path()) << "stored before the frames were looked at";
+    EXPECT_TRUE(QDir(Dir.path()).isEmpty());
+
+    form.Rb_allframes->setChecked(true);
+    form.Edit_width->setText(QStringLiteral("64"));
+    form.Edit_Height->setText(QStringLiteral("48"));
+    form.edit_loops->setText(QStringLiteral("3"));
+    bool busyDuringQuestion = false;
+    Desktop.OnMessage = [&](const kw::TMessage& m) {
+        if (m.Caption != QStringLiteral("Complete"))
+            return;
+        busyDuringQuestion = !form.Btn_Save->isEnabled() && !form.Btn_Cancel->isEnabled() &&
+                             QApplication::overrideCursor() && !form.close() && form.isVisible();
+    };
+    Desktop.Messages.clear();
+    Desktop.SaveFileAnswers = {{Path(QStringLiteral("anim.jpg")), 1},
+                               {Path(QStringLiteral("second.GIF")), 1}};
+    form.Btn_Save->click();
+    ASSERT_EQ(Desktop.Texts(),
+              QStringList{QStringLiteral(
+                  "Task completed! Click [OK] to check it or click [Cancel] to return.")});
+    EXPECT_EQ(Desktop.Messages[0].Buttons, kw::TMsgButtons::OkCancel);
+    EXPECT_TRUE(busyDuringQuestion);
+    EXPECT_TRUE(form.Btn_Save->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(form.ProgressBar1->value(), 0);
+    EXPECT_EQ(Desktop.Opened, QStringList{output::GifPreviewPagePath()});
+    const QByteArray gif = ReadAll(Path(QStringLiteral("anim.jpg.gif")));
+    const auto frames = DecodeGif(gif);
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[0].Width, 64);
+    const QStringList page =
+        QString::fromUtf8(ReadAll(output::GifPreviewPagePath())).split(QStringLiteral("\r\n"));
+    EXPECT_TRUE(page.value(20).contains(Path(QStringLiteral("anim.jpg.gif"))));
+    EXPECT_TRUE(page.value(24).contains(kw::FileSizeText(gif.size())));
+    EXPECT_TRUE(page.value(36).contains(QStringLiteral(">3 times"))) << "loops as entered";
+    EXPECT_TRUE(page.value(40).contains(QStringLiteral(">3<")));
+
+    Desktop.Answer = kw::TMsgResult::Cancel;
+    form.Btn_Save->click();
+    EXPECT_TRUE(QFile::exists(Path(QStringLiteral("second.GIF"))));
+    EXPECT_EQ(Desktop.Opened.size(), 1) << "Cancel opens nothing";
+}
+
+TEST_F(OutputWindowsTest, GifThatCannotBeWrittenReportsTheErrorAndMakesNoPage) {
+    Fill(2);
+    QFile::remove(output::GifPreviewPagePath());
+    TFormSaveGIF form(&List, nullptr);
+    form.show();
+    form.Edit_width->setText(QStringLiteral("32"));
+    form.Edit_Height->setText(QStringLiteral("24"));
+    Desktop.SaveFileAnswers = {{Path(QStringLiteral("no/such/folder/a.gif")), 1}};
+    form.Btn_Save->click();
+    ASSERT_EQ(Desktop.Messages.size(), 1);
+    EXPECT_EQ(Desktop.Messages[0].Caption, QStringLiteral("Framecatch"));
+    EXPECT_TRUE(Desktop.Messages[0].Text.contains(QStringLiteral("a.gif")));
+    EXPECT_FALSE(QFile::exists(output::GifPreviewPagePath()));
+    EXPECT_TRUE(form.Btn_Save->isEnabled());
+    EXPECT_TRUE(form.Btn_Cancel->isEnabled());
+    EXPECT_TRUE(Desktop.Opened.isEmpty());
+}
+
+} // namespace
