@@ -58,12 +58,10 @@ TKWLinePanel* MakeOutputPanel(QWidget* parent, const char* name) {
 
 QLabel* MakeOutputLabel(QWidget* parent, const QString& text, int left, int top, bool bold) {
     auto* label = new QLabel(text, parent);
-    label->setStyleSheet(QStringLiteral("color: #FFFFFF; background: transparent;"));
-    if (bold) {
-        QFont font = label->font();
-        font.setBold(true);
-        label->setFont(font);
-    }
+    // Colour and weight both in the label's own style sheet.
+    label->setStyleSheet(bold ? QStringLiteral("color: #FFFFFF; background: transparent; "
+                                               "font-weight: bold;")
+                              : QStringLiteral("color: #FFFFFF; background: transparent;"));
     label->adjustSize();
     label->move(left, top);
     return label;
