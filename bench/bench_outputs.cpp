@@ -108,6 +108,9 @@ int RunOutputs(const QStringList& args) {
     }
     QTemporaryDir work;
     qputenv("XDG_CONFIG_HOME", work.filePath(QStringLiteral("config")).toUtf8());
+    // The frame store's cache file too, unless the caller chose a place for it.
+    if (qEnvironmentVariableIsEmpty("XDG_CACHE_HOME"))
+        qputenv("XDG_CACHE_HOME", work.filePath(QStringLiteral("cache")).toUtf8());
     TOrbCommonUnit unit;
     const QString outDir = bench::Option(args, "--out", work.filePath(QStringLiteral("out")));
     QDir().mkpath(outDir);
