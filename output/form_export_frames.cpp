@@ -14,7 +14,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QShowEvent>
 
 using namespace output;
 
@@ -95,12 +94,6 @@ TFormExportFrames::TFormExportFrames(TThumbnails* thumbnails, QWidget* owner)
             kw::Guard([this] { TrackBarQualityChange(); }));
     connect(BtnOK, &QPushButton::clicked, this, kw::Guard([this] { BtnOKClick(); }));
     connect(BtnCancel, &QPushButton::clicked, this, kw::Guard([this] { BtnCancelClick(); }));
-}
-
-void TFormExportFrames::showEvent(QShowEvent* event) {
-    TOutputDialog::showEvent(event);
-    if (!event->spontaneous())
-        kw::Guarded([this] { FormShow(); });
 }
 
 void TFormExportFrames::FormShow() {

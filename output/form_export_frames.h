@@ -24,7 +24,7 @@ public:
 
     // The desktop as the folder, the video's name without its last extension plus "-" as the
     // base name (empty without a video).
-    void FormShow();
+    void FormShow() override;
     void BtnOutFolderClick();
     void CBFileFormatChange();
     void TrackBarQualityChange();
@@ -47,9 +47,6 @@ public:
     TTeButton* BtnCancel = nullptr;
     TTeProgressBar* TeProgressBar = nullptr;
     QPlainTextEdit* HtmlMemo = nullptr;
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     TThumbnails* FThumbnails;

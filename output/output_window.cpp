@@ -1,6 +1,7 @@
 #include "output/output_window.h"
 
 #include "common/kw_fonts.h"
+#include "common/kw_guard.h"
 #include "controls/kw_dock.h"
 #include "controls/kw_line_panel.h"
 #include "skin/te_controls.h"
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QShowEvent>
 
 #include <chrono>
 #include <condition_variable>
@@ -34,6 +36,12 @@ TOutputDialog::TOutputDialog(QWidget* owner, const QString& caption, int width, 
     QPalette pal = palette();
     pal.setColor(QPalette::Window, ColorPanel);
     setPalette(pal);
+}
+
+void TOutputDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!event->spontaneous())
+        kw::Guarded([this] { FormShow(); });
 }
 
 void TOutputDialog::keyPressEvent(QKeyEvent* event) {

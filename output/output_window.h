@@ -16,6 +16,7 @@
 #include <vector>
 
 class QKeyEvent;
+class QShowEvent;
 class QLabel;
 class QLineEdit;
 class QWidget;
@@ -34,8 +35,11 @@ class TOutputDialog : public QDialog {
     Q_OBJECT
 public:
     TOutputDialog(QWidget* owner, const QString& caption, int width, int height);
+    // Runs each time the program shows the window (not when the desktop restores it).
+    virtual void FormShow() {}
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 };
 

@@ -15,7 +15,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QShowEvent>
 
 #include <cstdlib>
 
@@ -174,12 +173,6 @@ TFormSaveGIF::TFormSaveGIF(TThumbnails* thumbnails, QWidget* owner)
     connect(Btn_Save, &QPushButton::clicked, this, kw::Guard([this] { Btn_SaveClick(); }));
     connect(Btn_Cancel, &QPushButton::clicked, this, kw::Guard([this] { Btn_CancelClick(); }));
     connect(this, &QDialog::finished, this, [this] { TimerColorPicker.stop(); });
-}
-
-void TFormSaveGIF::showEvent(QShowEvent* event) {
-    TOutputDialog::showEvent(event);
-    if (!event->spontaneous())
-        kw::Guarded([this] { FormShow(); });
 }
 
 void TFormSaveGIF::FormShow() {

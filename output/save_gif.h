@@ -51,7 +51,7 @@ public:
     TFormSaveGIF(TThumbnails* thumbnails, QWidget* owner);
 
     // Arrows inside the fields' right ends; the size of the first frame into the size fields.
-    void FormShow();
+    void FormShow() override;
     // With "Constrain Proportions" on, typing into one size field sets the other one from the
     // video's proportions.
     void Edit_widthChange();
@@ -101,7 +101,6 @@ public:
     QPoint LastMousePos() const { return FLastMousePos; }
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:

@@ -7,8 +7,6 @@
 #include "output/thumb_sheet.h"
 #include "skin/te_controls.h"
 
-#include <QShowEvent>
-
 using namespace output;
 
 namespace {
@@ -86,12 +84,6 @@ TFormSaveThumb::TFormSaveThumb(TThumbnails* thumbnails, QWidget* owner)
 
     connect(btn_save, &QPushButton::clicked, this, kw::Guard([this] { btn_saveClick(); }));
     connect(btn_cancel, &QPushButton::clicked, this, kw::Guard([this] { btn_cancelClick(); }));
-}
-
-void TFormSaveThumb::showEvent(QShowEvent* event) {
-    TOutputDialog::showEvent(event);
-    if (!event->spontaneous())
-        kw::Guarded([this] { FormShow(); });
 }
 
 void TFormSaveThumb::FormShow() {

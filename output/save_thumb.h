@@ -33,7 +33,7 @@ public:
     TFormSaveThumb(TThumbnails* thumbnails, QWidget* owner);
 
     // Puts each pair of arrows inside the right end of its field.
-    void FormShow();
+    void FormShow() override;
     // Converts columns, width and rows (in this order; a field that is no number ends the
     // save with the conversion error) and runs SaveAsThumbnails with the margin 5. The window
     // stays open.
@@ -54,9 +54,6 @@ public:
     TTeButton* btn_save = nullptr;
     TTeButton* btn_cancel = nullptr;
     TTeProgressBar* ProgressBar1 = nullptr;
-
-protected:
-    void showEvent(QShowEvent* event) override;
 
 private:
     TThumbnails* FThumbnails;
