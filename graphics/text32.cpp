@@ -38,10 +38,10 @@ int TextHeight(const TFont32& f, const QString&) {
     return QFontMetrics(QtFont(f)).height();
 }
 
-void RenderText(TBitmap32& dst, int x, int y, const QString& text, const TFont32& f, QRgb argb) {
-    const int alpha = qAlpha(argb);
-    if (text.isEmpty() || dst.Empty() || alpha == 0)
-        return;
+TTextMask PrepareText(const QString& text, const TFont32& f) {
+    TTextMask mask;
+    if (text.isEmpty())
+        return mask;
     QFont font = QtFont(f, 2);
     font.setStyleStrategy(QFont::NoAntialias);
     const QFontMetrics fm(font);
@@ -55,11 +55,6 @@ void RenderText(TBitmap32& dst, int x, int y, const QString& text, const TFont32
     const int by = FloorEven(box.top());
     const int bw = (box.right() + 1 - bx + 1) & ~1;
     const int bh = (box.bottom() + 1 - by + 1) & ~1;
-    // Blocks that land on the picture; nothing to draw when none does.
-    const int ox = x + bx / 2, oy = y + by / 2; // picture position of the first block
-    const QRect blocks = QRect(ox, oy, bw / 2, bh / 2).intersected(dst.BoundsRect());
-    if (blocks.isEmpty())
-        return;
 
     QImage ink(bw, bh, QImage::Format_Grayscale8);
     ink.fill(0);
@@ -71,25 +66,82 @@ void RenderText(TBitmap32& dst, int x, int y, const QString& text, const TFont32
         painter.setPen(Qt::white);
         painter.drawText(QPoint(-bx, ascent - by), text);
     }
-
-    const int red = qRed(argb), green = qGreen(argb), blue = qBlue(argb);
-    for (int py = blocks.top(); py <= blocks.bottom(); ++py) {
-        const uchar* r0 = ink.constScanLine(2 * (py - oy));
+    mask.Coverage = QImage(bw / 2, bh / 2, QImage::Format_Grayscale8);
+    mask.Origin = QPoint(bx / 2, by / 2);
+    for (int y = 0; y < bh / 2; ++y) {
+        const uchar* r0 = ink.constScanLine(2 * y);
         const uchar* r1 = r0 + ink.bytesPerLine();
-        QRgb* d = dst.ScanLine(py);
+        uchar* c = mask.Coverage.scanLine(y);
+        for (int x = 0; x < bw / 2; ++x)
+            c[x] = uchar((r0[2 * x] + r0[2 * x + 1] + r1[2 * x] + r1[2 * x + 1]) >> 2);
+    }
+    return mask;
+}
+
+namespace {
+
+// Blends through the mask's visible part; Bpp 3 is R, G, B bytes, 4 a 32-bit word whose top
+// byte is kept.
+template <int Bpp>
+void StampMask(QImage& dst, const QRect& blocks, QPoint origin, const QImage& coverage, QRgb argb) {
+    const int alpha = qAlpha(argb);
+    const int red = qRed(argb), green = qGreen(argb), blue = qBlue(argb);
+    // The opacity for each coverage value, worked out once per stamp.
+    int opacity[256];
+    for (int c = 0; c < 256; ++c)
+        opacity[c] = Div255(c * alpha);
+    uchar* bits = dst.bits();
+    const qsizetype stride = dst.bytesPerLine();
+    for (int py = blocks.top(); py <= blocks.bottom(); ++py) {
+        const uchar* cov = coverage.constScanLine(py - origin.y());
+        uchar* line = bits + py * stride;
         for (int px = blocks.left(); px <= blocks.right(); ++px) {
-            const int i = 2 * (px - ox);
-            const int coverage = (r0[i] + r0[i + 1] + r1[i] + r1[i + 1]) >> 2;
-            if (coverage == 0)
+            const int a = opacity[cov[px - origin.x()]];
+            if (a == 0)
                 continue;
-            const int a = Div255(coverage * alpha);
             const int inv = 255 - a;
-            const QRgb t = d[px];
-            d[px] = (t & 0xFF000000u) | (QRgb(Div255(red * a + qRed(t) * inv)) << 16) |
+            if constexpr (Bpp == 3) {
+                uchar* d = line + 3 * px;
+                d[0] = uchar(Div255(red * a + d[0] * inv));
+                d[1] = uchar(Div255(green * a + d[1] * inv));
+                d[2] = uchar(Div255(blue * a + d[2] * inv));
+            } else {
+                QRgb& d = reinterpret_cast<QRgb*>(line)[px];
+                const QRgb t = d;
+                d = (t & 0xFF000000u) | (QRgb(Div255(red * a + qRed(t) * inv)) << 16) |
                     (QRgb(Div255(green * a + qGreen(t) * inv)) << 8) |
                     QRgb(Div255(blue * a + qBlue(t) * inv));
+            }
         }
     }
+}
+
+} // namespace
+
+void DrawTextMask(QImage& dst, int x, int y, const TTextMask& mask, QRgb argb) {
+    if (mask.Empty() || dst.isNull() || qAlpha(argb) == 0)
+        return;
+    const QPoint origin(x + mask.Origin.x(), y + mask.Origin.y());
+    const QRect blocks = QRect(origin, mask.Coverage.size()).intersected(dst.rect());
+    if (blocks.isEmpty())
+        return;
+    switch (dst.format()) {
+    case QImage::Format_RGB888:
+        StampMask<3>(dst, blocks, origin, mask.Coverage, argb);
+        break;
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+        StampMask<4>(dst, blocks, origin, mask.Coverage, argb);
+        break;
+    default:
+        break;
+    }
+}
+
+void RenderText(TBitmap32& dst, int x, int y, const QString& text, const TFont32& f, QRgb argb) {
+    if (text.isEmpty() || dst.Empty() || qAlpha(argb) == 0)
+        return;
+    DrawTextMask(dst.Image(), x, y, PrepareText(text, f), argb);
 }
 
 } // namespace graphics

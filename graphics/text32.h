@@ -13,6 +13,8 @@
 #include "graphics/bitmap32.h"
 
 #include <QFont>
+#include <QImage>
+#include <QPoint>
 #include <QRgb>
 #include <QString>
 
@@ -38,9 +40,26 @@ int TextWidth(const TFont32& f, const QString& text);
 // Height in pixels of a line of text in the font (ascent plus descent), whatever the text.
 int TextHeight(const TFont32& f, const QString& text);
 
-// Draws the text with its top-left corner at (x, y) in the 32-bit ARGB colour argb (the top
-// byte is the opacity), anti-aliased as above. Parts outside the picture are clipped; the
-// picture's alpha bytes are kept.
+// The anti-aliased coverage of a text, drawn once and stamped as often as needed (a tiled
+// watermark puts hundreds of copies on a frame).
+struct TTextMask {
+    QImage Coverage; // Format_Grayscale8, one byte per picture pixel: 0 (none) to 255
+    QPoint Origin;   // where Coverage's first pixel lies from the text's top-left corner
+    bool Empty() const { return Coverage.isNull(); }
+};
+
+// The coverage of the text in the font, as RenderText blends it; empty for "".
+TTextMask PrepareText(const QString& text, const TFont32& f);
+
+// Blends the colour argb (the top byte is the opacity) through the mask, the text's top-left
+// corner at (x, y): each covered pixel's red, green and blue go towards the colour's at
+// opacity coverage x alpha / 255. Parts outside the picture are clipped; a 32-bit picture's
+// alpha bytes are kept. The picture may be Format_RGB888, Format_RGB32 or Format_ARGB32;
+// others are left alone. Several threads may stamp one mask at once.
+void DrawTextMask(QImage& dst, int x, int y, const TTextMask& mask, QRgb argb);
+
+// Draws the text with its top-left corner at (x, y) in the 32-bit ARGB colour argb,
+// anti-aliased as above: PrepareText then DrawTextMask.
 void RenderText(TBitmap32& dst, int x, int y, const QString& text, const TFont32& f, QRgb argb);
 
 } // namespace graphics
