@@ -1,6 +1,7 @@
 #include "common/kw_dialogs.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QCursor>
 #include <QDesktopServices>
 #include <QDialog>
@@ -159,6 +160,11 @@ TDiskSpace RealDiskSpace(const QString& folder) {
     return {qint64(fs.f_bavail) * qint64(fs.f_frsize), qint64(fs.f_blocks) * qint64(fs.f_frsize)};
 }
 
+qint64 RealChooseColor(QWidget* owner, QRgb initial) {
+    const QColor color = QColorDialog::getColor(QColor::fromRgb(initial), owner);
+    return color.isValid() ? qint64(color.rgb() & 0xFFFFFFu) : -1;
+}
+
 TDesktop& Current() {
     static TDesktop desktop = RealDesktop();
     return desktop;
@@ -179,6 +185,7 @@ TDesktop RealDesktop() {
     d.ScreenPixel = RealScreenPixel;
     d.ScreenSize = RealScreenSize;
     d.FontFamilies = [] { return QFontDatabase::families(); };
+    d.ChooseColor = RealChooseColor;
     d.Beep = [] { QApplication::beep(); };
     d.AvailableMemory = RealAvailableMemory;
     d.DiskSpace = RealDiskSpace;

@@ -62,6 +62,9 @@ struct TDesktop {
     std::function<QRgb(QPoint screenPos)> ScreenPixel;
     std::function<QSize()> ScreenSize;
     std::function<QStringList()> FontFamilies;
+    // The colour chooser, starting on initial (0xRRGGBB); the chosen colour as 0xRRGGBB, or -1
+    // when the user cancels.
+    std::function<qint64(QWidget* owner, QRgb initial)> ChooseColor;
     std::function<void()> Beep;
     // Bytes of memory the system can still hand out without swapping; -1 when unknown.
     std::function<qint64()> AvailableMemory;

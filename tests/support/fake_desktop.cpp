@@ -57,6 +57,14 @@ TFakeDesktop::TFakeDesktop() {
     d.ScreenPixel = [this](QPoint p) { return ScreenPixel(p); };
     d.ScreenSize = [this] { return ScreenSize; };
     d.FontFamilies = [this] { return Fonts; };
+    d.ChooseColor = [this](QWidget*, QRgb initial) {
+        ColorRequests.append(initial);
+        if (ColorAnswers.empty())
+            return qint64(-1);
+        const qint64 a = ColorAnswers.front();
+        ColorAnswers.pop_front();
+        return a;
+    };
     d.Beep = [this] { ++Beeps; };
     d.AvailableMemory = [this] { return AvailableMemory; };
     d.DiskSpace = [this](const QString&) { return DiskSpace; };

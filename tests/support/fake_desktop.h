@@ -39,6 +39,8 @@ public:
     QSize ScreenSize{1024, 768};
     std::function<QRgb(QPoint)> ScreenPixel = [](QPoint) { return qRgb(0, 0, 0); };
     QStringList Fonts{QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")};
+    std::deque<qint64> ColorAnswers; // one per ChooseColor call: 0xRRGGBB, or -1 (or none) = cancel
+    QList<QRgb> ColorRequests;       // the initial colour of every chooser asked for
 
     // The texts of the boxes shown so far.
     QStringList Texts() const;
