@@ -4,7 +4,12 @@
 #include "controls/kw_dock.h"
 #include "controls/kw_img_panel.h"
 #include "controls/kw_line_panel.h"
+#include "editor/crop_tool.h"
 #include "editor/editor_tool.h"
+#include "editor/form_edit_orb_changed.h"
+#include "editor/image_wm_tool.h"
+#include "editor/resize_tool.h"
+#include "editor/text_wm_tool.h"
 #include "editor/watermark_panels.h"
 #include "frames/thumbnails.h"
 #include "graphics/image32.h"
@@ -100,8 +105,12 @@ TFormEditORB::TFormEditORB(QWidget* owner) : QDialog(owner) {
     CreateComponents();
     CreatePopupMenus();
     FormCreate();
-    // The tools are added here (AddTool), in the order crop, resize, text watermark, image
-    // watermark; each connects its own buttons, menu items and band callbacks.
+    // Each tool connects its own buttons, menu items and band callbacks. Enter and Escape
+    // reach them in this order.
+    AddTool(std::make_unique<TCropTool>(*this));
+    AddTool(std::make_unique<TResizeTool>(*this));
+    AddTool(std::make_unique<TTextWMTool>(*this));
+    AddTool(std::make_unique<TImageWMTool>(*this));
     // The window sees every key before its controls (FormShortCut).
     qApp->installEventFilter(this);
 }
@@ -245,7 +254,7 @@ void TFormEditORB::ShowFrame(const QImage& picture, int index, TThumbnails* list
     ImageCrop->move(30, BtnCrop->y());
     ImageResize->move(30, BtnResize->y());
     PanelTextWM->FillFonts(kw::Desktop().FontFamilies());
-    // The edit script starts here, new and empty, once it exists.
+    FEditScript.Create();
     FHistory.Add(Image1->Bitmap());
     UpdateUndoRedo();
     ResetPanels();
@@ -315,7 +324,7 @@ void TFormEditORB::BtnUndoClick() {
     CancelPendingTool();
     if (const TBitmap32* state = FHistory.Undo()) {
         Image1->SetBitmap(*state);
-        // The edit script's DeactivateLastAction goes here.
+        FEditScript.DeactivateLastAction();
     }
     UpdateUndoRedo();
     ShowFrameInfo();
@@ -325,7 +334,7 @@ void TFormEditORB::BtnRedoClick() {
     CancelPendingTool();
     if (const TBitmap32* state = FHistory.Redo()) {
         Image1->SetBitmap(*state);
-        // The edit script's ReactivateNextAction goes here.
+        FEditScript.ReactivateNextAction();
     }
     UpdateUndoRedo();
     ShowFrameInfo();
@@ -334,6 +343,32 @@ void TFormEditORB::BtnRedoClick() {
 void TFormEditORB::ShowFrameInfo() {
     LabelBottom1->setText(QString::asprintf("Index: %d  Size: %d X %d", FFrameIndex,
                                             Image1->Bitmap().Width(), Image1->Bitmap().Height()));
+}
+
+void TFormEditORB::ShowBandInfo(bool withPosition) {
+    const TRubberbandLayer* band = FResizeBand->Visible() ? FResizeBand
+                                   : FCropBand->Visible() ? FCropBand
+                                                          : nullptr;
+    if (!band)
+        return;
+    const TFloatRect& r = band->Location();
+    const int l = Nearest(r.Left), t = Nearest(r.Top);
+    const int w = Nearest(r.Right) - l, h = Nearest(r.Bottom) - t;
+    int x = l, y = t;
+    if (FCropBand->Visible()) {
+        x -= Image1->Offset().x();
+        y -= Image1->Offset().y();
+    }
+    LabelBottom2->setText(withPosition
+                              ? QString::asprintf("X: %d, Y: %d   Size: %d X %d", x, y, w, h)
+                              : QString::asprintf("Size: %d X %d", w, h));
+}
+
+void TFormEditORB::BandDragged() {
+    if (FCropBand->Visible())
+        ShowBandInfo(true);
+    else if (FResizeBand->Visible())
+        ShowBandInfo(false);
 }
 
 void TFormEditORB::ShowStatusHint(const QString& text) {
@@ -472,9 +507,16 @@ void TFormEditORB::TimerHidePanelImgWMTimer() {
     SlideOut(PanelImgWM, TimerHidePanelImgWM);
 }
 
-// The save prompt goes here: when the edit script holds an active action, TFormChanged (owned
-// by this window) is shown modally and does its work. The window closes in every case.
-void TFormEditORB::FormCloseQuery() {}
+// A crop, resize or watermark still under way is not a finished edit and is dropped first; a
+// resize under way would otherwise leave an empty picture to be saved. The prompt offers no
+// way back: the window closes in every case.
+void TFormEditORB::FormCloseQuery() {
+    CancelPendingTool();
+    if (FEditScript.CountActiveActions() < 1)
+        return;
+    TFormChanged prompt(this, *this);
+    kw::ShowModal(prompt);
+}
 
 void TFormEditORB::FormClose() {
     for (QTimer* timer :

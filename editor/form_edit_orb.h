@@ -3,12 +3,15 @@
 // beside it, stepping to the previous and next frame, undo and redo, and the status bar. It is
 // modal, made anew for every opening (EditFrame) and destroyed when it closes.
 //
-// The window lays itself out, opens a frame (ShowFrame), steps, keeps the history, dispatches
-// Enter, Escape and the image's right-click, slides the watermark panels in and out and closes.
-// The tools (editor_tool.h) live in files of their own and plug in with AddTool; the window
-// gives them the shared layers, the backup picture and EditDone for a finished edit.
+// The window lays itself out, opens a frame (ShowFrame), steps, keeps the history and the edit
+// script, dispatches Enter, Escape and the image's right-click, slides the watermark panels in
+// and out, and on closing asks whether to keep the edits (TFormChanged). The tools
+// (editor_tool.h: crop, resize, text and image watermark) live in files of their own; the
+// window gives them the shared layers, the backup picture, the script and EditDone for a
+// finished edit.
 
 #include "editor/bitmap32_history.h"
+#include "editor/edit_script.h"
 #include "graphics/bitmap32.h"
 
 #include <QDialog>
@@ -68,6 +71,14 @@ public:
     TBitmapLayer* WatermarkLayer() const { return FWatermarkLayer; }
     TRubberbandLayer* WatermarkBand() const { return FWatermarkBand; }
     const TBitmap32History& History() const { return FHistory; }
+    // The edit script: a tool records its edit here right before EditDone.
+    TEditScript& Script() { return FEditScript; }
+    const TEditScript& Script() const { return FEditScript; }
+    // The rectangle readout of the resize band when it shows, else of the crop band: "X: %d,
+    // Y: %d   Size: %d X %d" (the position in frame pixels) or "Size: %d X %d".
+    void ShowBandInfo(bool withPosition);
+    // After every drag step of the crop or resize band.
+    void BandDragged();
     TThumbnails* Thumbnails() const { return FThumbnails; }
     int FrameIndex() const { return FFrameIndex; }
     // Slides a watermark panel in over the button column, or out again (PinImagePanel first).
@@ -100,6 +111,8 @@ public:
     void PinImagePanel();
     void UnpinImagePanel();
     void ResetPanels();
+    // Ends whatever tool is under way, then shows the save prompt when the script holds an
+    // active action.
     void FormCloseQuery();
     void FormClose();
 
@@ -161,8 +174,21 @@ private:
     TRubberbandLayer* FWatermarkBand = nullptr;
     TBitmap32 FBackup;
     TBitmap32History FHistory;
+    TEditScript FEditScript;
     TThumbnails* FThumbnails = nullptr;
     int FFrameIndex = 0;
     std::vector<std::unique_ptr<TEditorTool>> FTools;
     bool FBusyCursor = false;
+};
+
+// The hourglass for as long as the scope lasts.
+class TBusyCursor {
+public:
+    explicit TBusyCursor(TFormEditORB& form) : FForm(form) { FForm.SetBusyCursor(true); }
+    ~TBusyCursor() { FForm.SetBusyCursor(false); }
+    TBusyCursor(const TBusyCursor&) = delete;
+    TBusyCursor& operator=(const TBusyCursor&) = delete;
+
+private:
+    TFormEditORB& FForm;
 };
