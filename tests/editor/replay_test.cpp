@@ -1,0 +1,186 @@
+#include "common/kw_fonts.h"
+#include "editor/replay.h"
+#include "editor/watermark_panels.h"
+#include "frames/memory_guard.h"
+#include "graphics/rubberband_layer.h"
+#include "skin/te_controls.h"
+#include "tests/editor/editor_fixture.h"
+
+#include <QFile>
+#include <QSignalSpy>
+
+namespace {
+
+class ReplayTest : public TEditorFixture {
+protected:
+    QString MarkFile() {
+        QImage mark(50, 30, QImage::Format_RGB32);
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 50; ++x)
+                mark.setPixel(x, y, qRgb(5 * x, 255 - 8 * y, 128));
+        return WritePicture(QStringLiteral("mark.png"), mark);
+    }
+};
+
+TTextWMAction BottomRight() {
+    kw::RegisterTahoma();
+    TTextWMAction a;
+    a.Text = QStringLiteral("Sample Text");
+    a.FontName = QStringLiteral("Tahoma");
+    a.FontColor = 0xB4FF0000u;
+    a.Pos[PosBR] = true;
+    return a;
+}
+
+} // namespace
+
+// The edits made on one frame, repeated through the prompt: every frame gets what the same
+// edits do to it, and the edited frame exactly what the editor showed.
+TEST_F(ReplayTest, RepeatGivesEveryFrameTheEditsAndTheEditedFrameWhatTheEditorShowed) {
+    Fill(4);
+    ASSERT_TRUE(List.AddFrame(PatternFrame(4, QSize(400, 400), QImage::Format_RGB888)));
+    TFormEditORB& e = Open(2);
+    // A crop by the band, a tiled text, an image watermark half off the top, a resize undone.
+    e.BtnCrop->click();
+    const QPoint off = e.Image1->Offset();
+    e.CropBand()->SetLocation(FloatRect(off.x() + 100, off.y() + 50, off.x() + 500, off.y() + 350));
+    QTest::keyClick(&e, Qt::Key_Return);
+    e.BtnAddTextWM->click();
+    e.PanelTextWM->CheckBoxTile->click();
+    e.PanelTextWM->BtnTextWMOK->click();
+    e.BtnAddImgWM->click();
+    Desktop.OpenFileAnswers = {MarkFile()};
+    e.PanelImgWM->BtnOpenImgFile->click();
+    const QPoint now = e.Image1->Offset();
+    e.WatermarkBand()->SetLocation(
+        FloatRect(now.x() + 300, now.y() - 10, now.x() + 400, now.y() + 50));
+    e.PanelImgWM->BtnImgWMOK->click();
+    e.PopupMenuResize_1->actions()[1]->trigger();
+    e.BtnUndo->click();
+    const QImage shown = e.Image1->Bitmap().ToFrame();
+    const std::vector<TEditAction> actions = e.Script().ActiveActions();
+    ASSERT_EQ(actions.size(), 3u);
+
+    QList<int> progress;
+    Desktop.OnModal = [&](QDialog& dialog) {
+        auto& prompt = dynamic_cast<TFormChanged&>(dialog);
+        QObject::connect(prompt.TeProgressBar1, &QProgressBar::valueChanged,
+                         [&](int v) { progress << v; });
+        prompt.RBSaveAll->setChecked(true);
+        prompt.BtnOK->click();
+        EXPECT_EQ(prompt.TeProgressBar1->Max(), 4);
+        return prompt.result();
+    };
+    e.close();
+    EXPECT_EQ(progress, (QList<int>{0, 1, 2, 3, 4, 0, 1, 2, 3, 4, 0, 1, 2, 3, 4}));
+    EXPECT_EQ(Rgb(List.FramePicture(2)), Rgb(shown));
+    for (int n = 0; n < 5; ++n) {
+        const QImage stored = n < 4 ? PatternFrame(n) : PatternFrame(4, QSize(400, 400));
+        TBitmap32 expected = std::get<TCropAction>(actions[0]).Apply(TBitmap32::FromFrame(stored));
+        expected = std::get<TTextWMAction>(actions[1]).Apply(expected);
+        const auto& mark = std::get<TImageWMAction>(actions[2]);
+        expected = mark.Apply(expected, mark.LoadWatermark());
+        EXPECT_EQ(Rgb(List.FramePicture(n)), Rgb(expected.Image())) << n;
+    }
+    // Frames keep their own layout.
+    EXPECT_EQ(List.FramePicture(4).format(), QImage::Format_RGB888);
+    EXPECT_EQ(List.FramePicture(0).format(), QImage::Format_RGB32);
+}
+
+TEST_F(ReplayTest, TextIsPlacedFromEachFramesSizeAndAResizeMakesEveryFrameThatSize) {
+    const QRgb grey = qRgb(90, 90, 90);
+    for (QSize size : {QSize(640, 480), QSize(320, 240)}) {
+        QImage frame(size, QImage::Format_RGB32);
+        frame.fill(grey);
+        ASSERT_TRUE(List.AddFrame(frame));
+    }
+    ReplayActions(List, {BottomRight()}, {});
+    const QImage big = List.FramePicture(0), small = List.FramePicture(1);
+    // The same corner on both: the text 2 pixels from the right and bottom edges.
+    const QRect corner(0, 0, 200, 60);
+    EXPECT_EQ(big.copy(corner.translated(440, 420)), small.copy(corner.translated(120, 180)));
+    EXPECT_NE(big.copy(corner.translated(440, 420)), QImage(big.copy(corner)));
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(big.pixel(639 - i, 470), grey);
+        EXPECT_EQ(big.pixel(600, 479 - i), grey);
+    }
+
+    QImage square(400, 400, QImage::Format_RGB888);
+    square.fill(grey);
+    ASSERT_TRUE(List.AddFrame(square));
+    ReplayActions(List, {TResizeAction{320, 240}}, {});
+    for (int n = 0; n < 3; ++n)
+        EXPECT_EQ(List.FramePicture(n).size(), QSize(320, 240)) << n;
+}
+
+TEST_F(ReplayTest, AnyNumberOfThreadsGivesTheBytesOfOne) {
+    TThumbnails other;
+    for (int n = 0; n < 7; ++n) {
+        const QImage frame = PatternFrame(n, n % 3 ? QSize(320, 240) : QSize(200, 260),
+                                          n % 2 ? QImage::Format_RGB888 : QImage::Format_RGB32);
+        ASSERT_TRUE(List.AddFrame(frame));
+        ASSERT_TRUE(other.AddFrame(frame));
+    }
+    TTextWMAction tiled = BottomRight();
+    tiled.Tile = true;
+    const std::vector<TEditAction> actions{TCropAction{10, 20, 250, 200}, tiled,
+                                           TImageWMAction{-10, 150, 120, 70, 90, MarkFile()},
+                                           TResizeAction{333, 111}};
+    QList<int> frames;
+    ReplayActions(List, actions, {{}, [&](int i) { frames << i; }}, 1);
+    ReplayActions(other, actions, {}, 3);
+    EXPECT_EQ(frames.size(), 4 * 7);
+    for (int n = 0; n < 7; ++n)
+        EXPECT_EQ(List.FramePicture(n), other.FramePicture(n)) << n;
+}
+
+// A refusal before the first frame changes leaves every frame as it was and the prompt open,
+// so choosing again cannot apply the actions twice.
+TEST_F(ReplayTest, AnUnreadableFileOrTooLittleMemoryChangesNoFrame) {
+    Fill(3);
+    const QString mark = MarkFile();
+    TFormEditORB& e = Open(0);
+    e.PopupMenuResize_1->actions()[5]->trigger(); // 200 %
+    e.BtnAddImgWM->click();
+    Desktop.OpenFileAnswers = {mark};
+    e.PanelImgWM->BtnOpenImgFile->click();
+    e.PanelImgWM->BtnImgWMOK->click();
+    ASSERT_TRUE(QFile::remove(mark));
+
+    QList<bool> accepted;
+    Desktop.OnModal = [&](QDialog& dialog) {
+        auto& prompt = dynamic_cast<TFormChanged&>(dialog);
+        prompt.RBSaveAll->setChecked(true);
+        prompt.BtnOK->click(); // the file is gone
+        accepted << (prompt.result() == QDialog::Accepted);
+        WritePicture(QStringLiteral("mark.png"), QImage(8, 8, QImage::Format_RGB32));
+        Desktop.AvailableMemory = MemoryMargin(SystemTotalMemory()) + (qint64(10) << 20);
+        prompt.BtnOK->click(); // 200 % of three frames does not fit in 10 MB
+        accepted << (prompt.result() == QDialog::Accepted);
+        // Once the memory is there, the list refuses a frame half way: the repeat is no
+        // longer offered, the frames before it keep the actions.
+        Desktop.AvailableMemory = qint64(16) << 30;
+        QObject::connect(prompt.TeProgressBar1, &QProgressBar::valueChanged, [&](int v) {
+            if (v == 0)
+                Desktop.AvailableMemory = 0;
+        });
+        prompt.BtnOK->click();
+        EXPECT_FALSE(prompt.RBSaveAll->isEnabled());
+        EXPECT_TRUE(prompt.RBNotSave->isChecked());
+        EXPECT_FALSE(prompt.Busy());
+        prompt.BtnOK->click();
+        accepted << (prompt.result() == QDialog::Accepted);
+        return prompt.result();
+    };
+    e.close();
+    EXPECT_EQ(accepted, (QList<bool>{false, false, true}));
+    ASSERT_EQ(Desktop.Messages.size(), 3);
+    EXPECT_EQ(Desktop.Messages[0].Caption, QStringLiteral("Framecatch"));
+    EXPECT_TRUE(Desktop.Messages[0].Text.contains(mark)) << Desktop.Messages[0].Text.toStdString();
+    EXPECT_EQ(Desktop.Messages[1].Text, ReplayMemoryText());
+    EXPECT_EQ(Desktop.Messages[1].Icon, kw::TMsgIcon::Warning);
+    EXPECT_TRUE(Desktop.Messages[2].Text.startsWith(QStringLiteral("Memory ran out")));
+    EXPECT_EQ(List.FramePicture(0).size(), QSize(1280, 960));
+    for (int n = 1; n < 3; ++n)
+        EXPECT_EQ(List.FramePicture(n), PatternFrame(n)) << n;
+}
