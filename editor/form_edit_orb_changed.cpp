@@ -6,7 +6,7 @@
 #include "controls/kw_line_panel.h"
 #include "editor/form_edit_orb.h"
 #include "editor/replay.h"
-#include "frames/memory_guard.h"
+#include "frames/frame_store.h"
 #include "frames/thumbnails.h"
 #include "graphics/image32.h"
 #include "skin/aqua.h"
@@ -127,7 +127,7 @@ bool TFormChanged::SaveShownPicture() {
     if (!list)
         return true;
     if (!list->ReplaceFramePicture(FEditor.FrameIndex(), FEditor.Image1->Bitmap().ToFrame())) {
-        ShowMemoryFullWarning(this);
+        ShowStoreFullWarning(this);
         return false;
     }
     return true;
@@ -135,9 +135,9 @@ bool TFormChanged::SaveShownPicture() {
 
 // The frames receive the actions from their stored pictures; the picture shown in the editor
 // is not written back. A file that cannot be read is reported by the error box this click's
-// guard shows; too little memory by a warning. Either way no frame has changed then. Should
-// the list refuse a frame half way, the repeat is no longer offered, since pressing OK again
-// would repeat the actions on frames that already carry some of them.
+// guard shows; too little memory or room in the frame store by a warning. Either way no frame
+// has changed then. Should the store refuse a frame half way, the repeat is no longer offered,
+// since pressing OK again would repeat the actions on frames that already carry some of them.
 bool TFormChanged::ReplayOnEveryFrame() {
     TThumbnails* list = FEditor.Thumbnails();
     if (!list)
@@ -162,7 +162,7 @@ bool TFormChanged::ReplayOnEveryFrame() {
             }
         };
         ReplayActions(*list, FEditor.Script().ActiveActions(), progress, ReplayThreads);
-    } catch (const EReplayMemory& e) {
+    } catch (const EReplayRefused& e) {
         if (framesDone > 0) {
             RBSaveAll->setEnabled(false);
             RBNotSave->setChecked(true);

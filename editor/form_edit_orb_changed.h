@@ -3,8 +3,9 @@
 // edit: "Yes, save it" writes the shown picture into the frame the editor is on; "Repeat the
 // same editing actions for each captured frames" replays the edit script on every frame, the
 // progress bar running over the frames once per action; "Don't save" and the close box keep
-// nothing. After a refusal (a watermark's file that cannot be read, too little memory) the
-// prompt stays open with no frame changed, so the user can choose again.
+// nothing. After a refusal (a watermark's file that cannot be read, too little memory or room
+// in the frame store) the prompt stays open with no frame changed, so the user can choose
+// again.
 
 #include <QDialog>
 

@@ -1,6 +1,8 @@
 #include "editor/replay.h"
 
 #include "codecs/ordered_pool.h"
+#include "common/kw_dialogs.h"
+#include "frames/frame_store.h"
 #include "frames/memory_guard.h"
 #include "frames/thumbnails.h"
 
@@ -51,6 +53,12 @@ void TReplayStep::Apply(const QImage& frame, QImage& out) const {
 
 namespace {
 
+// The bytes the store gives a frame: whole pages.
+qint64 StoredBytes(QSize size, QImage::Format format) {
+    constexpr qint64 Page = 4096;
+    return (FrameBytes(size, format) + Page - 1) / Page * Page;
+}
+
 // The layout a frame keeps through the actions.
 QImage::Format ResultFormat(QImage::Format format) {
     switch (format) {
@@ -83,10 +91,11 @@ void RunStep(TThumbnails& list, const TReplayStep& step, const TReplayProgress& 
     std::vector<QImage> scratch(static_cast<std::size_t>(scratches));
     codecs::TOrderedPool pool(workers, [&](int i) {
         if (!list.ReplaceFramePicture(i, scratch[std::size_t(i % scratches)]))
-            throw EReplayMemory(
-                QStringLiteral("Memory ran out while the editing actions were repeated: frame "
-                               "%1 and the frames after it did not receive all of them.")
-                    .arg(i));
+            throw EReplayRefused(QStringLiteral("The frame store is full: frame %1 and the frames "
+                                                "after it did not receive all of the editing "
+                                                "actions. Please export or delete some frames "
+                                                "first.")
+                                     .arg(i));
         if (progress.FrameDone)
             progress.FrameDone(i);
     });
@@ -105,14 +114,14 @@ qint64 ReplayExtraBytes(const std::vector<QSize>& sizes, const std::vector<QImag
     std::vector<QSize> now = sizes;
     qint64 current = 0;
     for (std::size_t i = 0; i < sizes.size(); ++i)
-        current += FrameBytes(sizes[i], formats[i]);
+        current += StoredBytes(sizes[i], formats[i]);
     qint64 peak = current;
     for (const TReplayStep& step : steps) {
         qint64 during = 0;
         for (std::size_t i = 0; i < now.size(); ++i) {
             const QSize next = step.ResultSize(now[i]);
             const QImage::Format format = ResultFormat(formats[i]);
-            during += std::max(FrameBytes(now[i], format), FrameBytes(next, format));
+            during += std::max(StoredBytes(now[i], format), StoredBytes(next, format));
             now[i] = next;
         }
         peak = std::max(peak, during);
@@ -122,7 +131,12 @@ qint64 ReplayExtraBytes(const std::vector<QSize>& sizes, const std::vector<QImag
 
 QString ReplayMemoryText() {
     return QStringLiteral("There is not enough memory to repeat the editing actions on every "
-                          "frame. Please export or delete some frames first.");
+                          "frame. Please close other programs and try again.");
+}
+
+QString ReplayStoreText() {
+    return QStringLiteral("The frame store has no room for the frames as the editing actions "
+                          "make them. Please export or delete some frames first.");
 }
 
 void ReplayActions(TThumbnails& list, const std::vector<TEditAction>& actions,
@@ -141,7 +155,7 @@ void ReplayActions(TThumbnails& list, const std::vector<TEditAction>& actions,
         sizes.push_back(frame.size());
         formats.push_back(frame.format());
     }
-    // The scratch pictures hold results of the largest size an action gives.
+    // The working pictures: the scratch pictures, each as large as the largest result.
     qint64 largest = 0;
     std::vector<QSize> now = sizes;
     for (const TReplayStep& step : steps)
@@ -150,9 +164,11 @@ void ReplayActions(TThumbnails& list, const std::vector<TEditAction>& actions,
             largest = std::max(
                 largest, FrameBytes(now[std::size_t(i)], ResultFormat(formats[std::size_t(i)])));
         }
-    const qint64 scratch = largest * ScratchCount(codecs::WorkerCount(threads));
-    if (!RoomForFrame(ReplayExtraBytes(sizes, formats, steps) + scratch))
-        throw EReplayMemory(ReplayMemoryText());
+    if (!RoomForFrame(largest * ScratchCount(codecs::WorkerCount(threads))))
+        throw EReplayRefused(ReplayMemoryText());
+    const kw::TDiskSpace space = kw::Desktop().DiskSpace(list.Store().Folder());
+    if (!StoreAllows(ReplayExtraBytes(sizes, formats, steps), space.Free, space.Total))
+        throw EReplayRefused(ReplayStoreText());
 
     for (const TReplayStep& step : steps)
         RunStep(list, step, progress, threads);

@@ -5,9 +5,10 @@
 // image watermark is read and scaled once per action and blended at its absolute place.
 //
 // Everything that can refuse is settled before the first frame changes: every picture file
-// the actions name is read, and the memory the frames will need at their largest is checked.
-// So a missing file or too little memory leaves every frame as it was, and the user can try
-// again without the frames carrying the actions twice.
+// the actions name is read, the frame store is asked for the room the frames will take at
+// their largest (a 200 % resize quadruples them), and the memory for the working pictures is
+// checked. So a missing file, a full store or too little memory leaves every frame as it was,
+// and the user can try again without the frames carrying the actions twice.
 //
 // Threads: within an action the frames are worked on by a pool of worker threads, while the
 // GUI thread reads each frame's picture from the list, hands it to a worker, and stores the
@@ -28,8 +29,9 @@
 
 class TThumbnails;
 
-// Too little memory for the replay, before it started or for a frame on the way.
-class EReplayMemory : public kw::EFcError {
+// Too little room for the replay: in memory or in the frame store before it started, or in the
+// store for a frame on the way.
+class EReplayRefused : public kw::EFcError {
 public:
     using kw::EFcError::EFcError;
 };
@@ -61,17 +63,20 @@ struct TReplayProgress {
     std::function<void(int frame)> FrameDone;
 };
 
-// The bytes the frames will take beyond what they take now, at the replay's fullest moment:
-// while an action runs, a frame may hold its old and its new picture at once.
+// The bytes the stored frames will take beyond what they take now, at the replay's fullest
+// moment: while an action runs, a frame may hold its old and its new picture at once.
 qint64 ReplayExtraBytes(const std::vector<QSize>& sizes, const std::vector<QImage::Format>& formats,
                         const std::vector<TReplayStep>& steps);
 
 // Replays the actions on every frame of the list. threads as for the ordered pool (0 or less:
-// every core). Throws kw::EFcError when a file cannot be read and EReplayMemory when the
-// memory does not suffice, with no frame changed; EReplayMemory also when the list refuses a
-// frame on the way, the frames before it keeping what was done to them.
+// every core). Throws kw::EFcError when a file cannot be read and EReplayRefused when the
+// memory or the frame store has too little room, with no frame changed; EReplayRefused also
+// when the store refuses a frame on the way, the frames before it keeping what was done to
+// them.
 void ReplayActions(TThumbnails& list, const std::vector<TEditAction>& actions,
                    const TReplayProgress& progress, int threads = 0);
 
-// The text shown when the replay does not fit into memory.
+// What the user is told when the working pictures do not fit into memory, or the frames into
+// the store.
 QString ReplayMemoryText();
+QString ReplayStoreText();

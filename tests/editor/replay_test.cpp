@@ -1,6 +1,7 @@
 #include "common/kw_fonts.h"
 #include "editor/replay.h"
 #include "editor/watermark_panels.h"
+#include "frames/frame_store.h"
 #include "frames/memory_guard.h"
 #include "graphics/rubberband_layer.h"
 #include "skin/te_controls.h"
@@ -136,7 +137,7 @@ TEST_F(ReplayTest, AnyNumberOfThreadsGivesTheBytesOfOne) {
 
 // A refusal before the first frame changes leaves every frame as it was and the prompt open,
 // so choosing again cannot apply the actions twice.
-TEST_F(ReplayTest, AnUnreadableFileOrTooLittleMemoryChangesNoFrame) {
+TEST_F(ReplayTest, AnUnreadableFileTooLittleMemoryOrAFullStoreChangesNoFrame) {
     Fill(3);
     const QString mark = MarkFile();
     TFormEditORB& e = Open(0);
@@ -147,39 +148,50 @@ TEST_F(ReplayTest, AnUnreadableFileOrTooLittleMemoryChangesNoFrame) {
     e.PanelImgWM->BtnImgWMOK->click();
     ASSERT_TRUE(QFile::remove(mark));
 
+    const kw::TDiskSpace roomy = Desktop.DiskSpace;
+    const qint64 tenMB = qint64(10) << 20;
     QList<bool> accepted;
     Desktop.OnModal = [&](QDialog& dialog) {
         auto& prompt = dynamic_cast<TFormChanged&>(dialog);
+        auto ok = [&] {
+            prompt.BtnOK->click();
+            accepted << (prompt.result() == QDialog::Accepted);
+        };
         prompt.RBSaveAll->setChecked(true);
-        prompt.BtnOK->click(); // the file is gone
-        accepted << (prompt.result() == QDialog::Accepted);
+        ok(); // the file is gone
         WritePicture(QStringLiteral("mark.png"), QImage(8, 8, QImage::Format_RGB32));
-        Desktop.AvailableMemory = MemoryMargin(SystemTotalMemory()) + (qint64(10) << 20);
-        prompt.BtnOK->click(); // 200 % of three frames does not fit in 10 MB
-        accepted << (prompt.result() == QDialog::Accepted);
-        // Once the memory is there, the list refuses a frame half way: the repeat is no
-        // longer offered, the frames before it keep the actions.
+        // The working pictures of a 200 % replay (a few 1280 x 960 ones) need more than 10 MB.
+        Desktop.AvailableMemory = MemoryMargin(SystemTotalMemory()) + tenMB;
+        ok();
+        // Nor do three frames of 1280 x 960 fit into 10 MB more of the store.
         Desktop.AvailableMemory = qint64(16) << 30;
+        Desktop.DiskSpace.Free = StoreMargin(roomy.Total) + tenMB;
+        ok();
+        // With room enough, the store refuses a frame half way: the repeat is no longer
+        // offered, the frames before it keep the actions.
+        Desktop.DiskSpace = roomy;
         QObject::connect(prompt.TeProgressBar1, &QProgressBar::valueChanged, [&](int v) {
             if (v == 0)
-                Desktop.AvailableMemory = 0;
+                Desktop.DiskSpace.Free = 0;
         });
-        prompt.BtnOK->click();
+        ok();
         EXPECT_FALSE(prompt.RBSaveAll->isEnabled());
         EXPECT_TRUE(prompt.RBNotSave->isChecked());
         EXPECT_FALSE(prompt.Busy());
-        prompt.BtnOK->click();
-        accepted << (prompt.result() == QDialog::Accepted);
+        ok();
         return prompt.result();
     };
     e.close();
-    EXPECT_EQ(accepted, (QList<bool>{false, false, true}));
-    ASSERT_EQ(Desktop.Messages.size(), 3);
+    EXPECT_EQ(accepted, (QList<bool>{false, false, false, false, true}));
+    ASSERT_EQ(Desktop.Messages.size(), 4);
     EXPECT_EQ(Desktop.Messages[0].Caption, QStringLiteral("Framecatch"));
     EXPECT_TRUE(Desktop.Messages[0].Text.contains(mark)) << Desktop.Messages[0].Text.toStdString();
     EXPECT_EQ(Desktop.Messages[1].Text, ReplayMemoryText());
     EXPECT_EQ(Desktop.Messages[1].Icon, kw::TMsgIcon::Warning);
-    EXPECT_TRUE(Desktop.Messages[2].Text.startsWith(QStringLiteral("Memory ran out")));
+    EXPECT_EQ(Desktop.Messages[2].Text, ReplayStoreText());
+    EXPECT_TRUE(
+        Desktop.Messages[3].Text.startsWith(QStringLiteral("The frame store is full: frame 1")))
+        << Desktop.Messages[3].Text.toStdString();
     EXPECT_EQ(List.FramePicture(0).size(), QSize(1280, 960));
     for (int n = 1; n < 3; ++n)
         EXPECT_EQ(List.FramePicture(n), PatternFrame(n)) << n;
