@@ -2,7 +2,7 @@
 // videos whose pictures carry their frame numbers.
 
 #include "tests/support/fake_desktop.h"
-#include "tests/video/test_videos.h"
+#include "tests/video/player_fixture.h"
 #include "video/dib_header.h"
 #include "video/filter_graph.h"
 #include "video/media_player.h"
@@ -27,63 +27,7 @@ extern "C" {
 
 namespace {
 
-// Runs the event loop until cond holds or the time is up.
-bool WaitFor(const std::function<bool()>& cond, int ms = 10000) {
-    QDeadlineTimer deadline(ms);
-    while (!cond()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
-QImage Decode(const kw::TMemoryStream& s) {
-    return QImage::fromData(s.Data(), int(s.Size()), "BMP");
-}
-
-// Test videos made once per test program.
-class TVideos {
-public:
-    static TVideos& Get() {
-        static TVideos v;
-        return v;
-    }
-    QString Make(const QString& name, fctest::TTestVideoSpec recipe) {
-        const QString path = FDir.filePath(name);
-        if (!QFile::exists(path)) {
-            recipe.Path = path;
-            QString error;
-            if (!fctest::MakeTestVideo(recipe, &error)) {
-                ADD_FAILURE() << "cannot make " << name.toStdString() << ": "
-                              << error.toStdString();
-                return {};
-            }
-        }
-        return path;
-    }
-    // 2 s of MPEG-4 in AVI at 25 fps, key frame every 12.
-    QString Avi() {
-        fctest::TTestVideoSpec s;
-        s.VideoCodec = QStringLiteral("mpeg4");
-        return Make(QStringLiteral("clip.avi"), s);
-    }
-    // 2 s of H.264 in MP4 (or MPEG-4 without libx264) with B-frames, key frame every 25.
-    QString Mp4() {
-        fctest::TTestVideoSpec s;
-        s.VideoCodec = fctest::HasEncoder(QStringLiteral("libx264")) ? QStringLiteral("libx264")
-                                                                     : QStringLiteral("mpeg4");
-        s.Gop = 25;
-        s.MaxBFrames = 2;
-        s.AudioCodec = QStringLiteral("aac");
-        return Make(QStringLiteral("clip.mp4"), s);
-    }
-    QString Dir() const { return FDir.path(); }
-
-private:
-    QTemporaryDir FDir;
-};
+using namespace fctest;
 
 struct TRecorder : TGraphEventSink {
     QList<QPair<int, int>> Controls;
@@ -91,27 +35,6 @@ struct TRecorder : TGraphEventSink {
     void GraphNotify(int code, std::intptr_t, std::intptr_t) override { Codes << code; }
     void ControlNotify(int event, int param) override { Controls << qMakePair(event, param); }
 };
-
-class PlayerTest : public ::testing::Test {
-protected:
-    void Open(const QString& path) {
-        Graph.SetActive(true);
-        Graph.RenderMediaFile(path);
-    }
-    int ShownFrame() {
-        Stream.Clear();
-        if (!Graph.GrabCurrentImage(Stream))
-            return -2;
-        return fctest::FrameNumberOf(Decode(Stream));
-    }
-    TFilterGraph Graph;
-    kw::TMemoryStream Stream;
-};
-
-// Frame n of a 25 fps clip spans [n * 40 ms, (n + 1) * 40 ms); in 100 ns units.
-constexpr std::int64_t FrameTime(int n) {
-    return std::int64_t(n) * 400000;
-}
 
 TEST_F(PlayerTest, StateFollowsActivationPlayPauseStopAndReset) {
     EXPECT_EQ(Graph.GetState(), 0);

@@ -84,7 +84,10 @@ public:
             if (rc < 0)
                 return Fail(QStringLiteral("cannot write ") + s.Path, rc);
         }
-        rc = avformat_write_header(FFormat.get(), nullptr);
+        AVDictionary* options = nullptr;
+        av_dict_parse_string(&options, s.MuxerOptions.toUtf8().constData(), "=", ":", 0);
+        rc = avformat_write_header(FFormat.get(), &options);
+        av_dict_free(&options);
         if (rc < 0)
             return Fail(QStringLiteral("header"), rc);
         FPacket.reset(av_packet_alloc());

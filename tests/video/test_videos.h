@@ -25,6 +25,7 @@ struct TTestVideoSpec {
     double AudioSeconds = 0; // length of the sound; 0: as long as the video
     int SampleAspectNum = 1; // sample (pixel) aspect ratio written into the stream
     int SampleAspectDen = 1;
+    QString MuxerOptions; // "key=value:key=value" for the container ("movflags=+faststart")
 };
 
 // Encodes the video; false with a reason in *error when an encoder or the container is
