@@ -1,6 +1,7 @@
 #include "video/media_player.h"
 
 #include "video/dib_header.h"
+#include "video/media_timeline.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -65,6 +66,7 @@ struct TSwrCloser {
     void operator()(SwrContext* c) const { swr_free(&c); }
 };
 using TFramePtr = std::unique_ptr<AVFrame, TFrameCloser>;
+using TFormatPtr = std::unique_ptr<AVFormatContext, TFormatCloser>;
 
 // The media clock in microseconds: runs from a base on the system's steady clock, or stands.
 struct TMediaClock {
@@ -177,7 +179,7 @@ struct TMediaPlayer::TImpl {
 
     // FFmpeg, owned here; after Open() touched only by the player thread, except the grab
     // and rescale contexts, which belong to the GUI thread.
-    std::unique_ptr<AVFormatContext, TFormatCloser> Format;
+    TFormatPtr Format;
     std::unique_ptr<AVCodecContext, TCodecCloser> Video, Audio;
     std::unique_ptr<AVPacket, TPacketCloser> Packet;
     std::unique_ptr<SwsContext, TSwsCloser> DisplaySws, RescaleSws, GrabSws;
@@ -185,19 +187,36 @@ struct TMediaPlayer::TImpl {
     int VideoIndex = -1;
     int AudioIndex = -1;
     AVRational VideoTb{1, 1}, AudioTb{1, 1};
+    QString Path;
+    // Media time 0: the first picture (the first sound of a file without pictures), in the
+    // file's own microseconds.
     std::int64_t StartUs = 0;
-    std::int64_t Duration = 0;
+    // As the container says, or longer once pictures beyond it have been shown (a file whose
+    // clock restarted plays longer than its timestamps reach).
+    std::atomic<std::int64_t> Duration{0};
+    // Where the first picture's packet lies in the file, and where the first picture packet
+    // read since the last seek lay (-1: not known): a seek to the start has landed there only
+    // if it did not land after it.
+    std::int64_t FirstVideoPos = -1;
+    std::int64_t LandedPos = -1;
+    bool Landed = false;
     std::int64_t FrameDurUs = 40000;
     double Aspect = 0;
     bool SkipWhileSeeking = false;
 
-    // Player thread only.
-    std::deque<TFramePtr> Pending;
+    // Player thread only. Decoded pictures carry their media time in pts.
+    struct TDecoded {
+        TFramePtr Frame;
+        bool Jumped; // the file's timestamps broke just before it
+    };
+    std::deque<TDecoded> Pending;
+    TTimeline VideoLine, AudioLine;
+    std::int64_t AudioStepUs = 0; // length of the last sound packet
     bool InputEnded = false;
     bool VideoDrained = false;
     bool Seeking = false;
     std::int64_t SeekTargetUs = 0;
-    std::int64_t LastVideoTime = AV_NOPTS_VALUE;
+    // Ends of what has been decoded, in media time.
     std::int64_t VideoEndUs = 0;
     std::int64_t AudioEndUs = 0;
     std::vector<std::uint8_t> AudioScratch;
@@ -240,10 +259,11 @@ struct TMediaPlayer::TImpl {
     std::int64_t ToUs(std::int64_t ts, AVRational tb) const {
         return av_rescale_q(ts, tb, AV_TIME_BASE_Q) - StartUs;
     }
-    std::int64_t FrameTime(const AVFrame* f) const {
+    // The file's time of a decoded picture in microseconds, or none.
+    std::int64_t FileTime(const AVFrame* f) const {
         const std::int64_t ts =
             f->best_effort_timestamp != AV_NOPTS_VALUE ? f->best_effort_timestamp : f->pts;
-        return ts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : ToUs(ts, VideoTb);
+        return ts == AV_NOPTS_VALUE ? TTimeline::NoTime : av_rescale_q(ts, VideoTb, AV_TIME_BASE_Q);
     }
 
     // ---- opening ----
@@ -255,6 +275,7 @@ struct TMediaPlayer::TImpl {
         if (rc < 0)
             return rc;
         Format.reset(raw);
+        Path = path;
         if (IsStillPictureFormat(Format->iformat))
             return AVERROR_INVALIDDATA;
         rc = avformat_find_stream_info(Format.get(), nullptr);
@@ -274,16 +295,11 @@ struct TMediaPlayer::TImpl {
         if (VideoIndex < 0 && AudioIndex < 0)
             return rc == AVERROR_DECODER_NOT_FOUND ? rc : AVERROR_STREAM_NOT_FOUND;
 
-        StartUs = Format->start_time != AV_NOPTS_VALUE ? Format->start_time : 0;
-        Duration = Format->duration != AV_NOPTS_VALUE ? Format->duration : 0;
         Packet.reset(av_packet_alloc());
 
         if (VideoIndex >= 0) {
             AVStream* st = Format->streams[VideoIndex];
             VideoTb = st->time_base;
-            // Positions count from the first picture, whatever the sound does before it.
-            if (st->start_time != AV_NOPTS_VALUE)
-                StartUs = av_rescale_q(st->start_time, st->time_base, AV_TIME_BASE_Q);
             Video.reset(avcodec_alloc_context3(vdec));
             if (!Video)
                 return AVERROR(ENOMEM);
@@ -308,14 +324,10 @@ struct TMediaPlayer::TImpl {
             const QByteArray demuxer(Format->iformat->name);
             SkipWhileSeeking = (vdec->id == AV_CODEC_ID_H264 || vdec->id == AV_CODEC_ID_HEVC) &&
                                !demuxer.contains("avi");
-            if (Duration <= 0 && st->duration != AV_NOPTS_VALUE)
-                Duration = av_rescale_q(st->duration, st->time_base, AV_TIME_BASE_Q);
         }
         if (AudioIndex >= 0) {
             AVStream* st = Format->streams[AudioIndex];
             AudioTb = st->time_base;
-            if (Duration <= 0 && st->duration != AV_NOPTS_VALUE)
-                Duration = av_rescale_q(st->duration, st->time_base, AV_TIME_BASE_Q);
             const bool device = !QMediaDevices::defaultAudioOutput().isNull();
             // Without a device the sound is only checked once for a sound-only file.
             if (adec && (device || VideoIndex < 0)) {
@@ -337,22 +349,110 @@ struct TMediaPlayer::TImpl {
             Audio.reset();
 
         // The first picture (or the first sound) is decoded here, so that a file that
-        // cannot be decoded fails now and the preview has a picture at once.
+        // cannot be decoded fails now and the preview has a picture at once. Its time is
+        // media time 0: positions count from the first picture, whatever the container's
+        // clock or the sound do before it.
         if (VideoIndex >= 0) {
+            VideoLine.Reset();
+            AudioLine.Reset();
             while (Pending.empty() && !VideoDrained)
                 FeedOnePacket();
             if (Pending.empty())
                 return AVERROR_INVALIDDATA;
-            TFramePtr first = std::move(Pending.front());
+            const std::int64_t first = Pending.front().Frame->pts;
+            FirstVideoPos = LandedPos;
+            StartUs += first;
+            for (TDecoded& d : Pending)
+                d.Frame->pts -= first;
+            VideoEndUs -= first;
+            AudioEndUs -= first;
+            TFramePtr picture = std::move(Pending.front().Frame);
             Pending.pop_front();
-            Present(std::move(first));
+            Present(std::move(picture));
         } else {
+            StartUs = Format->start_time != AV_NOPTS_VALUE ? Format->start_time : 0;
             rc = CheckSoundDecodes();
             if (rc < 0)
                 return rc;
         }
+        Duration = std::max<std::int64_t>(0, FileEndUs() - StartUs);
         Thread = std::thread([this] { Run(); });
         return 0;
+    }
+
+    // Opens the file into `format` (kept as it was on failure); 0 or FFmpeg's error code.
+    static int OpenInput(const QString& path, TFormatPtr& format) {
+        AVFormatContext* raw = nullptr;
+        int rc = avformat_open_input(&raw, path.toUtf8().constData(), nullptr, nullptr);
+        if (rc < 0)
+            return rc;
+        TFormatPtr opened(raw);
+        rc = avformat_find_stream_info(opened.get(), nullptr);
+        if (rc < 0)
+            return rc;
+        if (format && opened->nb_streams != format->nb_streams)
+            return AVERROR_INVALIDDATA;
+        format = std::move(opened);
+        return 0;
+    }
+
+    // Where the file ends in its own microseconds: as the container says, or else as far as
+    // its packets go.
+    std::int64_t FileEndUs() const {
+        if (Format->duration > 0)
+            return (Format->start_time != AV_NOPTS_VALUE ? Format->start_time : 0) +
+                   Format->duration;
+        std::int64_t end = AV_NOPTS_VALUE;
+        for (const int index : {VideoIndex, AudioIndex}) {
+            if (index < 0)
+                continue;
+            const AVStream* st = Format->streams[index];
+            if (st->duration > 0)
+                end = std::max(
+                    end, av_rescale_q((st->start_time != AV_NOPTS_VALUE ? st->start_time : 0) +
+                                          st->duration,
+                                      st->time_base, AV_TIME_BASE_Q));
+        }
+        return end != AV_NOPTS_VALUE ? end : ScanForEndUs();
+    }
+
+    // A file that does not tell its length (a bare video stream, say): its packets are read
+    // through a second reader, all of them in a small file, else the first few megabytes,
+    // and the length is taken in proportion to the file's size.
+    std::int64_t ScanForEndUs() const {
+        constexpr std::int64_t ScanBytes = 16 << 20;
+        TFormatPtr scan;
+        const int index = VideoIndex >= 0 ? VideoIndex : AudioIndex;
+        if (OpenInput(Path, scan) < 0 || index >= int(scan->nb_streams))
+            return StartUs;
+        const AVRational tb = scan->streams[index]->time_base;
+        std::unique_ptr<AVPacket, TPacketCloser> pkt(av_packet_alloc());
+        std::int64_t first = AV_NOPTS_VALUE, end = AV_NOPTS_VALUE, pos = 0;
+        bool complete = false;
+        for (;;) {
+            if (av_read_frame(scan.get(), pkt.get()) < 0) {
+                complete = true;
+                break;
+            }
+            if (pkt->stream_index == index && pkt->pts != AV_NOPTS_VALUE) {
+                const std::int64_t t = av_rescale_q(pkt->pts, tb, AV_TIME_BASE_Q);
+                const std::int64_t length = av_rescale_q(pkt->duration, tb, AV_TIME_BASE_Q);
+                if (first == AV_NOPTS_VALUE)
+                    first = t;
+                end = std::max(end, t + (length > 0 ? length : FrameDurUs));
+            }
+            if (pkt->pos > 0)
+                pos = pkt->pos;
+            av_packet_unref(pkt.get());
+            if (pos > ScanBytes)
+                break;
+        }
+        if (end == AV_NOPTS_VALUE)
+            return StartUs;
+        const std::int64_t size = scan->pb ? avio_size(scan->pb) : -1;
+        if (!complete && size > pos && pos > 0)
+            end = first + av_rescale(end - first, size, pos);
+        return end;
     }
 
     // Decodes the first sound frame of a sound-only file, then starts again at the
@@ -436,6 +536,10 @@ struct TMediaPlayer::TImpl {
             return;
         }
         if (pkt->stream_index == VideoIndex && Video) {
+            if (!Landed) {
+                Landed = true;
+                LandedPos = pkt->pos;
+            }
             if (SkipWhileSeeking) {
                 const bool early = Seeking && pkt->pts != AV_NOPTS_VALUE &&
                                    ToUs(pkt->pts, VideoTb) < SeekTargetUs - 3 * FrameDurUs;
@@ -444,12 +548,29 @@ struct TMediaPlayer::TImpl {
             if (avcodec_send_packet(Video.get(), pkt) >= 0)
                 ReceiveVideo();
         } else if (pkt->stream_index == AudioIndex) {
-            if (pkt->pts != AV_NOPTS_VALUE)
-                AudioEndUs = std::max(AudioEndUs, ToUs(pkt->pts + pkt->duration, AudioTb));
+            PlaceSoundPacket(pkt);
             if (Audio && Feed && avcodec_send_packet(Audio.get(), pkt) >= 0)
                 ReceiveAudio();
         }
         av_packet_unref(pkt);
+    }
+
+    // Sound packets get their media time before decoding, so that the decoded sound and
+    // the sound clock run on through restarts and wild values of the file's timestamps.
+    void PlaceSoundPacket(AVPacket* pkt) {
+        if (pkt->pts == AV_NOPTS_VALUE)
+            return;
+        const std::int64_t file = av_rescale_q(pkt->pts, AudioTb, AV_TIME_BASE_Q);
+        const TTimeline::TPlace place = AudioLine.Place(file, AudioStepUs);
+        if (place.Time != file) {
+            const std::int64_t shift = av_rescale_q(place.Time - file, AV_TIME_BASE_Q, AudioTb);
+            pkt->pts += shift;
+            if (pkt->dts != AV_NOPTS_VALUE)
+                pkt->dts += shift;
+        }
+        AudioStepUs =
+            std::max<std::int64_t>(0, av_rescale_q(pkt->duration, AudioTb, AV_TIME_BASE_Q));
+        AudioEndUs = std::max(AudioEndUs, place.Time - StartUs + AudioStepUs);
     }
 
     void ReceiveVideo() {
@@ -462,13 +583,10 @@ struct TMediaPlayer::TImpl {
             }
             if (rc < 0)
                 return;
-            std::int64_t t = FrameTime(f.get());
-            if (t == AV_NOPTS_VALUE)
-                t = LastVideoTime == AV_NOPTS_VALUE ? 0 : LastVideoTime + FrameDurUs;
-            f->pts = t; // from here on: media time in microseconds
-            LastVideoTime = t;
-            VideoEndUs = std::max(VideoEndUs, t + FrameDurUs);
-            Pending.push_back(std::move(f));
+            const TTimeline::TPlace place = VideoLine.Place(FileTime(f.get()), FrameDurUs);
+            f->pts = place.Time - StartUs; // from here on: media time in microseconds
+            VideoEndUs = std::max(VideoEndUs, f->pts + FrameDurUs);
+            Pending.push_back({std::move(f), place.Jumped});
         }
     }
 
@@ -536,6 +654,7 @@ struct TMediaPlayer::TImpl {
     }
 
     void Present(TFramePtr f) {
+        const std::int64_t end = f->pts + FrameDurUs;
         QSize area;
         {
             std::lock_guard lock(FrameMutex);
@@ -550,6 +669,8 @@ struct TMediaPlayer::TImpl {
             ShownPicture = std::move(picture);
         }
         ++Shows;
+        if (end > Duration)
+            Duration = end;
         if (Callbacks.PictureShown)
             Callbacks.PictureShown();
     }
@@ -600,10 +721,10 @@ struct TMediaPlayer::TImpl {
             lock.unlock();
 
             if (!Pending.empty()) {
-                const std::int64_t t = Pending.front()->pts;
+                const std::int64_t t = Pending.front().Frame->pts;
                 if (!WaitForClock(t))
                     continue;
-                TFramePtr f = std::move(Pending.front());
+                TFramePtr f = std::move(Pending.front().Frame);
                 Pending.pop_front();
                 std::int64_t late;
                 {
@@ -618,6 +739,9 @@ struct TMediaPlayer::TImpl {
                 continue;
             }
             if (InputEnded && (VideoDrained || !Video)) {
+                // Every picture has been shown: the end comes when the last one (or the sound
+                // after it) has had its time. Both ends are media times, which keep to the
+                // pace of the file whatever its timestamps say.
                 std::int64_t end = std::max(VideoEndUs, AudioEndUs);
                 if (end <= 0)
                     end = Duration;
@@ -637,7 +761,9 @@ struct TMediaPlayer::TImpl {
         }
     }
 
-    void ResetDecoding() {
+    // Forgets what was decoded; media time is the file's time again, from `origin` (media
+    // time) for whatever carries no timestamp.
+    void ResetDecoding(std::int64_t origin) {
         if (Video)
             avcodec_flush_buffers(Video.get());
         if (Audio)
@@ -647,69 +773,123 @@ struct TMediaPlayer::TImpl {
         Pending.clear();
         InputEnded = false;
         VideoDrained = false;
-        LastVideoTime = AV_NOPTS_VALUE;
+        VideoLine.Reset(origin + StartUs);
+        AudioLine.Reset(origin + StartUs);
+        AudioStepUs = 0;
+        VideoEndUs = AudioEndUs = 0;
+        Landed = false;
     }
 
+    // Decodes until a picture is waiting or the input has ended; false when a command came.
+    bool DecodeFirstPicture() {
+        while (Pending.empty() && !VideoDrained) {
+            if (SeekInterrupted())
+                return false;
+            FeedOnePacket();
+        }
+        return true;
+    }
+
+    bool AtFirstPicture() const {
+        return !Pending.empty() && Pending.front().Frame->pts <= FrameDurUs / 2 &&
+               (FirstVideoPos < 0 || LandedPos < 0 || LandedPos <= FirstVideoPos);
+    }
+
+    // Goes back to the first picture. Asking for a time before it finds the first packet of
+    // files searched by their timestamps (MPEG program and transport streams, where asking
+    // for the first picture's own time can land after its key picture); the first picture's
+    // time suits files with an index. Where both land elsewhere (an index whose times occur
+    // twice, from a file whose clock restarted), the file is opened again.
+    bool SeekToFirstPicture(int stream, AVRational tb) {
+        const std::int64_t first = av_rescale_q(StartUs, AV_TIME_BASE_Q, tb);
+        const std::int64_t before = first - av_rescale_q(1000000, AV_TIME_BASE_Q, tb);
+        for (int way = 0; way < 3; ++way) {
+            bool ok = false;
+            if (way == 0)
+                ok = av_seek_frame(Format.get(), stream, before, AVSEEK_FLAG_BACKWARD) >= 0;
+            else if (way == 1)
+                ok = av_seek_frame(Format.get(), stream, first, AVSEEK_FLAG_BACKWARD) >= 0;
+            else
+                ok = OpenInput(Path, Format) >= 0;
+            if (!ok)
+                continue;
+            ResetDecoding(0);
+            if (!Video)
+                return true;
+            if (!DecodeFirstPicture())
+                return false;
+            if (AtFirstPicture())
+                return true;
+        }
+        return true; // as near as the file allows
+    }
+
+    // Shows the picture whose time span holds media time t. The file is entered at the last
+    // key picture before t (further back when the demuxer lands after t, from the first
+    // picture when nothing earlier is left) and decoded up to t. Where the file ends first (a
+    // cut file) or its timestamps break on the way, the last picture before is shown, and
+    // the clock goes to that picture rather than to t.
     void DoSeek(std::int64_t t) {
         Seeking = true;
         SeekTargetUs = t;
         const int stream = VideoIndex >= 0 ? VideoIndex : AudioIndex;
         const AVRational tb = Format->streams[stream]->time_base;
         std::int64_t margin = 0;
-        for (int attempt = 0; attempt < 4; ++attempt) {
-            const std::int64_t target = std::max<std::int64_t>(0, t - margin);
-            const std::int64_t ts = av_rescale_q(target + StartUs, AV_TIME_BASE_Q, tb);
-            if (av_seek_frame(Format.get(), stream, ts, AVSEEK_FLAG_BACKWARD) < 0)
-                av_seek_frame(Format.get(), stream, ts, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY);
-            ResetDecoding();
-            if (!Video)
+        for (;;) {
+            const std::int64_t from = t - margin;
+            const bool fromStart = from <= FrameDurUs / 2;
+            if (fromStart) {
+                if (!SeekToFirstPicture(stream, tb))
+                    return Interrupted();
+            } else {
+                const std::int64_t ts = av_rescale_q(from + StartUs, AV_TIME_BASE_Q, tb);
+                if (av_seek_frame(Format.get(), stream, ts, AVSEEK_FLAG_BACKWARD) < 0)
+                    av_seek_frame(Format.get(), stream, ts, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY);
+                ResetDecoding(from);
+                if (Video && !DecodeFirstPicture())
+                    return Interrupted();
+            }
+            // Landed after t, or where nothing can be decoded any more: go back further.
+            const bool late = Pending.empty() || Pending.front().Frame->pts > t;
+            if (!Video || fromStart || !late)
                 break;
-            while (Pending.empty() && !VideoDrained) {
-                if (SeekInterrupted()) {
-                    Seeking = false;
-                    return;
-                }
-                FeedOnePacket();
-            }
-            // Some demuxers land after the place asked for: go back further.
-            if (!Pending.empty() && Pending.front()->pts > t && target > 0) {
-                margin = margin ? margin * 2 : 1000000;
-                continue;
-            }
-            break;
+            margin = margin ? margin * 2 : 1000000;
         }
-        TFramePtr candidate;
-        bool done = false;
-        while (Video && !done) {
+        TFramePtr chosen;
+        bool cutShort = true; // by the end of the input or a break of the timestamps
+        while (Video) {
             while (!Pending.empty()) {
-                AVFrame* f = Pending.front().get();
-                if (candidate && f->pts > t) {
-                    done = true;
+                TDecoded& next = Pending.front();
+                if (chosen && (next.Frame->pts > t || next.Jumped)) {
+                    cutShort = next.Jumped;
                     break;
                 }
-                candidate = std::move(Pending.front());
+                chosen = std::move(next.Frame);
                 Pending.pop_front();
-                if (candidate->pts > t) {
-                    done = true;
-                    break;
-                }
             }
-            if (done || VideoDrained)
+            if (!Pending.empty() || VideoDrained)
                 break;
-            if (SeekInterrupted()) {
-                Seeking = false;
-                return;
-            }
+            if (SeekInterrupted())
+                return Interrupted();
             FeedOnePacket();
         }
         Seeking = false;
+        std::int64_t clock = t;
+        if (chosen && (chosen->pts > t || (cutShort && t >= chosen->pts + FrameDurUs)))
+            clock = chosen->pts;
         if (Video)
             Video->skip_frame = AVDISCARD_DEFAULT;
-        if (candidate)
-            Present(std::move(candidate));
+        if (chosen)
+            Present(std::move(chosen));
         std::lock_guard lock(Mutex);
-        Clock.Set(t);
+        Clock.Set(clock);
         Ended = false;
+    }
+
+    void Interrupted() {
+        Seeking = false;
+        if (Video)
+            Video->skip_frame = AVDISCARD_DEFAULT;
     }
 };
 
@@ -806,8 +986,10 @@ std::int64_t TMediaPlayer::DurationUs() const {
 
 std::int64_t TMediaPlayer::PositionUs() const {
     std::lock_guard lock(F->Mutex);
-    const std::int64_t now = F->SeekPending ? F->SeekRequestUs : F->Clock.Now();
-    return std::clamp<std::int64_t>(now, 0, std::max<std::int64_t>(F->Duration, 0));
+    const std::int64_t now =
+        std::max<std::int64_t>(0, F->SeekPending ? F->SeekRequestUs : F->Clock.Now());
+    const std::int64_t duration = F->Duration;
+    return duration > 0 ? std::min(now, duration) : now;
 }
 
 void TMediaPlayer::Seek(std::int64_t positionUs) {
