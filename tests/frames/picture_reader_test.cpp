@@ -163,6 +163,9 @@ TEST_F(PictureReader, TheContentWinsOverAWrongExtension) {
     const QString misnamedPcx = Dir.filePath("really-a-pcx.jpg");
     ASSERT_TRUE(QFile::copy(pcx, misnamedPcx));
     ExpectPattern(ReadPicture(misnamedPcx), 0, "pcx named .jpg");
+    // .scr names PCX, but screen grabs of other programs hold other formats.
+    ExpectPattern(ReadPicture(Write("gif.scr", "GIF")), 0, "gif named .scr");
+    ExpectPattern(ReadPicture(Write("bmp.scr", "BMP")), 0, "bmp named .scr");
 }
 
 TEST_F(PictureReader, FailsWithAClearErrorNamingTheFile) {
@@ -194,4 +197,45 @@ TEST_F(PictureReader, FailsWithAClearErrorNamingTheFile) {
     } catch (const kw::EFcError& e) {
         EXPECT_EQ(e.Message(), QStringLiteral("Cannot open the picture file \"%1\"").arg(missing));
     }
+}
+
+// Files whose decoder runs out of data or meets corrupt data are refused like unreadable ones,
+// although some readers would make a picture of them (black, grey or left-over memory where
+// data is missing); a file that lost only what follows its picture is read.
+TEST_F(PictureReader, RefusesDamagedFilesAndReadsOnesThatLostOnlyTheirEnd) {
+    auto bytesOf = [&](const char* name, const char* coder, bool alpha = false) {
+        QFile file(Write(name, coder, alpha));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        return file.readAll();
+    };
+    const QByteArray gif = bytesOf("a.gif", "GIF"), jpg = bytesOf("a.jpg", "JPEG"),
+                     bmp = bytesOf("a.bmp", "BMP"), ico = bytesOf("a.ico", "ICO", true);
+    QByteArray lzw = gif;
+    for (int i = gif.size() / 2; i < gif.size() / 2 + 16; ++i)
+        lzw[i] = char(~lzw[i]);
+    const QStringList damaged = {
+        WriteBytes("cut.gif", gif.left(gif.size() - 12)),
+        WriteBytes("lzw.gif", lzw),
+        WriteBytes("cut.jpg", jpg.left(jpg.size() * 3 / 4)),
+        WriteBytes("cut.bmp", bmp.left(bmp.size() - 200)),
+        WriteBytes("cut.ico", ico.left(ico.size() - 1)),
+        WriteBytes("over.ppm", "P3\n2 1\n15\n15 0 0  0 0 255\n"), // 255 > the maximum 15
+        WriteBytes("short.pgm", "P5\n4 4\n255\n0123456789"),      // 10 of 16 samples
+    };
+    for (const QString& path : damaged) {
+        try {
+            const QImage image = ReadPicture(path);
+            ADD_FAILURE() << "read " << path.toStdString();
+        } catch (const kw::EFcError& e) {
+            EXPECT_EQ(e.Message(), QStringLiteral("Cannot read the picture file \"%1\": its format "
+                                                  "is not supported or the file is damaged")
+                                       .arg(path));
+        }
+    }
+    // Without the GIF's closing byte or the last byte of the JPEG's end marker.
+    ExpectPattern(ReadPicture(WriteBytes("end.gif", gif.left(gif.size() - 1))), 0, "end.gif");
+    ExpectPattern(ReadPicture(WriteBytes("end.jpg", jpg.left(jpg.size() - 1))), 40, "end.jpg");
+    const QImage plain = ReadPicture(WriteBytes("plain.ppm", "P3\n2 1\n15\n15 0 0  0 0 15\n"));
+    EXPECT_EQ(plain.pixel(0, 0), qRgb(255, 0, 0));
+    EXPECT_EQ(plain.pixel(1, 0), qRgb(0, 0, 255));
 }
