@@ -1,13 +1,26 @@
 #pragma once
-// The playback engine under TFilterGraph: one file, demuxed and decoded by FFmpeg on a thread
-// of its own, timed by a media clock (the system clock, slaved to the sound output when a
-// sound device plays the file's sound).
+// TMediaPlayer: the playback engine under TFilterGraph. It plays one file: TMediaSource
+// demuxes and decodes it, TShownPicture keeps the picture on display (scaled for the preview,
+// at full size for grabs), TSoundOutput plays its sound, and a TMediaClock paces the pictures
+// (the system's clock, led by the sound while a sound device plays it).
 //
-// The picture now on display exists twice: as the decoded frame at full size (kept by
-// reference, converted only when grabbed) and as a picture already scaled to the preview's
-// letter-box, so that painting the preview never scales a full-size frame.
-//
-// All methods except the callbacks are called from the GUI thread.
+// How the threads meet:
+// - The GUI thread calls every method here. Play, Pause, Stop and Seek are commands: they
+//   change the state under the engine's lock, count its serial number up and wake the
+//   player thread. A wait of the player thread (for the clock, for room in the sound ring)
+//   notes the serial number when it begins and gives up when it has changed, so that no
+//   command waits behind it. A seek on its way is cut short by the next seek, which the
+//   player thread looks for between packets.
+// - The player thread (started by Open, ended by the destructor) owns the source: it
+//   decodes, waits for each picture's time on the clock, shows pictures and carries out
+//   seeks. It reports to the GUI thread only through the callbacks below, which
+//   TFilterGraph turns into posted events.
+// - The clock lives under the engine's lock; the sound device's callback (GUI thread) leads
+//   it while sound plays.
+// - The picture on display has its own lock: the player thread puts pictures in, the GUI
+//   thread paints and grabs them. A grab first waits until every seek asked for has shown
+//   its picture (two counters under the engine's lock), so that it takes the new place.
+// - The sound ring has its own lock: the player thread fills it, the device drains it.
 
 #include "common/kw_stream.h"
 

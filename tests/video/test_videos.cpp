@@ -1,5 +1,7 @@
 #include "tests/video/test_videos.h"
 
+#include "video/ffmpeg_handles.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -17,24 +19,10 @@ namespace {
 
 constexpr int CodeBits = 16;
 
-struct TFormatCloser {
-    void operator()(AVFormatContext* ctx) const {
-        if (!ctx)
-            return;
-        if (ctx->pb && !(ctx->oformat->flags & AVFMT_NOFILE))
-            avio_closep(&ctx->pb);
-        avformat_free_context(ctx);
-    }
-};
-struct TCodecCloser {
-    void operator()(AVCodecContext* ctx) const { avcodec_free_context(&ctx); }
-};
-struct TFrameCloser {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct TPacketCloser {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
+using fcvideo::TCodecPtr;
+using fcvideo::TFramePtr;
+using fcvideo::TOutputPtr;
+using fcvideo::TPacketPtr;
 
 QString ErrText(int code) {
     char buf[256] = {};
@@ -274,10 +262,10 @@ private:
     }
 
     QString* FError = nullptr;
-    std::unique_ptr<AVFormatContext, TFormatCloser> FFormat;
-    std::unique_ptr<AVCodecContext, TCodecCloser> FVideo, FAudio;
-    std::unique_ptr<AVFrame, TFrameCloser> FVideoFrame, FAudioFrame;
-    std::unique_ptr<AVPacket, TPacketCloser> FPacket;
+    TOutputPtr FFormat;
+    TCodecPtr FVideo, FAudio;
+    TFramePtr FVideoFrame, FAudioFrame;
+    TPacketPtr FPacket;
     AVStream* FVideoStream = nullptr;
     AVStream* FAudioStream = nullptr;
 };
