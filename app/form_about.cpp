@@ -75,6 +75,6 @@ TFormAbout::TFormAbout(QWidget* owner) : QDialog(owner, Qt::FramelessWindowHint 
 }
 
 void TFormAbout::showEvent(QShowEvent* event) {
-    lb_version->setText(QStringLiteral("Version:  2.0"));
+    lb_version->setText(QStringLiteral("Version:  ") + QStringLiteral(FC_VERSION));
     QDialog::showEvent(event);
 }

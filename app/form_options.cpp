@@ -5,6 +5,7 @@
 #include "controls/kw_dock.h"
 #include "controls/kw_img_panel.h"
 #include "controls/kw_line_panel.h"
+#include "skin/aqua.h"
 #include "skin/artwork.h"
 #include "skin/te_controls.h"
 
@@ -15,13 +16,13 @@
 
 namespace {
 
-const QColor ColorPanel(0x5F, 0x5E, 0x59);
+const QColor ColorPanel(aqua::PanelDark);
 
 TKWLinePanel* MakeOptionsPanel(QWidget* parent) {
     auto* panel = new TKWLinePanel(parent);
     panel->SetColor(ColorPanel);
     panel->SetBorderWidth(1);
-    panel->SetBorderColor1(QColor(0x98, 0x97, 0x92));
+    panel->SetBorderColor1(QColor(aqua::BorderLight));
     panel->SetBorderColor2(Qt::black);
     panel->SetBorderColor3(Qt::black);
     return panel;

@@ -15,6 +15,7 @@
 #include "output/form_export_frames.h"
 #include "output/save_gif.h"
 #include "output/save_thumb.h"
+#include "skin/aqua.h"
 #include "skin/artwork.h"
 #include "skin/te_controls.h"
 #include "video/filter_graph.h"
@@ -28,11 +29,11 @@
 
 namespace {
 
-const QColor ColorForm(0x84, 0x81, 0x7C);
-const QColor ColorPanel(0x5F, 0x5E, 0x59);
-const QColor ColorInner(0x69, 0x66, 0x61);
-const QColor ColorLight(0x98, 0x97, 0x92);
-const QColor ColorStatusText(0xA4, 0xA3, 0x9E);
+// The skin's colours under the names the window's layout uses.
+const QColor ColorForm(aqua::PanelLight);
+const QColor ColorPanel(aqua::PanelDark);
+const QColor ColorInner(aqua::PanelMid);
+const QColor ColorLight(aqua::BorderLight);
 
 const QString CaptureHint = QStringLiteral("Grabbing ... , click SNAPSHOT button again to stop");
 
@@ -89,12 +90,11 @@ TFormMain::~TFormMain() {
     // The seek bar and the preview let go of the graph before it goes.
     if (TeDSTrackBar)
         TeDSTrackBar->SetFilterGraph(nullptr);
+    // The graph itself goes with the window's children; its playback thread ends here.
     if (FilterGraph1) {
         FilterGraph1->ResetGraph();
         FilterGraph1->SetActive(false);
     }
-    delete FilterGraph1;
-    FilterGraph1 = nullptr;
 }
 
 void TFormMain::CreateComponents() {
@@ -108,7 +108,8 @@ void TFormMain::CreateComponents() {
     LabelStatusbar->setObjectName(QStringLiteral("LabelStatusbar"));
     LabelStatusbar->setFont(kw::Tahoma(8));
     LabelStatusbar->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    LabelStatusbar->setStyleSheet(QStringLiteral("color: #A4A39E; background: transparent;"));
+    LabelStatusbar->setStyleSheet(
+        QStringLiteral("color: %1; background: transparent;").arg(QColor(aqua::StatusText).name()));
     PanelStatusbar->Dock()->AddWidget(LabelStatusbar, TAlign::Client, QMargins(8, 0, 0, 0));
 
     PanelLeft = MakePanel(this, ColorPanel, 0);
@@ -122,7 +123,7 @@ void TFormMain::CreateComponents() {
     PanelVideo->resize(304, 229);
     PanelLeft->Dock()->AddWidget(PanelVideo, TAlign::Top, QMargins(0, 0, 0, 3));
 
-    FilterGraph1 = new TFilterGraph();
+    FilterGraph1 = new TFilterGraph(this);
     FilterGraph1->setObjectName(QStringLiteral("FilterGraph1"));
     FilterGraph1->SetLinearVolume(true);
     VideoWindow = new TVideoWindow(PanelVideo);
@@ -335,7 +336,7 @@ void TFormMain::BtnOptionsClick() {
 }
 
 void TFormMain::UpdatePlayButtons() {
-    if (FilterGraph1->GetState() == 3)
+    if (FilterGraph1->GetState() == gsPlaying)
         ShowPauseButton();
     else
         ShowPlayButton();
@@ -370,10 +371,11 @@ void TFormMain::CustomItemOpenFileClick() {
             ShowPauseButton();
             ProbeFrameSize();
         }
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
+        // The player's own message (FFmpeg's text and code) goes under the box's details.
         kw::ShowMessage({this, QStringLiteral("Warning"),
                          QStringLiteral("Error when decoding video."), kw::TMsgIcon::Error,
-                         kw::TMsgButtons::Ok});
+                         kw::TMsgButtons::Ok, kw::MessageOf(e)});
     }
 }
 
@@ -413,7 +415,7 @@ void TFormMain::BtnSnapClick() {
 }
 
 void TFormMain::CaptureTimerTimer() {
-    if (FilterGraph1->GetState() == 3)
+    if (FilterGraph1->GetState() == gsPlaying)
         QCoreApplication::postEvent(this, new QEvent(WM_GRABFRAME));
 }
 
@@ -425,9 +427,9 @@ void TFormMain::StopContinuousCapture() {
     CaptureTimer.stop();
 }
 
-bool TFormMain::GrabToScratch() {
+bool TFormMain::GrabToScratch(QString* reason) {
     ScratchStream->Clear();
-    if (!FilterGraph1->GrabCurrentImage(*ScratchStream))
+    if (!FilterGraph1->GrabCurrentImage(*ScratchStream, reason))
         return false;
     if (!codecs::ReadBmp(ScratchStream->Data(), ScratchStream->Size(), *ScratchBitmap))
         throw kw::EFcError(QStringLiteral("Bitmap image is not valid"));
@@ -435,7 +437,8 @@ bool TFormMain::GrabToScratch() {
 }
 
 void TFormMain::WMGrabFrame() {
-    if (GrabToScratch()) {
+    QString reason;
+    if (GrabToScratch(&reason)) {
         // The frame store checks the disk before it takes the frame. When it refuses (or the
         // cache file fails), continuous capture stops first so that no further grabs pile up;
         // grabs already waiting in the queue would only fail the same way.
@@ -461,7 +464,7 @@ void TFormMain::WMGrabFrame() {
         bool& Flag;
         ~TReset() { Flag = false; }
     } reset{CaptureFailureShown};
-    kw::ErrorBox(this, QStringLiteral("Error"), QStringLiteral("Capture Failure!"));
+    kw::ErrorBox(this, QStringLiteral("Error"), QStringLiteral("Capture Failure!"), reason);
 }
 
 void TFormMain::ProbeFrameSize() {

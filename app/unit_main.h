@@ -110,7 +110,7 @@ private:
     void TeForm1Create();
     // Writes the picture on display into ScratchStream and decodes it into ScratchBitmap;
     // false when the player has no picture to give.
-    bool GrabToScratch();
+    bool GrabToScratch(QString* reason = nullptr);
     // Ends continuous capture: the button pops up and the timer stops.
     void StopContinuousCapture();
     bool BeforeOutputDialog();

@@ -61,7 +61,7 @@ int RunCapture(const QStringList& args) {
     auto form = std::make_unique<TFormMain>();
     form->show();
     form->BtnOpenClick();
-    if (form->FilterGraph1->GetState() != 3) {
+    if (form->FilterGraph1->GetState() != gsPlaying) {
         std::fprintf(stderr, "capture: the video does not play\n");
         return 1;
     }
@@ -78,7 +78,7 @@ int RunCapture(const QStringList& args) {
     form->BtnSnap->SetDown(false);
     form->BtnSnapClick();
     const qint64 ranMs = clock.elapsed();
-    const bool stoppedEarly = form->FilterGraph1->GetState() != 3;
+    const bool stoppedEarly = form->FilterGraph1->GetState() != gsPlaying;
 
     TThumbnails* list = form->Thumbnails;
     const int ticks = interval > 0 ? int(ranMs / interval) : 0;

@@ -153,7 +153,7 @@ bool ReadBmp(const std::uint8_t* data, std::int64_t size, QImage& into) {
         }
     }
 
-    const std::int64_t stride = ((width * bitCount + 31) / 32) * 4;
+    const std::int64_t stride = BmpRowStride(width, bitCount);
     if (offBits < 14 + headerSize || std::int64_t(offBits) > size ||
         size - std::int64_t(offBits) < stride * height)
         return false;
@@ -225,7 +225,7 @@ std::int64_t BmpSize(const QImage& image, int& bitCount) {
                 f == QImage::Format_ARGB32_Premultiplied)
                    ? 32
                    : 24;
-    const std::int64_t stride = ((std::int64_t(image.width()) * bitCount + 31) / 32) * 4;
+    const std::int64_t stride = BmpRowStride(image.width(), bitCount);
     return 54 + stride * image.height();
 }
 
@@ -236,7 +236,7 @@ void EncodeInto(const QImage& source, int bitCount, std::uint8_t* out, std::int6
     else if (bitCount == 24 && image.format() != QImage::Format_RGB888)
         image = image.convertToFormat(QImage::Format_RGB888);
     const int w = image.width(), h = image.height();
-    const std::int64_t stride = ((std::int64_t(w) * bitCount + 31) / 32) * 4;
+    const std::int64_t stride = BmpRowStride(w, bitCount);
     std::memset(out, 0, 54);
     out[0] = 'B';
     out[1] = 'M';

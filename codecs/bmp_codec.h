@@ -12,6 +12,12 @@
 
 namespace codecs {
 
+// Bytes of one stored row of a BMP: width x bits a pixel rounded up to whole 32-bit words. A
+// QImage lays its rows out the same way.
+constexpr std::int64_t BmpRowStride(std::int64_t width, int bitCount) {
+    return (width * bitCount + 31) / 32 * 4;
+}
+
 // Decodes a BMP file (14-byte file header, then a DIB header of 12, 40, 52, 56, 108 or 124
 // bytes) held in memory. Uncompressed 1-, 4-, 8-, 16-, 24- and 32-bit pictures, bottom-up or
 // top-down; 16- and 32-bit ones also with bit-field masks. 24-bit and palette pictures give

@@ -1,29 +1,6 @@
 #include "codecs/codec_io.h"
 
-#include "common/kw_guard.h"
-
-#include <QSaveFile>
-
 namespace codecs {
-
-void WriteWholeFile(const QString& path, const char* data, std::int64_t size) {
-    WriteWholeFile(path, std::vector<QByteArrayView>{QByteArrayView(data, qsizetype(size))});
-}
-
-void WriteWholeFile(const QString& path, const std::vector<QByteArrayView>& pieces) {
-    QSaveFile file(path);
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
-        throw kw::EFcError(
-            QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
-    for (const QByteArrayView piece : pieces)
-        if (file.write(piece.data(), piece.size()) != piece.size())
-            throw kw::EFcError(
-                QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
-    if (!file.commit())
-        throw kw::EFcError(
-            QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
-}
 
 TRgbRows::TRgbRows(const QImage& image) {
     switch (image.format()) {

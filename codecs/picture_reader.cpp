@@ -1,5 +1,6 @@
 #include "codecs/picture_reader.h"
 
+#include "codecs/bmp_codec.h"
 #include "common/kw_guard.h"
 
 #include <Magick++.h>
@@ -229,7 +230,7 @@ bool BmpIntact(const QByteArray& bytes) {
     }
     if (compression != 0 && compression != 3) // run-length coded: left to the reader
         return true;
-    const std::int64_t stride = (width * bits + 31) / 32 * 4;
+    const std::int64_t stride = codecs::BmpRowStride(width, bits);
     const std::int64_t need = Le32(d + 10) + stride * (height - 1) + (width * bits + 7) / 8;
     return width > 0 && height > 0 && bytes.size() >= need;
 }
@@ -336,7 +337,9 @@ QByteArray ContentFormat(const QByteArray& bytes) {
     return QImageReader(&buffer).format().toLower();
 }
 
-QImage ReadWithQt(const QByteArray& bytes, const QByteArray& format) {
+// The readers below return a null picture when they fail and add the decoder's own message to
+// causes, which travels up with the error for a developer to read.
+QImage ReadWithQt(const QByteArray& bytes, const QByteArray& format, QStringList& causes) {
     QByteArray data = bytes; // QBuffer wants a non-const array; this shares, it does not copy
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
@@ -344,8 +347,11 @@ QImage ReadWithQt(const QByteArray& bytes, const QByteArray& format) {
     // With a format given, only that reader is asked; without one, the content decides.
     reader.setAutoDetectImageFormat(format.isEmpty());
     QImage image;
-    if (!reader.read(&image))
+    if (!reader.read(&image)) {
+        if (!format.isEmpty() || reader.error() != QImageReader::UnsupportedFormatError)
+            causes << QStringLiteral("Qt: ") + reader.errorString();
         return QImage();
+    }
     return image;
 }
 
@@ -354,7 +360,7 @@ void InitMagick() {
     std::call_once(once, [] { Magick::InitializeMagick(nullptr); });
 }
 
-QImage ReadWithMagick(const QByteArray& bytes, const std::string& format) {
+QImage ReadWithMagick(const QByteArray& bytes, const std::string& format, QStringList& causes) {
     InitMagick();
     try {
         Magick::Blob blob(bytes.constData(), size_t(bytes.size()));
@@ -366,15 +372,19 @@ QImage ReadWithMagick(const QByteArray& bytes, const std::string& format) {
             image.magick(format); // the coder is then taken as given, not guessed
         try {
             image.read(blob);
-        } catch (const Magick::WarningCorruptImage&) {
-            return QImage(); // data missing or wrong: the picture would show the damage
+        } catch (const Magick::WarningCorruptImage& e) {
+            // data missing or wrong: the picture would show the damage
+            causes << QStringLiteral("ImageMagick: ") + QString::fromUtf8(e.what());
+            return QImage();
         } catch (const Magick::Warning&) {
             // odd but readable (an unknown tag, a profile it does not use): no failure
         }
         const size_t w = image.columns();
         const size_t h = image.rows();
-        if (w == 0 || h == 0 || w > 65535 || h > 65535)
+        if (w == 0 || h == 0 || w > 65535 || h > 65535) {
+            causes << QStringLiteral("ImageMagick: a picture of %1 x %2 pixels").arg(w).arg(h);
             return QImage();
+        }
         const MagickCore::ColorspaceType space = image.colorSpace();
         if (space != MagickCore::sRGBColorspace && space != MagickCore::RGBColorspace &&
             space != MagickCore::GRAYColorspace && space != MagickCore::TransparentColorspace)
@@ -396,7 +406,8 @@ QImage ReadWithMagick(const QByteArray& bytes, const std::string& format) {
         for (size_t y = 0; y < h; ++y)
             image.write(0, ssize_t(y), w, 1, "RGB", Magick::CharPixel, out.scanLine(int(y)));
         return out;
-    } catch (const Magick::Exception&) {
+    } catch (const Magick::Exception& e) {
+        causes << QStringLiteral("ImageMagick: ") + QString::fromUtf8(e.what());
         return QImage();
     }
 }
@@ -426,7 +437,8 @@ QString PictureFileFilter() {
 QImage ReadPicture(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw kw::EFcError(QStringLiteral("Cannot open the picture file \"%1\"").arg(path));
+        throw kw::EFcError(QStringLiteral("Cannot open the picture file \"%1\"").arg(path),
+                           file.errorString());
     const QByteArray bytes = file.readAll();
     file.close();
     const QString ext = QFileInfo(path).suffix().toLower();
@@ -435,19 +447,23 @@ QImage ReadPicture(const QString& path) {
     // before any reader sees it. Then the content decides, through Qt and then ImageMagick;
     // the extension only when neither recognises it.
     QImage image;
+    QStringList causes;
     if (IntactFor(ContentFormat(bytes), bytes)) {
-        image = ReadWithQt(bytes, QByteArray());
+        image = ReadWithQt(bytes, QByteArray(), causes);
         if (image.isNull())
-            image = ReadWithMagick(bytes, std::string());
+            image = ReadWithMagick(bytes, std::string(), causes);
         if (image.isNull() && !QtFormatOf(ext).isEmpty())
-            image = ReadWithQt(bytes, QtFormatOf(ext));
+            image = ReadWithQt(bytes, QtFormatOf(ext), causes);
         if (image.isNull() && !MagickFormatOf(ext).empty())
-            image = ReadWithMagick(bytes, MagickFormatOf(ext));
+            image = ReadWithMagick(bytes, MagickFormatOf(ext), causes);
         image = Opaque(std::move(image));
+    } else {
+        causes << QStringLiteral("the file is cut short or its structure is damaged");
     }
     if (image.isNull())
         throw kw::EFcError(QStringLiteral("Cannot read the picture file \"%1\": its format is "
                                           "not supported or the file is damaged")
-                               .arg(path));
+                               .arg(path),
+                           causes.join(QStringLiteral("\n")));
     return image;
 }

@@ -1,5 +1,7 @@
 #include "common/kw_dialogs.h"
 
+#include "common/kw_meminfo.h"
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QCursor>
@@ -66,6 +68,8 @@ TMsgResult RealShowMessage(const TMessage& m) {
                                                        : QMessageBox::Ok,
                     owner);
     box.setDefaultButton(QMessageBox::Ok);
+    if (!m.Details.isEmpty())
+        box.setDetailedText(m.Details);
     return box.exec() == QMessageBox::Ok ? TMsgResult::Ok : TMsgResult::Cancel;
 }
 
@@ -137,20 +141,7 @@ QSize RealScreenSize() {
 }
 
 qint64 RealAvailableMemory() {
-    QFile meminfo(QStringLiteral("/proc/meminfo"));
-    if (!meminfo.open(QIODevice::ReadOnly))
-        return -1;
-    // A /proc file has no size, so atEnd() is true at once: read it whole instead.
-    const QList<QByteArray> lines = meminfo.readAll().split('\n');
-    for (const QByteArray& line : lines) {
-        if (line.startsWith("MemAvailable:")) {
-            const QList<QByteArray> parts = line.simplified().split(' ');
-            bool ok = false;
-            const qint64 kib = parts.value(1).toLongLong(&ok);
-            return ok ? kib * 1024 : -1;
-        }
-    }
-    return -1;
+    return MemInfoBytes("MemAvailable");
 }
 
 TDiskSpace RealDiskSpace(const QString& folder) {
@@ -209,20 +200,20 @@ TMsgResult ShowMessage(const TMessage& message) {
 }
 
 void WarningBox(QWidget* owner, const QString& caption, const QString& text) {
-    ShowMessage({owner, caption, text, TMsgIcon::Warning, TMsgButtons::Ok});
+    ShowMessage({owner, caption, text, TMsgIcon::Warning, TMsgButtons::Ok, QString()});
 }
 
-void ErrorBox(QWidget* owner, const QString& caption, const QString& text) {
-    ShowMessage({owner, caption, text, TMsgIcon::Error, TMsgButtons::Ok});
+void ErrorBox(QWidget* owner, const QString& caption, const QString& text, const QString& details) {
+    ShowMessage({owner, caption, text, TMsgIcon::Error, TMsgButtons::Ok, details});
 }
 
 void InfoBox(QWidget* owner, const QString& caption, const QString& text) {
-    ShowMessage({owner, caption, text, TMsgIcon::Information, TMsgButtons::Ok});
+    ShowMessage({owner, caption, text, TMsgIcon::Information, TMsgButtons::Ok, QString()});
 }
 
 bool OkCancelBox(QWidget* owner, const QString& caption, const QString& text) {
-    return ShowMessage({owner, caption, text, TMsgIcon::Information, TMsgButtons::OkCancel}) ==
-           TMsgResult::Ok;
+    return ShowMessage({owner, caption, text, TMsgIcon::Information, TMsgButtons::OkCancel,
+                        QString()}) == TMsgResult::Ok;
 }
 
 int ShowModal(QDialog& dialog) {

@@ -27,6 +27,9 @@ struct TMessage {
     QString Text;
     TMsgIcon Icon = TMsgIcon::Information;
     TMsgButtons Buttons = TMsgButtons::Ok;
+    // For a developer: the cause behind the text (a decoder's message, a system error),
+    // shown under the box's "Show Details..." button; empty for none.
+    QString Details;
 };
 
 // A file-type filter in the "label|patterns|label|patterns" form; FilterIndex is 1-based.
@@ -92,7 +95,8 @@ private:
 TMsgResult ShowMessage(const TMessage& message);
 // Modal boxes with one OK button and the warning, error or information icon.
 void WarningBox(QWidget* owner, const QString& caption, const QString& text);
-void ErrorBox(QWidget* owner, const QString& caption, const QString& text);
+void ErrorBox(QWidget* owner, const QString& caption, const QString& text,
+              const QString& details = QString());
 void InfoBox(QWidget* owner, const QString& caption, const QString& text);
 // Information icon with OK and Cancel; true for OK.
 bool OkCancelBox(QWidget* owner, const QString& caption, const QString& text);

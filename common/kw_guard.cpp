@@ -2,11 +2,18 @@
 
 #include "common/kw_dialogs.h"
 
+#include <cstdio>
 #include <new>
 
 namespace kw {
 
-EFcError::EFcError(const QString& message) : std::runtime_error(message.toStdString()) {}
+EFcError::EFcError(const QString& message, const QString& details)
+    : std::runtime_error(message.toStdString()), FDetails(details) {}
+
+void ReportCause(const QString& what, const QString& cause) {
+    std::fprintf(stderr, "Framecatch: %s: %s\n", what.toUtf8().constData(),
+                 cause.toUtf8().constData());
+}
 
 QString WithPeriod(const QString& message) {
     if (!message.isEmpty() && message.back() > QChar('.'))
@@ -20,16 +27,19 @@ QString MessageOf(const std::exception& e) {
     return QString::fromUtf8(e.what());
 }
 
-void ShowDefaultError(const QString& message) {
+void ShowDefaultError(const QString& message, const QString& details) {
+    if (!details.isEmpty())
+        ReportCause(message, details);
     try {
-        ErrorBox(nullptr, QStringLiteral("Framecatch"), WithPeriod(message));
+        ErrorBox(nullptr, QStringLiteral("Framecatch"), WithPeriod(message), details);
     } catch (...) {
         // Nothing sensible is left to do if even the error box fails.
     }
 }
 
 void ShowException(const std::exception& e) {
-    ShowDefaultError(MessageOf(e));
+    const auto* error = dynamic_cast<const EFcError*>(&e);
+    ShowDefaultError(MessageOf(e), error ? error->Details() : QString());
 }
 
 bool TryStrToInt(const QString& text, int& value) {

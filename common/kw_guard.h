@@ -13,11 +13,16 @@
 
 namespace kw {
 
-// An error with a message meant for the user.
+// An error with a message meant for the user and, where one is known, its cause for a
+// developer (a decoder's or the system's own message), which the error box shows as details.
 class EFcError : public std::runtime_error {
 public:
-    explicit EFcError(const QString& message);
+    explicit EFcError(const QString& message, const QString& details = QString());
     QString Message() const { return QString::fromUtf8(what()); }
+    const QString& Details() const { return FDetails; }
+
+private:
+    QString FDetails;
 };
 
 // "'%s' is not a valid integer value" and friends.
@@ -31,9 +36,14 @@ public:
 QString WithPeriod(const QString& message);
 QString MessageOf(const std::exception& e);
 
-// The application's default error box for an error that ended an action.
-void ShowDefaultError(const QString& message);
+// The application's default error box for an error that ended an action; the details, when
+// there are any, go under the box's details button and to the standard error stream.
+void ShowDefaultError(const QString& message, const QString& details = QString());
 void ShowException(const std::exception& e);
+
+// Writes "Framecatch: what: cause" to the standard error stream, for a cause the user is not
+// shown.
+void ReportCause(const QString& what, const QString& cause);
 
 // Runs f; any exception becomes the default error box.
 template <class F> void Guarded(F&& f) noexcept {

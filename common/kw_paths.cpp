@@ -52,7 +52,7 @@ void ForceOneLevel(const QString& path) {
     if (!QDir().mkdir(path))
         ShowMessage({nullptr, QStringLiteral("Error"),
                      QStringLiteral("Create directory error! Please contact the author!"),
-                     TMsgIcon::Error, TMsgButtons::Ok});
+                     TMsgIcon::Error, TMsgButtons::Ok, QString()});
 }
 
 QString WithoutTrailingSlash(QString path) {

@@ -2,15 +2,13 @@
 
 #include "common/kw_guard.h"
 #include "common/kw_paths.h"
+#include "common/kw_savefile.h"
 #include "common/kw_text.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
-
-#include <cstdio>
-#include <unistd.h>
 
 TGlbCfg* GlbCfg = nullptr;
 QImage* ScratchBitmap = nullptr;
@@ -96,38 +94,23 @@ bool TGlbCfg::SaveToFile() {
                                   Reserved2.toUtf8(), LastVideoDir.toUtf8(), LastGIFDir.toUtf8()};
     const QByteArray line = kw::EncodeCfgText(kw::JoinCommaText(values)) + "\r\n";
 
-    // Write a new file beside the old one and rename it over it only when it is complete.
-    const QString temp = CfgFileName + QStringLiteral(".new");
-    QFile file(temp);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    bool ok = file.write(line) == line.size() && file.flush();
-    ok = ok && ::fsync(file.handle()) == 0;
-    file.close();
-    ok = ok && file.error() == QFileDevice::NoError;
-    if (!ok) {
-        QFile::remove(temp);
-        return false;
-    }
-    if (std::rename(QFile::encodeName(temp).constData(),
-                    QFile::encodeName(CfgFileName).constData()) != 0) {
-        QFile::remove(temp);
-        return false;
-    }
-    return true;
+    // A failed save is silent and leaves the old file whole.
+    return kw::TryWriteWholeFile(CfgFileName, {QByteArrayView(line)}, nullptr, false);
 }
 
-TOrbCommonUnit::TOrbCommonUnit() {
-    ScratchBitmap = new QImage();
-    ScratchStream = new kw::TMemoryStream();
-    GlbCfg = new TGlbCfg();
+TOrbCommonUnit::TOrbCommonUnit()
+    : FScratchBitmap(std::make_unique<QImage>()),
+      FScratchStream(std::make_unique<kw::TMemoryStream>()), FGlbCfg(std::make_unique<TGlbCfg>()) {
+    ScratchBitmap = FScratchBitmap.get();
+    ScratchStream = FScratchStream.get();
+    GlbCfg = FGlbCfg.get();
 }
 
 TOrbCommonUnit::~TOrbCommonUnit() {
-    delete GlbCfg; // writes the settings file
+    FGlbCfg.reset(); // writes the settings file
     GlbCfg = nullptr;
-    delete ScratchStream;
+    FScratchStream.reset();
     ScratchStream = nullptr;
-    delete ScratchBitmap;
+    FScratchBitmap.reset();
     ScratchBitmap = nullptr;
 }

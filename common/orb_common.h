@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 
 class TGlbCfg {
 public:
@@ -45,11 +46,17 @@ extern TGlbCfg* GlbCfg;
 extern QImage* ScratchBitmap;
 extern kw::TMemoryStream* ScratchStream;
 
-// Owns the three objects above for the lifetime of the program (or of a test).
+// Owns the three objects above for the lifetime of the program (or of a test); the globals
+// only point at them.
 class TOrbCommonUnit {
 public:
     TOrbCommonUnit();
     ~TOrbCommonUnit();
     TOrbCommonUnit(const TOrbCommonUnit&) = delete;
     TOrbCommonUnit& operator=(const TOrbCommonUnit&) = delete;
+
+private:
+    std::unique_ptr<QImage> FScratchBitmap;
+    std::unique_ptr<kw::TMemoryStream> FScratchStream;
+    std::unique_ptr<TGlbCfg> FGlbCfg;
 };

@@ -35,6 +35,7 @@
 
 #include "frames/frame_store.h"
 
+#include "codecs/bmp_codec.h"
 #include "common/kw_dialogs.h"
 #include "common/kw_guard.h"
 
@@ -570,7 +571,7 @@ std::optional<TStoredFrame> TFrameStore::Put(const QImage& picture) {
         return TStoredFrame();
     if (!FFile)
         Open();
-    const qint64 line = (qint64(picture.width()) * picture.depth() + 31) / 32 * 4;
+    const qint64 line = codecs::BmpRowStride(picture.width(), picture.depth());
     const qint64 length = RoundUp(line * picture.height(), Page);
     // Every slot needs fresh blocks: a reused range was given back to the file system.
     const kw::TDiskSpace space = kw::Desktop().DiskSpace(FFolder);

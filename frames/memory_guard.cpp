@@ -1,8 +1,8 @@
 #include "frames/memory_guard.h"
 
+#include "codecs/bmp_codec.h"
 #include "common/kw_dialogs.h"
-
-#include <QFile>
+#include "common/kw_meminfo.h"
 
 #include <algorithm>
 
@@ -18,19 +18,7 @@ bool MemoryAllows(qint64 bytes, qint64 availableBytes, qint64 totalBytes) {
 }
 
 qint64 SystemTotalMemory() {
-    QFile meminfo(QStringLiteral("/proc/meminfo"));
-    if (!meminfo.open(QIODevice::ReadOnly))
-        return -1;
-    // A /proc file has no size, so atEnd() is true at once: read it whole instead.
-    const QList<QByteArray> lines = meminfo.readAll().split('\n');
-    for (const QByteArray& line : lines) {
-        if (line.startsWith("MemTotal:")) {
-            bool ok = false;
-            const qint64 kib = line.simplified().split(' ').value(1).toLongLong(&ok);
-            return ok ? kib * 1024 : -1;
-        }
-    }
-    return -1;
+    return kw::MemInfoBytes("MemTotal");
 }
 
 bool RoomForFrame(qint64 bytes) {
@@ -42,8 +30,7 @@ qint64 FrameBytes(QSize size, QImage::Format format) {
     if (size.isEmpty())
         return 0;
     const int depth = QImage::toPixelFormat(format).bitsPerPixel();
-    const qint64 stride = ((qint64(size.width()) * depth + 31) / 32) * 4;
-    return stride * size.height();
+    return codecs::BmpRowStride(size.width(), depth) * size.height();
 }
 
 QString MemoryFullText() {

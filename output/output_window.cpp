@@ -4,6 +4,7 @@
 #include "common/kw_guard.h"
 #include "controls/kw_dock.h"
 #include "controls/kw_line_panel.h"
+#include "skin/aqua.h"
 #include "skin/te_controls.h"
 
 #include <QApplication>
@@ -21,7 +22,7 @@
 namespace output {
 
 namespace {
-const QColor ColorPanel(0x5F, 0x5E, 0x59);
+const QColor ColorPanel(aqua::PanelDark);
 const char* const BusyProperty = "fcOutputBusy";
 } // namespace
 
@@ -58,7 +59,7 @@ TKWLinePanel* MakeOutputPanel(QWidget* parent, const char* name) {
     panel->setObjectName(QString::fromLatin1(name));
     panel->SetColor(ColorPanel);
     panel->SetBorderWidth(1);
-    panel->SetBorderColor1(QColor(0x98, 0x97, 0x92));
+    panel->SetBorderColor1(QColor(aqua::BorderLight));
     panel->SetBorderColor2(Qt::black);
     panel->SetBorderColor3(Qt::black);
     return panel;

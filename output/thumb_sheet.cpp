@@ -2,8 +2,8 @@
 
 #include "codecs/bmp_codec.h"
 #include "codecs/jpeg_codec.h"
-#include "common/kw_dialogs.h"
 #include "common/kw_guard.h"
+#include "frames/memory_guard.h"
 #include "graphics/stretch.h"
 
 #include <climits>
@@ -50,10 +50,9 @@ TSheetGeometry ThumbSheetGeometry(int width, int rows, int columns, int frameWid
 
 QImage DrawThumbSheet(const TSheetGeometry& g, const QList<QImage>& frames,
                       const std::function<void(int)>& beforeFrame) {
-    const std::int64_t bytes = std::int64_t(g.Width) * g.Height * 3;
-    const qint64 available = kw::Desktop().AvailableMemory ? kw::Desktop().AvailableMemory() : -1;
+    // The same room is asked for as for every other working picture.
     QImage sheet;
-    if (available < 0 || bytes <= available)
+    if (RoomForFrame(FrameBytes(QSize(g.Width, g.Height), QImage::Format_RGB888)))
         sheet = QImage(g.Width, g.Height, QImage::Format_RGB888);
     if (sheet.isNull())
         throw kw::EFcError(QStringLiteral("Not enough memory for a sheet of %1 x %2 pixels")

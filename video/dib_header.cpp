@@ -1,5 +1,7 @@
 #include "video/dib_header.h"
 
+#include "codecs/bmp_codec.h"
+
 namespace fcvideo {
 
 namespace {
@@ -16,8 +18,7 @@ void Put32(std::uint8_t*& p, std::uint32_t v) {
 } // namespace
 
 std::uint32_t DibStride(std::int32_t width, std::uint16_t bitCount) {
-    const std::uint64_t bits = std::uint64_t(width < 0 ? -std::int64_t(width) : width) * bitCount;
-    return std::uint32_t((bits + 31) / 32 * 4);
+    return std::uint32_t(codecs::BmpRowStride(width < 0 ? -std::int64_t(width) : width, bitCount));
 }
 
 std::uint32_t DibImageSize(const TBitmapInfoHeader& info) {

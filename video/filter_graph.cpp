@@ -35,8 +35,6 @@ TFilterGraph::~TFilterGraph() {
     // Sinks are not told: they may be half destroyed with the window that owns both.
     FActive = false;
     ReleasePlayer();
-    if (FVideoWindow)
-        FVideoWindow->GraphDestroyed();
 }
 
 void TFilterGraph::SetActive(bool value) {
@@ -121,9 +119,12 @@ bool TFilterGraph::Stop() {
 }
 
 int TFilterGraph::GetState() const {
+    static_assert(int(fcvideo::TMediaPlayer::Stopped) == gsStopped &&
+                  int(fcvideo::TMediaPlayer::Paused) == gsPaused &&
+                  int(fcvideo::TMediaPlayer::Playing) == gsPlaying);
     if (!FActive)
-        return 0;
-    return FPlayer ? int(FPlayer->State()) : 1;
+        return gsNoGraph;
+    return FPlayer ? int(FPlayer->State()) : gsStopped;
 }
 
 int TFilterGraph::VolumeToLevel(int volume, bool linear) {
@@ -203,14 +204,25 @@ std::int32_t TFilterGraph::SetPositions(std::int64_t current, std::uint32_t curr
     return FC_S_OK;
 }
 
-bool TFilterGraph::GrabCurrentImage(kw::TMemoryStream& stream) {
-    if (!FActive || !FPlayer || !FPlayer->HasVideo())
+bool TFilterGraph::GrabCurrentImage(kw::TMemoryStream& stream, QString* reason) {
+    const char* cause = !FActive               ? "the player is not active"
+                        : !FPlayer             ? "no file is open"
+                        : !FPlayer->HasVideo() ? "the file has no video stream"
+                                               : nullptr;
+    if (cause) {
+        if (reason)
+            *reason = QString::fromUtf8(cause);
         return false;
-    return FPlayer->GrabCurrentImage(stream);
+    }
+    return FPlayer->GrabCurrentImage(stream, reason);
 }
 
 void TFilterGraph::SetVideoWindow(TVideoWindow* window) {
     FVideoWindow = window;
+}
+
+TVideoWindow* TFilterGraph::VideoWindow() const {
+    return FVideoWindow;
 }
 
 void TFilterGraph::SetDisplayArea(QSize devicePixels) {

@@ -11,6 +11,7 @@
 #include "common/kw_stream.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QSize>
 #include <QString>
 
@@ -29,7 +30,6 @@ class TMediaPlayer;
 constexpr std::int32_t FC_S_OK = 0;
 constexpr std::int32_t FC_S_FALSE = 1;
 constexpr std::int32_t FC_E_FAIL = std::int32_t(0x80004005u);
-constexpr std::int32_t FC_E_NOTIMPL = std::int32_t(0x80004001u);
 
 // Notification codes passed to GraphNotify and OnDSEvent.
 constexpr int EC_COMPLETE = 1;       // playback reached the end of the stream
@@ -59,6 +59,9 @@ enum TControlEvent {
     ceFileRendered = 4,
     ceActive = 7,
 };
+
+// The values of TFilterGraph::GetState.
+enum TGraphState { gsNoGraph = 0, gsStopped = 1, gsPaused = 2, gsPlaying = 3 };
 
 // The seeking interface; times in units of 100 ns. Results: FC_S_OK or a failing code.
 class TMediaSeeking {
@@ -99,7 +102,7 @@ public:
     // true when paused; false without a graph or without a file.
     bool Pause();
     bool Stop();
-    // 0 no graph, 1 stopped, 2 paused, 3 playing.
+    // A TGraphState: gsNoGraph, gsStopped, gsPaused or gsPlaying.
     int GetState() const;
 
     // 0..10000, stored when no graph exists and applied to every rendered file.
@@ -125,12 +128,13 @@ public:
 
     // Writes the full-size picture on display as a BMP file (14-byte header + 24-bit DIB) at
     // the stream's position, then sets the position to 0. false without a file, without a
-    // video stream or before the first picture.
-    bool GrabCurrentImage(kw::TMemoryStream& stream);
+    // video stream or before the first picture; the cause then goes into reason when given.
+    bool GrabCurrentImage(kw::TMemoryStream& stream, QString* reason = nullptr);
 
-    // For the preview window.
+    // For the preview window. The graph and the window know each other through QPointer, so
+    // either may go first.
     void SetVideoWindow(TVideoWindow* window);
-    TVideoWindow* VideoWindow() const { return FVideoWindow; }
+    TVideoWindow* VideoWindow() const;
     void SetDisplayArea(QSize devicePixels);
     double DisplayAspect() const;
     QImage DisplayPicture() const;
@@ -165,7 +169,7 @@ private:
     std::int64_t FStopPosition = -1; // 100 ns; -1: the end of the file
     std::unique_ptr<fcvideo::TMediaPlayer> FPlayer;
     std::vector<TGraphEventSink*> FSinks;
-    TVideoWindow* FVideoWindow = nullptr;
+    QPointer<TVideoWindow> FVideoWindow;
     QSize FDisplayArea;
 
     std::mutex FQueueMutex;

@@ -4,6 +4,7 @@
 
 #include "video/media_player.h"
 
+#include "common/kw_guard.h"
 #include "video/media_clock.h"
 #include "video/media_source.h"
 #include "video/shown_picture.h"
@@ -208,6 +209,15 @@ struct TMediaPlayer::TImpl {
         TMediaSource::TSeekResult seek = Source.Seek(t, [this] { return SeekInterrupted(); });
         if (!seek.Done)
             return;
+        // The picture on display stays as near as the file allows; a developer finds why it
+        // is not the one asked for on the standard error stream.
+        if (seek.Error < 0 || (!seek.Picture && Source.HasVideo())) {
+            char text[AV_ERROR_MAX_STRING_SIZE] = "no picture could be decoded there";
+            if (seek.Error < 0)
+                av_strerror(seek.Error, text, sizeof text);
+            kw::ReportCause(QStringLiteral("Seek to %1 s").arg(double(t) / 1e6, 0, 'f', 3),
+                            QString::fromUtf8(text));
+        }
         if (seek.Picture)
             Present(std::move(seek.Picture));
         std::lock_guard lock(Mutex);
@@ -335,14 +345,14 @@ QImage TMediaPlayer::DisplayPicture() const {
     return F->Picture.Picture();
 }
 
-bool TMediaPlayer::GrabCurrentImage(kw::TMemoryStream& stream) {
+bool TMediaPlayer::GrabCurrentImage(kw::TMemoryStream& stream, QString* reason) {
     {
         // A seek still on its way: the picture it brings is the one to take.
         std::unique_lock lock(F->Mutex);
         F->SeekFinished.wait_for(lock, std::chrono::seconds(3),
                                  [&] { return F->Quit || F->SeeksDone >= F->SeekRequests; });
     }
-    return F->Picture.Grab(stream);
+    return F->Picture.Grab(stream, reason);
 }
 
 std::int64_t TMediaPlayer::ShownTimeUs() const {

@@ -78,8 +78,9 @@ public:
     QImage DisplayPicture() const;
 
     // Writes the picture on display as a BMP file (24-bit DIB) into the stream at its
-    // position; false before the first picture or without video.
-    bool GrabCurrentImage(kw::TMemoryStream& stream);
+    // position; false before the first picture or without video, with the cause in reason
+    // when given.
+    bool GrabCurrentImage(kw::TMemoryStream& stream, QString* reason = nullptr);
 
     // Media time of the picture on display (-1 before the first) and the frame duration.
     std::int64_t ShownTimeUs() const;

@@ -417,8 +417,11 @@ TMediaSource::TSeekResult TMediaSource::Seek(std::int64_t t,
             }
         } else {
             const std::int64_t ts = av_rescale_q(from + FStartUs, AV_TIME_BASE_Q, tb);
-            if (av_seek_frame(FFormat.get(), stream, ts, AVSEEK_FLAG_BACKWARD) < 0)
-                av_seek_frame(FFormat.get(), stream, ts, AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY);
+            int rc = av_seek_frame(FFormat.get(), stream, ts, AVSEEK_FLAG_BACKWARD);
+            if (rc < 0)
+                rc = av_seek_frame(FFormat.get(), stream, ts,
+                                   AVSEEK_FLAG_BACKWARD | AVSEEK_FLAG_ANY);
+            result.Error = rc < 0 ? rc : 0;
             ResetDecoding(from);
             if (FVideo && !DecodeFirstPicture(interrupted)) {
                 EndSeek();

@@ -38,6 +38,8 @@ public:
         bool Done = false; // false: a new command came first
         TFramePtr Picture; // null when nothing could be decoded
         std::int64_t ClockUs = 0;
+        int Error = 0; // FFmpeg's code when the file could not be positioned (decoding then
+                       // went on from where the file was)
     };
 
     // GUI thread, before the player thread starts. Opens the file and its decoders: the

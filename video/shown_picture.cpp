@@ -3,6 +3,10 @@
 #include "video/dib_header.h"
 #include "video/media_player.h"
 
+extern "C" {
+#include <libavutil/pixdesc.h>
+}
+
 #include <QRect>
 
 #include <algorithm>
@@ -77,21 +81,31 @@ std::int64_t TShownPicture::TimeUs() const {
     return FFrame ? FFrame->pts : -1;
 }
 
-bool TShownPicture::Grab(kw::TMemoryStream& stream) {
+bool TShownPicture::Grab(kw::TMemoryStream& stream, QString* reason) {
+    const auto fail = [reason](const QString& cause) {
+        if (reason)
+            *reason = cause;
+        return false;
+    };
     TFramePtr frame(av_frame_alloc());
     {
         std::lock_guard lock(FMutex);
-        if (!FFrame || av_frame_ref(frame.get(), FFrame.get()) < 0)
-            return false;
+        if (!FFrame)
+            return fail(QStringLiteral("no picture is on display yet"));
+        if (!frame || av_frame_ref(frame.get(), FFrame.get()) < 0)
+            return fail(QStringLiteral("the picture on display cannot be referenced"));
     }
     const int w = frame->width, h = frame->height;
     if (w <= 0 || h <= 0)
-        return false;
+        return fail(QStringLiteral("the picture on display is %1 x %2 pixels").arg(w).arg(h));
     SwsContext* c = sws_getCachedContext(FGrabSws.release(), w, h, AVPixelFormat(frame->format), w,
                                          h, AV_PIX_FMT_BGR24, SWS_POINT, nullptr, nullptr, nullptr);
     FGrabSws.reset(c);
-    if (!c)
-        return false;
+    if (!c) {
+        const char* name = av_get_pix_fmt_name(AVPixelFormat(frame->format));
+        return fail(QStringLiteral("no converter from the pixel format %1 to 24-bit RGB")
+                        .arg(QString::fromUtf8(name ? name : "?")));
+    }
     // The colour matrix the stream declares (HD pictures without a declaration: BT.709).
     int space = SWS_CS_DEFAULT;
     if (frame->colorspace == AVCOL_SPC_BT709 ||

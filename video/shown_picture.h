@@ -12,6 +12,7 @@
 
 #include <QImage>
 #include <QSize>
+#include <QString>
 
 #include <cstdint>
 #include <mutex>
@@ -36,7 +37,9 @@ public:
     std::int64_t TimeUs() const;
     // GUI thread: the full-size picture as a BMP file (24-bit DIB, rows bottom-up) at the
     // stream's position, which then goes back to 0; false before the first picture.
-    bool Grab(kw::TMemoryStream& stream);
+    // false, with the cause in reason when given, before the first picture or when the
+    // picture cannot be converted.
+    bool Grab(kw::TMemoryStream& stream, QString* reason = nullptr);
 
 private:
     QSize ScaledSize(QSize area) const;

@@ -18,6 +18,10 @@ TVideoWindow::~TVideoWindow() {
         FFilterGraph->SetVideoWindow(nullptr);
 }
 
+TFilterGraph* TVideoWindow::FilterGraph() const {
+    return FFilterGraph;
+}
+
 void TVideoWindow::SetFilterGraph(TFilterGraph* graph) {
     if (FFilterGraph == graph)
         return;

@@ -3,6 +3,7 @@
 // video's aspect ratio, and tells the graph its size so that every picture arrives already
 // scaled to it.
 
+#include <QPointer>
 #include <QWidget>
 
 class TFilterGraph;
@@ -13,10 +14,9 @@ public:
     explicit TVideoWindow(QWidget* parent = nullptr);
     ~TVideoWindow() override;
 
-    TFilterGraph* FilterGraph() const { return FFilterGraph; }
+    TFilterGraph* FilterGraph() const;
+    // The graph whose picture is shown; forgotten by itself when the graph goes first.
     void SetFilterGraph(TFilterGraph* graph);
-    // Called by the graph when it goes away first.
-    void GraphDestroyed() { FFilterGraph = nullptr; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -24,5 +24,5 @@ protected:
 
 private:
     void SendSize();
-    TFilterGraph* FFilterGraph = nullptr;
+    QPointer<TFilterGraph> FFilterGraph;
 };

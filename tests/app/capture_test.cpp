@@ -279,6 +279,7 @@ TEST_F(CaptureTest, OnlyOneCaptureFailureBoxAtATime) {
     ASSERT_EQ(FDesktop.Messages.size(), 1);
     EXPECT_EQ(FDesktop.Messages[0].Caption, QStringLiteral("Error"));
     EXPECT_EQ(FDesktop.Messages[0].Text, QStringLiteral("Capture Failure!"));
+    EXPECT_EQ(FDesktop.Messages[0].Details, QStringLiteral("no file is open")) << "the cause";
     EXPECT_EQ(FDesktop.Messages[0].Icon, kw::TMsgIcon::Error);
     EXPECT_FALSE(FForm->CaptureFailureShown);
     // Once the box is closed, the next failure shows a new one.

@@ -23,14 +23,19 @@ TEST(DefaultErrorBox, GuardShowsEscapingErrorsAndGoesOn) {
     Guarded([] { throw EFcError(QStringLiteral("Something failed")); });
     Guarded([] { throw std::bad_alloc(); });
     Guarded([] { throw 42; });
+    Guarded([] { throw EFcError(QStringLiteral("Cannot read"), QStringLiteral("the cause")); });
     Guarded([&] { after = true; });
     EXPECT_TRUE(after);
-    ASSERT_EQ(desktop.Messages.size(), 3);
+    ASSERT_EQ(desktop.Messages.size(), 4);
     EXPECT_EQ(desktop.Messages[0].Caption, QStringLiteral("Framecatch"));
     EXPECT_EQ(desktop.Messages[0].Text, QStringLiteral("Something failed."));
     EXPECT_EQ(desktop.Messages[0].Icon, TMsgIcon::Error);
+    EXPECT_TRUE(desktop.Messages[0].Details.isEmpty());
     EXPECT_EQ(desktop.Messages[1].Text, QStringLiteral("Out of memory."));
     EXPECT_EQ(desktop.Messages[2].Text, QStringLiteral("Unknown error."));
+    // The cause of an error goes under the box's details; the text stays the user's.
+    EXPECT_EQ(desktop.Messages[3].Text, QStringLiteral("Cannot read."));
+    EXPECT_EQ(desktop.Messages[3].Details, QStringLiteral("the cause"));
 }
 
 TEST(DefaultErrorBox, WrappedHandlersReceiveTheirArguments) {

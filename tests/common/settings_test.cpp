@@ -2,6 +2,7 @@
 #include "common/kw_text.h"
 #include "common/orb_common.h"
 #include "tests/support/fake_desktop.h"
+#include "tests/support/file_size_limit.h"
 
 #include <QDir>
 #include <QFile>
@@ -124,13 +125,17 @@ TEST_F(SettingsTest, FailedSaveLeavesTheOldFileWhole) {
     WritePlain("700,,,/old,");
     const QByteArray before = ReadFile();
     {
+        // The new file opens, but no byte of it can be written (a full disk).
+        TFileSizeLimit full(0);
+        ASSERT_TRUE(full.Ok());
         TGlbCfg cfg;
         cfg.CaptureInterval = 123;
-        // A folder in the way of the new file makes the write fail.
-        QDir().mkpath(CfgPath() + QStringLiteral(".new"));
         EXPECT_FALSE(cfg.SaveToFile());
         EXPECT_EQ(ReadFile(), before);
         EXPECT_EQ(cfg.CaptureInterval, 123) << "the value in memory stays";
+        EXPECT_EQ(QDir(QFileInfo(CfgPath()).path()).entryList(QDir::Files),
+                  QStringList{QStringLiteral("orb.dat")})
+            << "no half-written file is left beside it";
     }
     EXPECT_EQ(ReadFile(), before);
     EXPECT_TRUE(FDesktop.Messages.isEmpty()) << "a failing save is silent";

@@ -188,6 +188,8 @@ TEST_F(PictureReader, FailsWithAClearErrorNamingTheFile) {
             EXPECT_EQ(e.Message(), QStringLiteral("Cannot read the picture file \"%1\": its format "
                                                   "is not supported or the file is damaged")
                                        .arg(path));
+            EXPECT_FALSE(e.Details().isEmpty())
+                << "the decoder's own reason: " << path.toStdString();
         }
     }
     const QString missing = Dir.filePath("missing.png");
@@ -196,6 +198,8 @@ TEST_F(PictureReader, FailsWithAClearErrorNamingTheFile) {
         ADD_FAILURE() << "read a missing file";
     } catch (const kw::EFcError& e) {
         EXPECT_EQ(e.Message(), QStringLiteral("Cannot open the picture file \"%1\"").arg(missing));
+        EXPECT_TRUE(e.Details().contains(QStringLiteral("No such file")))
+            << e.Details().toStdString();
     }
 }
 

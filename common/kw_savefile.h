@@ -1,0 +1,30 @@
+#pragma once
+// Whole-file saves: a new file is written beside the old one and renamed over it only when it
+// is complete, so a failed save never leaves a half-written file in the old one's place. Used
+// by the settings file and by every picture and page the program writes.
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+namespace kw {
+
+// Replaces the file at path with the pieces, written one after the other without joining
+// them first. Where the folder lets no new file be made but the old file can be written, the
+// old file is written directly (only when directWriteFallback). False, with the reason in
+// error when given, when the file cannot be created or written; the old file is then whole.
+bool TryWriteWholeFile(const QString& path, const std::vector<QByteArrayView>& pieces,
+                       QString* error = nullptr, bool directWriteFallback = true);
+
+// The same, throwing kw::EFcError "Cannot create file "path". reason" or "Cannot write
+// file "path". reason" when it fails.
+void WriteWholeFile(const QString& path, const std::vector<QByteArrayView>& pieces);
+void WriteWholeFile(const QString& path, const char* data, std::int64_t size);
+inline void WriteWholeFile(const QString& path, const QByteArray& bytes) {
+    WriteWholeFile(path, bytes.constData(), bytes.size());
+}
+
+} // namespace kw
