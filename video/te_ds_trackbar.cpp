@@ -20,21 +20,17 @@ TTeDSTrackBar::~TTeDSTrackBar() {
 void TTeDSTrackBar::SetFilterGraph(TFilterGraph* graph) {
     if (FFilterGraph == graph)
         return;
-    if (FFilterGraph) {
-        disconnect(FDestroyedConnection);
+    if (FFilterGraph)
         FFilterGraph->RemoveEventNotifier(this);
-    }
     FSeeking = nullptr;
     FFilterGraph = graph;
-    if (graph) {
+    if (graph)
         graph->InsertEventNotifier(this);
-        FDestroyedConnection = connect(graph, &QObject::destroyed, this, [this] { GraphGone(); });
-    }
 }
 
-void TTeDSTrackBar::GraphGone() {
-    FFilterGraph = nullptr;
-    FSeeking = nullptr;
+TMediaSeeking* TTeDSTrackBar::Seeking() const {
+    // The interface belongs to the graph: gone with it.
+    return FFilterGraph ? FSeeking : nullptr;
 }
 
 void TTeDSTrackBar::SetTimerInterval(std::uint32_t value) {
@@ -78,18 +74,20 @@ void TTeDSTrackBar::ControlNotify(int event, int param) {
 
 void TTeDSTrackBar::GraphNotify(int code, std::intptr_t, std::intptr_t) {
     // The graph changed its clock: playback starts again from the beginning.
-    if (code != EC_CLOCK_CHANGED || !FSeeking)
+    TMediaSeeking* seeking = Seeking();
+    if (code != EC_CLOCK_CHANGED || !seeking)
         return;
     std::int64_t duration = 0;
-    FSeeking->GetDuration(duration);
-    FSeeking->SetPositions(0, AM_SEEKING_AbsolutePositioning, duration, AM_SEEKING_NoPositioning);
+    seeking->GetDuration(duration);
+    seeking->SetPositions(0, AM_SEEKING_AbsolutePositioning, duration, AM_SEEKING_NoPositioning);
 }
 
 void TTeDSTrackBar::TimerTick() {
-    if (!FSeeking || FTracking)
+    TMediaSeeking* seeking = Seeking();
+    if (!seeking || FTracking)
         return;
     std::int64_t duration = 0, current = 0;
-    if (FSeeking->GetDuration(duration) < 0 || FSeeking->GetCurrentPosition(current) < 0)
+    if (seeking->GetDuration(duration) < 0 || seeking->GetCurrentPosition(current) < 0)
         return;
     const std::int32_t dms = std::int32_t(duration / 10000);
     const std::int32_t cms = std::int32_t(current / 10000);
@@ -113,12 +111,13 @@ void TTeDSTrackBar::mousePressEvent(QMouseEvent* event) {
 void TTeDSTrackBar::mouseReleaseEvent(QMouseEvent* event) {
     kw::Guarded([&] {
         TTeTrackBar::mouseReleaseEvent(event);
-        if (event->button() == Qt::LeftButton && FSeeking && Max() != 0) {
+        TMediaSeeking* seeking = Seeking();
+        if (event->button() == Qt::LeftButton && seeking && Max() != 0) {
             std::int64_t stop = 0;
-            FSeeking->GetStopPosition(stop);
+            seeking->GetStopPosition(stop);
             const std::int64_t p = stop * Position() / Max();
-            FSeeking->SetPositions(p, AM_SEEKING_AbsolutePositioning, stop,
-                                   AM_SEEKING_NoPositioning);
+            seeking->SetPositions(p, AM_SEEKING_AbsolutePositioning, stop,
+                                  AM_SEEKING_NoPositioning);
         }
     });
     FTracking = false;

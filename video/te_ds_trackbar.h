@@ -32,7 +32,7 @@ public:
 
     bool TimerRunning() const { return FTimerRunning; }
     bool Tracking() const { return FTracking; }
-    bool HasSeeking() const { return FSeeking != nullptr; }
+    bool HasSeeking() const { return Seeking() != nullptr; }
     const QTimer& Timer() const { return FTimer; }
 
     // One follow tick (the timer's handler).
@@ -47,10 +47,11 @@ protected:
 
 private:
     void UpdateTimer();
-    void GraphGone();
+    // The graph's seeking interface while the graph is active and still exists.
+    TMediaSeeking* Seeking() const;
 
+    // The graph is known through QPointer, as the preview knows it: it may go first.
     QPointer<TFilterGraph> FFilterGraph;
-    QMetaObject::Connection FDestroyedConnection;
     TMediaSeeking* FSeeking = nullptr;
     std::uint32_t FTimerInterval = 1000;
     bool FTimerRunning = false;
