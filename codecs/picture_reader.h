@@ -10,7 +10,7 @@
 
 // The picture of the file (the first one of a file that holds several), opaque: transparent
 // parts are flattened onto white. Format_RGB32. Throws kw::EFcError naming the file when it
-// cannot be opened or decoded.
+// cannot be opened or decoded, with the system's or the decoders' own messages as its details.
 QImage ReadPicture(const QString& path);
 
 // Lower-case extensions (without dot) offered in the picture open dialog.
