@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -101,6 +102,16 @@ void Outline(QPainter& painter, int left, int top, int right, int bottom, const 
     painter.fillRect(right - 1, top, 1, bottom - top, color);
 }
 
+// A picture of the given size fitted into the area with its proportions, centred.
+QRect FitInto(QSize picture, const QRect& area) {
+    if (picture.isEmpty() || area.isEmpty())
+        return QRect();
+    const QSize fitted = picture.scaled(area.size(), Qt::KeepAspectRatio);
+    const QSize size(std::max(1, fitted.width()), std::max(1, fitted.height()));
+    return QRect(area.x() + (area.width() - size.width()) / 2,
+                 area.y() + (area.height() - size.height()) / 2, size.width(), size.height());
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -110,7 +121,8 @@ TThumbItem::TThumbItem(TThumbnails* thumbnails, QWidget* parent)
     : QWidget(parent), FThumbnails(thumbnails) {
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::ClickFocus);
-    // The frame covers the whole tile, so nothing behind it needs painting.
+    // The paint fills the whole tile (the frame and its letter-box), so nothing behind it
+    // needs painting.
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
@@ -136,8 +148,10 @@ bool TThumbItem::SetFrame(const QImage& frame) {
     if (!stored)
         return false;
     FFrame = std::move(*stored);
+    FFrameSize = frame.size();
+    FWritten = false;
     // Made from the caller's picture while it is at hand, rather than read back from disk.
-    FPaintCopy = StretchForTile(frame, size());
+    FPaintCopy = StretchForTile(frame, PictureRect().size());
     update();
     return true;
 }
@@ -146,9 +160,14 @@ void TThumbItem::EditFrame() {
     emit FThumbnails->EditRequested(this);
 }
 
+QRect TThumbItem::PictureRect() const {
+    return FitInto(FFrameSize, rect());
+}
+
 const QImage& TThumbItem::PaintCopy() {
-    if (FPaintCopy.size() != size() && !FFrame.IsNull())
-        FPaintCopy = StretchForTile(Bitmap(), size());
+    const QSize fitted = PictureRect().size();
+    if (FPaintCopy.size() != fitted && !FFrame.IsNull())
+        FPaintCopy = StretchForTile(Bitmap(), fitted);
     return FPaintCopy;
 }
 
@@ -157,16 +176,31 @@ void TThumbItem::paintEvent(QPaintEvent*) {
         QPainter painter(this);
         const int w = width(), h = height();
         const QImage& picture = PaintCopy();
-        if (picture.isNull())
+        const QRect at = PictureRect();
+        if (picture.isNull() || at.isEmpty()) {
             painter.fillRect(rect(), Qt::black);
-        else
-            painter.drawImage(0, 0, picture);
+        } else {
+            // The frame keeps its proportions; the rest of the cell is the list's background.
+            const QRegion around = QRegion(rect()) - QRegion(at);
+            for (const QRect& r : around)
+                painter.fillRect(r, FThumbnails->FBackground);
+            painter.drawImage(at.topLeft(), picture);
+        }
         QPoint label(0, 0);
         if (FSelected) {
             Outline(painter, 0, 0, w, h, SelFrameColor);
             Outline(painter, 1, 1, w - 1, h - 1, SelFrameColor);
             Outline(painter, 2, 2, w - 2, h - 2, SelInnerColor);
             label = QPoint(4, 3);
+        }
+        if (hasFocus()) {
+            // The keyboard focus: a dotted line inside the selection border, black under
+            // white so that it shows on any picture.
+            const QRect mark(4, 4, w - 9, h - 9);
+            painter.setPen(QPen(Qt::black, 1));
+            painter.drawRect(mark);
+            painter.setPen(QPen(Qt::white, 1, Qt::DotLine));
+            painter.drawRect(mark);
         }
         const QString text = QString::number(Index());
         const QFontMetrics& fm = LabelMetrics();
@@ -193,6 +227,33 @@ void TThumbItem::mouseDoubleClickEvent(QMouseEvent* event) {
         FThumbnails->ItemMouseDown(this, event->button(), event->modifiers());
     });
     event->accept();
+}
+
+void TThumbItem::keyPressEvent(QKeyEvent* event) {
+    // The list decides what the arrow keys and Ctrl+A do; other keys go on to the window.
+    bool handled = false;
+    kw::Guarded([&] {
+        if (event->matches(QKeySequence::SelectAll)) {
+            FThumbnails->SelectAll();
+            handled = true;
+        } else {
+            handled = FThumbnails->ArrowKey(event->key(), event->modifiers());
+        }
+    });
+    if (handled)
+        event->accept();
+    else
+        QWidget::keyPressEvent(event);
+}
+
+void TThumbItem::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void TThumbItem::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 void TThumbItem::contextMenuEvent(QContextMenuEvent* event) {
@@ -271,6 +332,8 @@ TThumbnails::~TThumbnails() {
 }
 
 void TThumbnails::SetBackgroundColor(const QColor& color) {
+    FBackground = color;
+    RepaintItems();
     QPalette pal = viewport()->palette();
     pal.setColor(QPalette::Base, color);
     pal.setColor(QPalette::Window, color);
@@ -291,11 +354,19 @@ void TThumbnails::SetFrameSize(int width, int height) {
     FThumbHeight = kw::Desktop().ScreenSize().height() / 10;
     // Rounded to the nearest integer, halves to the even one.
     FThumbWidth = height > 0 ? int(std::nearbyint(double(width) / height * FThumbHeight)) : 0;
+    Arrange();
+}
+
+QSize TThumbnails::CellSize() const {
+    if (FThumbWidth > 0 && FThumbHeight > 0)
+        return QSize(FThumbWidth, FThumbHeight);
+    const int h = std::max(1, kw::Desktop().ScreenSize().height() / 10);
+    return QSize(h * 4 / 3, h);
 }
 
 TThumbItem* TThumbnails::NewTile(const QImage& frame) {
     auto tile = std::make_unique<TThumbItem>(this, FContent);
-    tile->resize(FThumbWidth, FThumbHeight);
+    tile->resize(CellSize());
     if (!tile->SetFrame(frame))
         return nullptr;
     tile->show();
@@ -315,13 +386,28 @@ bool TThumbnails::AddFrame(const QImage& frame) {
 bool TThumbnails::InsertFrame(const QImage& frame) {
     if (FSelectedItems.isEmpty())
         return true;
+    return InsertFrameAt(int(FItems.indexOf(FSelectedItems.first())), frame);
+}
+
+bool TThumbnails::InsertFrameAt(int position, const QImage& frame) {
     TThumbItem* tile = NewTile(frame);
     if (!tile)
         return false;
-    FItems.insert(FItems.indexOf(FSelectedItems.first()), tile);
+    FItems.insert(std::clamp(position, 0, Count()), tile);
     RepaintItems();
     Arrange();
     return true;
+}
+
+int TThumbnails::UnwrittenCount() const {
+    return int(std::count_if(FItems.cbegin(), FItems.cend(),
+                             [](const TThumbItem* tile) { return !tile->FWritten; }));
+}
+
+void TThumbnails::MarkWritten(const QList<int>& indexes) {
+    for (const int i : indexes)
+        if (i >= 0 && i < Count())
+            FItems[i]->FWritten = true;
 }
 
 TThumbItem* TThumbnails::GetItem(int index) const {
@@ -430,19 +516,23 @@ int TThumbnails::ClientWidth() const {
 }
 
 void TThumbnails::Arrange() {
+    // Every tile takes the cell size, so tiles made for a video of another shape (or before
+    // any video) never overlap; each draws its frame letter-boxed in the cell.
     const int w = ClientWidth();
-    const int columns = std::max(1, (w - 15) / (FThumbWidth + 15));
-    const int gap = (w - columns * FThumbWidth) / (columns + 1);
+    const QSize cell = CellSize();
+    const int columns = std::max(1, (w - 15) / (cell.width() + 15));
+    const int gap = (w - columns * cell.width()) / (columns + 1);
+    FColumnCount = columns;
     int x = gap, y = 10, column = 1, bottom = 0;
     for (TThumbItem* tile : std::as_const(FItems)) {
-        if (tile->pos() != QPoint(x, y))
-            tile->move(x, y);
-        bottom = std::max(bottom, y + tile->height());
-        x += FThumbWidth + gap;
+        if (tile->geometry() != QRect(QPoint(x, y), cell))
+            tile->setGeometry(QRect(QPoint(x, y), cell));
+        bottom = std::max(bottom, y + cell.height());
+        x += cell.width() + gap;
         if (++column > columns) {
             column = 1;
             x = gap;
-            y += FThumbHeight + 15;
+            y += cell.height() + 15;
         }
     }
     FContentHeight = bottom;
@@ -516,88 +606,4 @@ void TThumbnails::ItemMouseDown(TThumbItem* item, Qt::MouseButton button,
         }
     }
     item->setFocus();
-}
-
-// ---------------------------------------------------------------------------------------------
-// Commands of the popup menu. A tile's index is looked up afresh at every step, since the
-// earlier steps of the same command may have moved it.
-
-void TThumbnails::EditClick() {
-    SelectedItem(0)->EditFrame();
-}
-
-void TThumbnails::DeleteSelectedClick() {
-    DeleteSelected();
-}
-
-void TThumbnails::MoveBackwardClick() {
-    const QList<TThumbItem*> selected = FSelectedItems;
-    for (TThumbItem* tile : selected)
-        ExchangeWithPrevious(tile->Index());
-    Arrange();
-}
-
-void TThumbnails::MoveForwardClick() {
-    const QList<TThumbItem*> selected = FSelectedItems;
-    for (auto it = selected.crbegin(); it != selected.crend(); ++it)
-        ExchangeWithNext((*it)->Index());
-    Arrange();
-}
-
-void TThumbnails::MoveToFirstClick() {
-    const QList<TThumbItem*> selected = FSelectedItems;
-    for (auto it = selected.crbegin(); it != selected.crend(); ++it)
-        MoveItemToFirst((*it)->Index());
-    Arrange();
-    ScrollToTop();
-}
-
-void TThumbnails::MoveToLastClick() {
-    const QList<TThumbItem*> selected = FSelectedItems;
-    for (TThumbItem* tile : selected)
-        MoveItemToLast(tile->Index());
-    Arrange();
-    ScrollToBottom();
-}
-
-void TThumbnails::InsertImagesClick() {
-    kw::TFileDialogRequest request;
-    request.Owner = window();
-    request.Title = QStringLiteral("Select Images");
-    request.Filter = PictureFileFilter();
-    const QStringList files = kw::Desktop().OpenFileNames(request);
-    if (files.isEmpty())
-        return;
-    // One working picture for all files, the video's frame size. Before the first video
-    // there is no frame size yet; a picture then keeps its own size.
-    QImage work;
-    for (const QString& file : files) {
-        const QImage picture = ReadPicture(file); // an error ends the insertion here
-        const QSize size =
-            FFrameWidth > 0 && FFrameHeight > 0 ? QSize(FFrameWidth, FFrameHeight) : picture.size();
-        // The working picture is memory; the frame made from it goes to the frame store.
-        if (work.size() != size && !RoomForFrame(FrameBytes(size))) {
-            ShowMemoryFullWarning(window());
-            return;
-        }
-        if (work.size() != size)
-            work = QImage(size, QImage::Format_RGB888);
-        if (work.isNull()) {
-            ShowMemoryFullWarning(window());
-            return;
-        }
-        {
-            QPainter painter(&work);
-            painter.setRenderHint(QPainter::SmoothPixmapTransform);
-            painter.drawImage(QRect(QPoint(0, 0), size), picture);
-        }
-        if (!InsertFrame(work)) {
-            ShowStoreFullWarning(window());
-            return;
-        }
-    }
-}
-
-void TThumbnails::ExportClick() {
-    emit ExportRequested();
 }

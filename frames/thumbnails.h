@@ -16,6 +16,7 @@
 #include <QList>
 #include <QMenu>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 class QAction;
@@ -30,7 +31,8 @@ enum class TFrameChoice { All, Selected };
 extern QColor SelFrameColor; // #009EFF
 extern QColor SelInnerColor; // #FFFFFF
 
-// One tile: a frame at full size, drawn stretched over the tile with its number.
+// One tile: a frame at full size, drawn into the grid's cell with its own proportions
+// (letter-boxed on the list's background) and its number.
 class TThumbItem : public QWidget {
     Q_OBJECT
 public:
@@ -52,21 +54,30 @@ public:
     // Asks for the frame editor on this tile (TThumbnails::EditRequested).
     void EditFrame();
 
-    // The reduced copy that paints the tile, at the tile's size: made from the picture when
-    // it is stored, remade from the stored frame when the tile's size changed. Frames are
-    // read from Bitmap(), never from this.
+    // The reduced copy that paints the tile, at the frame's size fitted into the tile: made
+    // from the picture when it is stored, remade from the stored frame when the tile's size
+    // changed. Frames are read from Bitmap(), never from this.
     const QImage& PaintCopy();
+    // Where the frame is drawn inside the tile: its proportions kept, centred.
+    QRect PictureRect() const;
+    // True once an output wrote the frame and it has not changed since.
+    bool Written() const { return FWritten; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     friend class TThumbnails;
     TThumbnails* FThumbnails;
     bool FSelected = false;
+    bool FWritten = false;
+    QSize FFrameSize; // of the stored frame, for the letter-box
     TStoredFrame FFrame;
     QImage FPaintCopy;
 };
@@ -130,15 +141,45 @@ public:
     // 0..Count()-1.
     bool ReplaceFramePicture(int index, const QImage& picture);
 
-    // Stores the video's frame size; tiles made from now on are a tenth of the screen high
-    // with the video's proportions. Existing tiles keep their size.
+    // Stores the video's frame size: the grid's cells become a tenth of the screen high with
+    // the video's proportions, and every tile takes the new cell size.
     void SetFrameSize(int width, int height);
+    // The size of every tile: ThumbWidth x ThumbHeight once a frame size is known; before
+    // that a tenth of the screen high in 4:3, so that early frames show too.
+    QSize CellSize() const;
+    // Columns of the grid as last arranged.
+    int ColumnCount() const { return FColumnCount; }
     // Both copy the frame into a new tile. False, with nothing added, when the frame store is
     // full: the caller then shows ShowStoreFullWarning (after stopping a capture).
     // InsertFrame does nothing (and says true) when nothing is selected. An error of the
     // cache file other than a full disk is thrown as kw::EFcError.
     bool AddFrame(const QImage& frame);
     bool InsertFrame(const QImage& frame);
+    // Reads the picture files and inserts them, stretched to the frame size, before the
+    // earliest selected frame (in file order). With nothing selected they go to the end when
+    // appendWhenNothingSelected, else nowhere. A file that cannot be read shows its loading
+    // error; with skipUnreadable the other files still go in, otherwise the insertion ends
+    // there. A full memory or frame store ends it with its warning.
+    void InsertPictureFiles(const QStringList& files, bool appendWhenNothingSelected,
+                            bool skipUnreadable);
+
+    // --- What the outputs wrote ------------------------------------------------------------
+    // Frames that no output has written since they last changed (were grabbed, inserted or
+    // replaced).
+    int UnwrittenCount() const;
+    // An output wrote the frames at these positions.
+    void MarkWritten(const QList<int>& indexes);
+
+    // --- Keyboard ----------------------------------------------------------------------
+    // Every frame becomes selected (those already selected keep their place in
+    // SelectedItems(), the others follow in position order); the anchor stays.
+    void SelectAll();
+    // Moves the focus by an arrow key: Left/Right one frame, Up/Down one row. Without Shift
+    // the focused frame becomes the only selected one and the anchor; with Shift the frames
+    // from the anchor to it are selected as a Shift+click does. False for other keys.
+    bool ArrowKey(int key, Qt::KeyboardModifiers modifiers);
+    // The tile with the keyboard focus, or nullptr.
+    TThumbItem* FocusedItem() const;
     int Count() const { return int(FItems.size()); }
     // Throws kw::EFcError "List index out of bounds (%d)" outside 0..Count()-1.
     TThumbItem* GetItem(int index) const;
@@ -185,11 +226,15 @@ signals:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     TThumbItem* NewTile(const QImage& frame);
     TThumbItem* SelectedItem(int index) const;
     void UpdateScrollRange();
+    void EnsureVisible(TThumbItem* tile);
+    // Inserts a copy of the frame as a new tile at the position.
+    bool InsertFrameAt(int position, const QImage& frame);
 
     QWidget* FContent;
     TThumbPopMenu* FPopMenu;
@@ -201,6 +246,8 @@ private:
     int FThumbWidth = 0;
     int FThumbHeight = 0;
     int FContentHeight = 0;
+    int FColumnCount = 1;
+    QColor FBackground;
     // The frames' pixels; the tiles hold their frames from it.
     TFrameStore FStore;
 

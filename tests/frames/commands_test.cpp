@@ -147,6 +147,37 @@ TEST_F(Commands, ShortcutsWorkWhileATileHasTheFocus) {
     EXPECT_EQ(Order(), (Order10{1, 2, 3, 5, 6, 8, 9}));
 }
 
+TEST_F(Commands, ArrowKeysMoveTheFocusAndCtrlASelectsEveryFrame) {
+    Fill(10); // 3 columns
+    Click(4);
+    QTest::keyClick(T[4], Qt::Key_Right);
+    EXPECT_TRUE(T[5]->hasFocus());
+    EXPECT_EQ(Selection(), (Order10{5}));
+    EXPECT_EQ(List.AnchorIndex(), 5);
+    QTest::keyClick(T[5], Qt::Key_Down, Qt::ShiftModifier); // one row: the range 5..8
+    EXPECT_TRUE(T[8]->hasFocus());
+    EXPECT_EQ(Selection(), (Order10{5, 6, 7, 8}));
+    QTest::keyClick(T[8], Qt::Key_Up, Qt::ShiftModifier);
+    QTest::keyClick(T[5], Qt::Key_Up, Qt::ShiftModifier); // back beyond the anchor: 2..5 added
+    EXPECT_TRUE(T[2]->hasFocus());
+    EXPECT_EQ(Selection(), (Order10{5, 6, 7, 8, 2, 3, 4}));
+    QTest::keyClick(T[2], Qt::Key_Up); // no row above: the focus stays
+    EXPECT_TRUE(T[2]->hasFocus());
+    QTest::keyClick(T[2], Qt::Key_Left);
+    EXPECT_EQ(Selection(), (Order10{1}));
+
+    // The focused tile shows a mark, a plain one does not.
+    const QImage focused = T[1]->grab().toImage(), plain = T[0]->grab().toImage();
+    EXPECT_NE(focused.pixelColor(50, 4), plain.pixelColor(50, 4));
+
+    // Ctrl+A: the selected frame keeps its place, the rest follow in position order, and
+    // the focus and the anchor stay.
+    QTest::keyClick(T[1], Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(Selection(), (Order10{1, 0, 2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_TRUE(T[1]->hasFocus());
+    EXPECT_EQ(List.AnchorIndex(), 1);
+}
+
 TEST_F(Commands, EditOpensOnTheEarliestSelectedFrame) {
     Fill(8);
     QSignalSpy edits(&List, &TThumbnails::EditRequested);

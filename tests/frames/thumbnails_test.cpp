@@ -43,24 +43,41 @@ TEST_F(Frames, ArrangeSharesTheRowsFreeSpaceBetweenMarginsAndGaps) {
     EXPECT_EQ(T[1]->pos(), QPoint((90 - 101) / 2, 101));
 }
 
-TEST_F(Frames, TilesKeepTheirCreationSizeWhileThePitchFollowsTheNewSize) {
-    // Before the first frame size the tiles are 0 x 0 and the grid has (W - 15) / 15 columns.
+TEST_F(Frames, EveryTileTakesTheCellSizeAndShowsItsFrameLetterBoxed) {
+    // Frames before any frame size, of two shapes, and an inserted picture of a third: after
+    // each change of the cell size no two tiles overlap and each frame shows whole.
+    const QColor background(0x69, 0x66, 0x61);
     TThumbnails list;
     list.setFrameShape(QFrame::NoFrame);
+    list.SetBackgroundColor(background);
     list.resize(467, 600);
     list.show();
-    for (int n = 0; n < 3; ++n)
-        ASSERT_TRUE(list.AddFrame(MakeFrame(n)));
-    EXPECT_EQ(list.GetItem(0)->size(), QSize(0, 0));
-    const int gap = 467 / (452 / 15 + 1);
-    EXPECT_EQ(list.GetItem(1)->pos(), QPoint(2 * gap, 10));
+    ASSERT_TRUE(list.AddFrame(MakeFrame(0)));
+    EXPECT_EQ(list.GetItem(0)->size(), QSize(101, 76)) << "4:3 cells before any video";
     list.SetFrameSize(640, 480);
-    EXPECT_EQ(list.GetItem(1)->pos(), QPoint(2 * gap, 10)); // nothing re-arranged yet
-    ASSERT_TRUE(list.AddFrame(MakeFrame(3)));
-    EXPECT_EQ(list.GetItem(0)->size(), QSize(0, 0));
-    EXPECT_EQ(list.GetItem(3)->size(), QSize(101, 76));
-    EXPECT_EQ(list.GetItem(3)->pos(), QPoint(41, 101));
-    EXPECT_EQ(list.GetItem(1)->pos(), QPoint(183, 10));
+    ASSERT_TRUE(list.AddFrame(MakeFrame(1)));
+    list.SetFrameSize(1280, 720); // a wide video: cells of 135 x 76
+    ASSERT_TRUE(list.AddFrame(MakeFrame(2, QSize(1280, 720))));
+    ASSERT_TRUE(list.AddFrame(MakeFrame(3, QSize(100, 300)))); // a tall picture
+    for (int i = 0; i < list.Count(); ++i) {
+        EXPECT_EQ(list.GetItem(i)->size(), QSize(135, 76)) << i;
+        for (int j = 0; j < i; ++j)
+            EXPECT_FALSE(list.GetItem(i)->geometry().intersects(list.GetItem(j)->geometry()))
+                << i << " " << j;
+    }
+    EXPECT_EQ(list.GetItem(1)->pos(), QPoint(15 + 135 + 15, 10)); // 3 columns, gaps of 15
+    // A 4:3 frame in a 16:9 cell: bars left and right; a wide frame fills the cell; a tall
+    // one is a narrow strip in the middle.
+    const QImage old = list.GetItem(1)->grab().toImage();
+    EXPECT_EQ(old.pixelColor(5, 40), background);
+    EXPECT_EQ(old.pixelColor(130, 40), background);
+    EXPECT_EQ(old.pixelColor(67, 40), FrameColor(1));
+    EXPECT_EQ(old.pixelColor(67, 75), FrameColor(1)) << "full height";
+    const QImage wide = list.GetItem(2)->grab().toImage();
+    EXPECT_EQ(wide.pixelColor(134, 40), FrameColor(2));
+    const QImage tall = list.GetItem(3)->grab().toImage();
+    EXPECT_EQ(tall.pixelColor(67, 40), FrameColor(3));
+    EXPECT_EQ(tall.pixelColor(67 - 15, 40), background);
 }
 
 TEST_F(Frames, AddFrameCopiesThePictureAndScrollsToTheEnd) {
@@ -242,6 +259,7 @@ TEST_F(Frames, SelectedTileHasAThreePixelBorderAndItsLabelInside) {
     frame.fill(body);
     ASSERT_TRUE(List.ReplaceFramePicture(11, frame));
     T[11]->SetSelected(true);
+    List.setFocus(); // no focus mark on either tile
     const QImage selected = T[11]->grab().toImage();
     const QImage plain = T[10]->grab().toImage();
     SelFrameColor = savedFrame;
@@ -276,18 +294,20 @@ TEST_F(Frames, TileShowsItsNewNumberAndNewPictureWhenRepainted) {
     List.MoveItemToFirst(2);
     // Label width follows the number: "0" now on the tile that showed "2".
     EXPECT_EQ(LabelBox(T[2]->grab().toImage(), 0).topLeft(), QPoint(0, 0));
-    // A frame replaced by a picture of another size is stretched over the whole tile.
+    // A frame replaced by a picture of another shape (cropped in the editor) keeps its
+    // proportions: 50 x 20 in a 101 x 76 tile is 101 x 40, centred.
     QImage cropped(50, 20, QImage::Format_RGB32);
     cropped.fill(QColor(10, 200, 30));
     ASSERT_TRUE(List.ReplaceFramePicture(T[1]->Index(), cropped));
     const QImage shown = T[1]->grab().toImage();
-    EXPECT_EQ(shown.pixelColor(100, 75), QColor(10, 200, 30));
+    EXPECT_EQ(shown.pixelColor(100, 55), QColor(10, 200, 30));
     EXPECT_EQ(shown.pixelColor(50, 40), QColor(10, 200, 30));
-    EXPECT_EQ(T[1]->PaintCopy().size(), T[1]->size());
+    EXPECT_EQ(shown.pixelColor(50, 75), List.viewport()->palette().color(QPalette::Base));
+    EXPECT_EQ(T[1]->PaintCopy().size(), QSize(101, 40));
     // A tile of another size remakes its painting copy from the stored frame.
     T[1]->resize(40, 30);
-    EXPECT_EQ(T[1]->PaintCopy().size(), QSize(40, 30));
-    EXPECT_EQ(T[1]->PaintCopy().pixelColor(39, 29), QColor(10, 200, 30));
+    EXPECT_EQ(T[1]->PaintCopy().size(), QSize(40, 16));
+    EXPECT_EQ(T[1]->PaintCopy().pixelColor(39, 15), QColor(10, 200, 30));
     // Painting on a picture taken from the frame paints on a copy: the frame stays.
     QImage taken = T[1]->Bitmap();
     {
