@@ -63,14 +63,20 @@ QMessageBox::Icon ToQtIcon(TMsgIcon icon) {
 TMsgResult RealShowMessage(const TMessage& m) {
     TNormalPointer pointer;
     QWidget* owner = m.Owner ? m.Owner : QApplication::activeWindow();
-    QMessageBox box(ToQtIcon(m.Icon), m.Caption, m.Text,
-                    m.Buttons == TMsgButtons::OkCancel ? QMessageBox::Ok | QMessageBox::Cancel
-                                                       : QMessageBox::Ok,
-                    owner);
-    box.setDefaultButton(QMessageBox::Ok);
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    QMessageBox::StandardButton yes = QMessageBox::Ok, preset = QMessageBox::Ok;
+    if (m.Buttons == TMsgButtons::OkCancel) {
+        buttons = QMessageBox::Ok | QMessageBox::Cancel;
+    } else if (m.Buttons == TMsgButtons::YesNo) {
+        buttons = QMessageBox::Yes | QMessageBox::No;
+        yes = QMessageBox::Yes;
+        preset = QMessageBox::No;
+    }
+    QMessageBox box(ToQtIcon(m.Icon), m.Caption, m.Text, buttons, owner);
+    box.setDefaultButton(preset);
     if (!m.Details.isEmpty())
         box.setDetailedText(m.Details);
-    return box.exec() == QMessageBox::Ok ? TMsgResult::Ok : TMsgResult::Cancel;
+    return box.exec() == yes ? TMsgResult::Ok : TMsgResult::Cancel;
 }
 
 QString RealOpenFileName(const TFileDialogRequest& r) {
@@ -213,6 +219,11 @@ void InfoBox(QWidget* owner, const QString& caption, const QString& text) {
 
 bool OkCancelBox(QWidget* owner, const QString& caption, const QString& text) {
     return ShowMessage({owner, caption, text, TMsgIcon::Information, TMsgButtons::OkCancel,
+                        QString()}) == TMsgResult::Ok;
+}
+
+bool YesNoBox(QWidget* owner, const QString& caption, const QString& text) {
+    return ShowMessage({owner, caption, text, TMsgIcon::Question, TMsgButtons::YesNo,
                         QString()}) == TMsgResult::Ok;
 }
 

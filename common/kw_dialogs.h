@@ -18,7 +18,8 @@ class QWidget;
 namespace kw {
 
 enum class TMsgIcon { Information, Warning, Error, Question };
-enum class TMsgButtons { Ok, OkCancel };
+// YesNo answers Ok for Yes and Cancel for No.
+enum class TMsgButtons { Ok, OkCancel, YesNo };
 enum class TMsgResult { Ok, Cancel };
 
 struct TMessage {
@@ -100,6 +101,8 @@ void ErrorBox(QWidget* owner, const QString& caption, const QString& text,
 void InfoBox(QWidget* owner, const QString& caption, const QString& text);
 // Information icon with OK and Cancel; true for OK.
 bool OkCancelBox(QWidget* owner, const QString& caption, const QString& text);
+// Question icon with Yes and No (No the default); true for Yes.
+bool YesNoBox(QWidget* owner, const QString& caption, const QString& text);
 
 int ShowModal(QDialog& dialog);
 

@@ -127,8 +127,9 @@ void TFormExportFrames::BtnOKClick() {
                        QStringLiteral("Please select the output folder at first!"));
         return;
     }
-    const QList<QImage> frames =
-        FThumbnails->FramePictures(RBAll->isChecked() ? TFrameChoice::All : TFrameChoice::Selected);
+    const TFrameChoice choice = RBAll->isChecked() ? TFrameChoice::All : TFrameChoice::Selected;
+    const QList<int> written = FThumbnails->FrameIndexes(choice);
+    const QList<QImage> frames = FThumbnails->FramePictures(choice);
     output::TExportSettings settings;
     settings.Folder = EditOutputFolder->text();
     settings.BaseName = EditFileName->text();
@@ -144,6 +145,7 @@ void TFormExportFrames::BtnOKClick() {
         progress.Run(
             [&] { output::ExportFrames(frames, settings, [&](int i) { progress.Report(i); }); });
     }
+    FThumbnails->MarkWritten(written);
     kw::InfoBox(this, QStringLiteral("Done"), QStringLiteral("Task completed !"));
 }
 

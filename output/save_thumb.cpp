@@ -7,6 +7,8 @@
 #include "output/thumb_sheet.h"
 #include "skin/te_controls.h"
 
+#include <algorithm>
+
 using namespace output;
 
 namespace {
@@ -19,8 +21,8 @@ constexpr int ArrowOffset = 50;
 void output::SaveAsThumbnails(TThumbnails& thumbnails, bool allFrames, int rows, int columns,
                               int width, int margin, TTeProgressBar* progressBar) {
     QWidget* owner = progressBar ? progressBar->window() : &thumbnails;
-    const QList<QImage> frames =
-        thumbnails.FramePictures(allFrames ? TFrameChoice::All : TFrameChoice::Selected);
+    const TFrameChoice choice = allFrames ? TFrameChoice::All : TFrameChoice::Selected;
+    const QList<QImage> frames = thumbnails.FramePictures(choice);
     if (frames.isEmpty()) {
         kw::WarningBox(owner, QStringLiteral("Warning"), QStringLiteral("No images found."));
         return;
@@ -43,6 +45,8 @@ void output::SaveAsThumbnails(TThumbnails& thumbnails, bool allFrames, int rows,
         const QImage sheet = DrawThumbSheet(geometry, frames, [&](int i) { progress.Report(i); });
         SaveThumbSheet(sheet, path, bmp ? TSheetFormat::Bmp : TSheetFormat::Jpeg);
     });
+    // The frames beyond rows x columns are not on the sheet, so they are not written.
+    thumbnails.MarkWritten(thumbnails.FrameIndexes(choice).mid(0, std::max(0, rows * columns)));
     kw::OpenWithShell(owner, path);
 }
 

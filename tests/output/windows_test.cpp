@@ -190,6 +190,37 @@ TEST_F(OutputWindowsTest, SheetChecksBeforeItsFileDialogAndAppendsTheChosenEntry
     EXPECT_TRUE(form.btn_save->isEnabled());
 }
 
+TEST_F(OutputWindowsTest, ExportAndSheetCountTheFramesTheyWroteAsWritten) {
+    Fill(5);
+    EXPECT_EQ(List.UnwrittenCount(), 5);
+    ASSERT_TRUE(QDir(Dir.path()).mkdir(QStringLiteral("x-2.bmp"))); // the second file fails
+    TFormExportFrames form(&List, nullptr);
+    form.show();
+    form.EditOutputFolder->setText(Dir.path());
+    form.EditFileName->setText(QStringLiteral("x-"));
+    form.CBFileFormat->setCurrentText(QStringLiteral("BMP"));
+    form.BtnOK->click();
+    EXPECT_EQ(List.UnwrittenCount(), 5) << "a failed export writes nothing off";
+    Select({3, 1});
+    form.RBSelect->setChecked(true);
+    form.EditFileName->setText(QStringLiteral("y-"));
+    form.BtnOK->click();
+    EXPECT_EQ(List.UnwrittenCount(), 3);
+
+    // A sheet of one row of two holds the first two frames only.
+    TFormSaveThumb sheet(&List, nullptr);
+    sheet.show();
+    sheet.TeEdit_rows->setText(QStringLiteral("1"));
+    sheet.TeEdit_columns->setText(QStringLiteral("2"));
+    Desktop.SaveFileAnswers = {{Path(QStringLiteral("sheet.jpg")), 1}};
+    sheet.btn_save->click();
+    ASSERT_TRUE(QFile::exists(Path(QStringLiteral("sheet.jpg"))));
+    EXPECT_EQ(List.UnwrittenCount(), 2); // frames 2 and 4
+    List.MarkWritten({2, 4});
+    ASSERT_TRUE(List.ReplaceFramePicture(0, MakeFrame(9)));
+    EXPECT_EQ(List.UnwrittenCount(), 1) << "a changed frame is unwritten again";
+}
+
 // --- Animated GIF ------------------------------------------------------------------------
 
 TEST_F(OutputWindowsTest, GifSizeFieldsKeepTheVideosProportionsOnlyWhereTheUserTypes) {
