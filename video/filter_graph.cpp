@@ -178,6 +178,21 @@ std::int32_t TFilterGraph::GetDuration(std::int64_t& duration) {
     return FC_S_OK;
 }
 
+bool TFilterGraph::HasVideo() const {
+    return FActive && FPlayer && FPlayer->HasVideo();
+}
+
+bool TFilterGraph::StepFrame(int direction) {
+    return HasVideo() && FPlayer->StepFrame(direction);
+}
+
+std::int64_t TFilterGraph::ShownTime() const {
+    if (!HasVideo())
+        return -1;
+    const std::int64_t us = FPlayer->ShownTimeUs();
+    return us < 0 ? -1 : us * 10;
+}
+
 std::int32_t TFilterGraph::GetCurrentPosition(std::int64_t& current) {
     if (!FActive || !FPlayer)
         return FC_E_FAIL;

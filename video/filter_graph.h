@@ -104,6 +104,12 @@ public:
     bool Stop();
     // A TGraphState: gsNoGraph, gsStopped, gsPaused or gsPlaying.
     int GetState() const;
+    // Whether the open file has a video stream (false without a file).
+    bool HasVideo() const;
+    // One picture forward (direction > 0) or back while paused; false when nothing moved.
+    bool StepFrame(int direction);
+    // Presentation time of the picture on display in 100 ns units; -1 without one.
+    std::int64_t ShownTime() const;
 
     // 0..10000, stored when no graph exists and applied to every rendered file.
     int Volume() const { return FVolume; }

@@ -327,6 +327,26 @@ void TMediaPlayer::Seek(std::int64_t positionUs) {
     F->Wake.notify_all();
 }
 
+bool TMediaPlayer::StepFrame(int direction) {
+    if (!HasVideo() || State() != Paused)
+        return false;
+    {
+        std::unique_lock lock(F->Mutex);
+        F->SeekFinished.wait_for(lock, std::chrono::seconds(3),
+                                 [&] { return F->Quit || F->SeeksDone >= F->SeekRequests; });
+    }
+    const std::int64_t shown = ShownTimeUs();
+    if (shown < 0)
+        return false;
+    const std::int64_t duration = FrameDurationUs();
+    const std::int64_t target =
+        direction > 0 ? shown + duration + duration / 2 : shown - duration / 2;
+    if (target < 0 || (F->Duration > 0 && target >= F->Duration))
+        return false;
+    Seek(target);
+    return true;
+}
+
 void TMediaPlayer::SetVolume(double amplitude) {
     F->Volume = std::clamp(amplitude, 0.0, 1.0);
     if (F->Sound)

@@ -66,6 +66,12 @@ public:
     std::int64_t PositionUs() const;
     // Shows the picture whose time span contains the position, in every state.
     void Seek(std::int64_t positionUs);
+    // While paused: shows the next (direction > 0) or previous picture by presentation time,
+    // aiming at the middle of its time span so that uneven time stamps still land on it.
+    // Waits for a seek still on its way first, so that steps in a row count from the
+    // picture each one brought. False (nothing done) when not paused, without video or
+    // before the first picture, and at either end of the file.
+    bool StepFrame(int direction);
 
     // Linear amplitude 0..1 of the sound output.
     void SetVolume(double amplitude);
