@@ -209,8 +209,50 @@ int RunSeek(const QStringList& args) {
     return 0;
 }
 
+// One-frame steps while paused, as Left and Right do them: from 40 % into the file, count steps
+// forward, then count back. A step is exact when the picture it brings starts one frame
+// duration after (or before) the one shown before it, within half a frame.
+int RunStep(const QStringList& args) {
+    const QStringList files = bench::Positional(args, {QStringLiteral("--count")});
+    if (files.isEmpty())
+        return 2;
+    const int count = bench::Option(args, QStringLiteral("--count"), QStringLiteral("20")).toInt();
+    TRig rig;
+    if (!rig.Open(files[0]))
+        return 1;
+    rig.Graph.Pause();
+    std::int64_t duration = 0;
+    rig.Graph.GetDuration(duration);
+    const std::int64_t frameUs = rig.Player().FrameDurationUs();
+    std::int64_t shown = rig.Player().FramesShown();
+    rig.Graph.SetPositions(duration * 2 / 5, AM_SEEKING_AbsolutePositioning, 0,
+                           AM_SEEKING_NoPositioning);
+    rig.WaitShown(shown);
+    int exact = 0;
+    const auto steps = [&](int direction) {
+        std::vector<double> times;
+        for (int i = 0; i < count; ++i) {
+            const std::int64_t before = rig.Player().ShownTimeUs();
+            shown = rig.Player().FramesShown();
+            QElapsedTimer t;
+            t.start();
+            if (!rig.Graph.StepFrame(direction) || !rig.WaitShown(shown))
+                break;
+            times.push_back(t.nsecsElapsed() / 1e6);
+            const std::int64_t moved = (rig.Player().ShownTimeUs() - before) * direction;
+            exact += moved > frameUs / 2 && moved < frameUs * 3 / 2;
+        }
+        return times.empty() ? -1.0 : bench::MedianMs(times);
+    };
+    const double forward = steps(1);
+    const double back = steps(-1);
+    std::printf("forward_ms=%.1f back_ms=%.1f exact=%d of %d\n", forward, back, exact, 2 * count);
+    return 0;
+}
+
 } // namespace
 
+FC_BENCH_COMMAND(step, "step FILE [--count N]", RunStep);
 FC_BENCH_COMMAND(play, "play FILE [--seconds S]", RunPlay);
 FC_BENCH_COMMAND(grab, "grab FILE [--count N]", RunGrab);
 FC_BENCH_COMMAND(open, "open FILE", RunOpen);
