@@ -1,5 +1,6 @@
 // Framecatch: grab still frames out of video files and turn them into pictures.
 
+#include "app/command_line.h"
 #include "app/unit_main.h"
 #include "common/kw_common.h"
 #include "common/orb_common.h"
@@ -9,8 +10,10 @@
 #include <QScreen>
 
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
+#include <cstdio>
 #include <memory>
 #include <unistd.h>
 
@@ -25,14 +28,15 @@ void OnQuitSignal(int) {
     [[maybe_unused]] const ssize_t n = ::write(QuitPipe[1], &byte, 1);
 }
 
-void QuitOnSignals(QWidget* window) {
+void QuitOnSignals(TFormMain* window) {
     if (::pipe(QuitPipe) != 0)
         return;
     auto* notifier = new QSocketNotifier(QuitPipe[0], QSocketNotifier::Read, window);
     QObject::connect(notifier, &QSocketNotifier::activated, window, [window] {
         char byte = 0;
         [[maybe_unused]] const ssize_t n = ::read(QuitPipe[0], &byte, 1);
-        window->close();
+        // The system asked the program to end: no question that nobody may be there to answer.
+        window->CloseWithoutAsking();
     });
     struct sigaction action = {};
     action.sa_handler = OnQuitSignal;
@@ -45,6 +49,26 @@ void QuitOnSignals(QWidget* window) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // The options are read before anything needs a display.
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    const TCommandLine line = ParseCommandLine(args);
+    switch (line.Action) {
+    case TCommandLine::Help:
+        std::fputs(UsageText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case TCommandLine::Version:
+        std::fputs(VersionText().toLocal8Bit().constData(), stdout);
+        return 0;
+    case TCommandLine::Error:
+        std::fprintf(stderr, "framecatch: %s\nTry 'framecatch --help'.\n",
+                     line.Message.toLocal8Bit().constData());
+        return 2;
+    case TCommandLine::Run:
+        break;
+    }
+
     kw::TFcApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Framecatch"));
     QApplication::setApplicationDisplayName(QStringLiteral("Framecatch"));
@@ -63,6 +87,12 @@ int main(int argc, char** argv) {
             form->move(screen->availableGeometry().center() - form->rect().center());
         QuitOnSignals(form.get());
         form->show();
+        if (!line.File.isEmpty()) {
+            TFormMain* window = form.get();
+            const QString file = line.File;
+            QTimer::singleShot(
+                0, window, [window, file] { kw::Guarded([&] { window->OpenVideoFile(file); }); });
+        }
         result = QApplication::exec();
     }
     return result;

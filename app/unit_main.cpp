@@ -61,7 +61,8 @@ TKWImgBtn* MakeButton(QWidget* parent, const QImage& strip, int left, int top, i
 
 const char* const OpenVideoFilter =
     "All Support Video Format|*.avi;*.av;*.asf;*.mov;*.rm;*.rmvb;*.wmv;*.mkv;*.ogg;*.vob;*.mpg;"
-    "*.mpeg;*.flv;|AVI  (*.avi, *.av)|*.avi;*.av|ASF  (*.asf)|*.asf|MOV  (*.mov)|*.mov|RM   "
+    "*.mpeg;*.flv;*.mp4;*.m4v;*.webm;*.3gp;*.ts;*.mts;*.m2ts;*.ogv;*.mxf;*.divx;|AVI  (*.avi, "
+    "*.av)|*.avi;*.av|ASF  (*.asf)|*.asf|MOV  (*.mov)|*.mov|RM   "
     "(*.rm)|*.rm|RMVB (*.rmvb)|*.rmvb|WMV  (*.wmv)|*.wmv|MKV  (*.mkv)|*.mkv|OGG  (*.ogg)|*.ogg|VOB "
     " (*.vob)|*.vob|MPG  (*.mpg, *.mpeg)|*.mpg;*.mpeg|FLV (*.flv)|*.flv|any files (*.*)|*.*";
 
@@ -191,12 +192,16 @@ void TFormMain::CreateComponents() {
     BtnSaveThumb->setObjectName(QStringLiteral("BtnSaveThumb"));
 
     connect(PanelLeft, &TKWLinePanel::Resized, this, kw::Guard([this] {
-                if (FLayoutReady)
+                if (FLayoutReady) {
                     PanelLeftResize();
+                    UpdateMinimumSize();
+                }
             }));
     connect(PanelVideo, &TKWLinePanel::Resized, this, kw::Guard([this] {
-                if (FLayoutReady)
+                if (FLayoutReady) {
                     PanelVideoResize();
+                    UpdateMinimumSize();
+                }
             }));
     connect(BtnOpen, &TKWImgBtn::OnClick, this, kw::Guard([this] { BtnOpenClick(); }));
     connect(BtnPlay, &TKWImgBtn::OnClick, this, kw::Guard([this] { BtnPlayClick(); }));
@@ -222,6 +227,8 @@ void TFormMain::TeForm1Create() {
     TeDSTrackBar->SetShowTicks(false);
     TeDSTrackBar->SetPosition(0);
     TeDSTrackBar->SetFilterGraph(FilterGraph1);
+    // Left and Right step the video one frame; the bar is worked with the mouse.
+    TeDSTrackBar->setFocusPolicy(Qt::NoFocus);
 
     FilterGraph1->SetVolume(3000);
     connect(FilterGraph1, &TFilterGraph::OnDSEvent, this,
@@ -242,6 +249,25 @@ void TFormMain::TeForm1Create() {
     // "Export ..." in the list's menu opens the export window.
     connect(Thumbnails, &TThumbnails::ExportRequested, this,
             kw::Guard([this] { ThumbnailsExportRequested(); }));
+
+    // The time readout sits over the right end of the status line, where the hints never
+    // reach; it moves nothing the layout places.
+    LabelTime = new QLabel(PanelStatusbar);
+    LabelTime->setObjectName(QStringLiteral("LabelTime"));
+    LabelTime->setFont(kw::Tahoma(8));
+    LabelTime->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    LabelTime->setStyleSheet(QStringLiteral("color: #E8E7E2; background: transparent;"));
+    LabelTime->setAttribute(Qt::WA_TransparentForMouseEvents);
+    const auto placeTime = [this] {
+        LabelTime->setGeometry(PanelStatusbar->width() - 8 - 180, 0, 180, PanelStatusbar->height());
+    };
+    placeTime();
+    connect(PanelStatusbar, &TKWLinePanel::Resized, this, placeTime);
+    FTimeTimer.setInterval(100);
+    connect(&FTimeTimer, &QTimer::timeout, this, kw::Guard([this] { UpdateTimeText(); }));
+    FTimeTimer.start();
+    connect(TeDSTrackBar, &TTeTrackBar::OnChange, this, kw::Guard([this] { UpdateTimeText(); }));
+    setAcceptDrops(true);
 
     CaptureTimer.setTimerType(Qt::PreciseTimer);
     connect(&CaptureTimer, &QTimer::timeout, this, kw::Guard([this] { CaptureTimerTimer(); }));
@@ -356,20 +382,42 @@ void TFormMain::CustomItemOpenFileClick() {
     const QString path = kw::Desktop().OpenFileName(request);
     if (path.isEmpty())
         return;
+    OpenVideoFile(path);
+}
+
+void TFormMain::OpenVideoFile(const QString& path) {
     const QFileInfo file(path);
     GlbCfg->LastVideoDir = file.absolutePath();
     Thumbnails->VideoFileName = file.fileName();
 
+    CaptureTimer.stop();
     FilterGraph1->ResetGraph();
     FilterGraph1->SetActive(false);
     FilterGraph1->SetActive(true);
+    // Until the new file plays, nothing of the old one shows: black preview, seek bar at 0,
+    // the play button.
+    ShowPlayButton();
+    TeDSTrackBar->SetPosition(0);
+    VideoWindow->update();
+    UpdateTimeText();
     // A file that cannot be rendered raises the player's error, which ends the action here.
     FilterGraph1->RenderMediaFile(path);
+    if (!FilterGraph1->HasVideo()) {
+        // Sound alone would play behind a black preview and fail every grab: refuse it.
+        FilterGraph1->ResetGraph();
+        FilterGraph1->SetActive(false);
+        UpdateTimeText();
+        kw::WarningBox(
+            this, QStringLiteral("Warning"),
+            QStringLiteral("This file has no video picture: frames cannot be grabbed from it."));
+        return;
+    }
     VideoWindow->show();
     try {
         if (FilterGraph1->Play()) {
             ShowPauseButton();
             ProbeFrameSize();
+            UpdateMinimumSize();
         }
     } catch (const std::exception& e) {
         // The player's own message (FFmpeg's text and code) goes under the box's details.
@@ -523,6 +571,12 @@ void TFormMain::FormCloseQuery() {
 }
 
 void TFormMain::closeEvent(QCloseEvent* event) {
+    bool close = true;
+    kw::Guarded([&] { close = FCloseWithoutAsking || FormCanClose(); });
+    if (!close) {
+        event->ignore();
+        return;
+    }
     kw::Guarded([this] { FormCloseQuery(); });
     event->accept();
 }

@@ -4,10 +4,15 @@
 
 #include <QEvent>
 #include <QPointer>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
 #include <cstdint>
+
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDropEvent;
 
 class QLabel;
 class TFilterGraph;
@@ -25,6 +30,15 @@ constexpr QEvent::Type WM_GRABFRAME = QEvent::Type(QEvent::User + 0x3E8);
 
 // The open-video dialog's filter.
 extern const char* const OpenVideoFilter;
+
+// Position and duration as the time readout shows them: m:ss.mmm, or h:mm:ss.mmm when the
+// duration reaches an hour (both then carry the hours). Times in milliseconds.
+QString MediaTimeText(std::int64_t ms, std::int64_t durationMs);
+
+// What a list of dropped files is: one video (by the open dialog's extensions), pictures
+// only (by the picture reader's extensions), or neither.
+enum class TDropKind { None, Video, Pictures };
+TDropKind DropKindOf(const QStringList& paths);
 
 class TFormMain : public QWidget {
     Q_OBJECT
@@ -52,6 +66,26 @@ public:
     void BtnOpenMouseLeave();
     void BtnOpenClick();
     void CustomItemOpenFileClick();
+    // Opens a video as the open dialog does once a file is chosen: LastVideoDir and
+    // VideoFileName, the graph, playback and the frame size. A file without a video stream
+    // is refused with a warning; a file that cannot be opened leaves the preview black, the
+    // seek bar at 0 and the play button showing, and raises the player's error.
+    void OpenVideoFile(const QString& path);
+    // Space: play or pause; Left/Right: one frame back or forward while paused; Ctrl+O: open;
+    // F1: help. False for other keys and while a text field has the focus.
+    bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
+    // The time readout: position and duration of the open video, or the seek bar's place
+    // while it is dragged; empty without a video.
+    void UpdateTimeText();
+    QLabel* LabelTime = nullptr;
+    // The smallest window that still shows the five large buttons under the preview and one
+    // whole column of tiles beside the left panel, never below the layout's 789 x 578.
+    void UpdateMinimumSize();
+    // Frames that no output has written since they changed: asks whether to quit and lose
+    // them; true when the window may close.
+    bool FormCanClose();
+    // Closes without the question (the system asked the program to end).
+    void CloseWithoutAsking();
     void BtnPlayClick();
     void BtnPauseClick();
     void BtnSnapOClick();
@@ -66,7 +100,7 @@ public:
     void FilterGraph1DSEvent(QObject* sender, int code, std::intptr_t param1, std::intptr_t param2);
     // One wheel event anywhere in the window: one line of the frame list.
     void FormMouseWheel(int delta);
-    // Resets and deactivates the graph; closing is never refused.
+    // Resets and deactivates the graph (once FormCanClose agreed).
     void FormCloseQuery();
 
     // Components, named as the layout names them.
@@ -104,6 +138,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void CreateComponents();
@@ -120,6 +158,10 @@ private:
 
     // The resize rules react to sizes the user changes, not to the first layout of the window.
     bool FLayoutReady = false;
+    bool FCloseWithoutAsking = false;
+    // Whether a drop of these files at this point (window coordinates) is taken.
+    bool AcceptsDrop(const QStringList& paths, QPoint at) const;
+    QTimer FTimeTimer;
     const QEvent* FLastWheel = nullptr;
     QPointer<QWidget> FLastWheelTarget;
 };
