@@ -231,16 +231,7 @@ void TThumbItem::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void TThumbItem::keyPressEvent(QKeyEvent* event) {
     // The list decides what the arrow keys and Ctrl+A do; other keys go on to the window.
-    bool handled = false;
-    kw::Guarded([&] {
-        if (event->matches(QKeySequence::SelectAll)) {
-            FThumbnails->SelectAll();
-            handled = true;
-        } else {
-            handled = FThumbnails->ArrowKey(event->key(), event->modifiers());
-        }
-    });
-    if (handled)
+    if (FThumbnails->ListKey(event))
         event->accept();
     else
         QWidget::keyPressEvent(event);

@@ -20,6 +20,7 @@
 #include <QWidget>
 
 class QAction;
+class QKeyEvent;
 class TThumbnails;
 
 // The frames an output reads: every frame in position order, or the selected frames in the
@@ -233,6 +234,8 @@ private:
     TThumbItem* SelectedItem(int index) const;
     void UpdateScrollRange();
     void EnsureVisible(TThumbItem* tile);
+    // Ctrl+A and the arrow keys, from the list or a tile; false for other keys.
+    bool ListKey(const QKeyEvent* event);
     // Inserts a copy of the frame as a new tile at the position.
     bool InsertFrameAt(int position, const QImage& frame);
 

@@ -18,6 +18,13 @@
 // Keyboard
 void TThumbnails::keyPressEvent(QKeyEvent* event) {
     // The list itself has the focus (no tile yet): the arrows start at the first frame.
+    if (ListKey(event))
+        event->accept();
+    else
+        QAbstractScrollArea::keyPressEvent(event);
+}
+
+bool TThumbnails::ListKey(const QKeyEvent* event) {
     bool handled = false;
     kw::Guarded([&] {
         if (event->matches(QKeySequence::SelectAll)) {
@@ -27,10 +34,7 @@ void TThumbnails::keyPressEvent(QKeyEvent* event) {
             handled = ArrowKey(event->key(), event->modifiers());
         }
     });
-    if (handled)
-        event->accept();
-    else
-        QAbstractScrollArea::keyPressEvent(event);
+    return handled;
 }
 
 TThumbItem* TThumbnails::FocusedItem() const {
