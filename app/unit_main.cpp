@@ -390,8 +390,6 @@ void TFormMain::OpenVideoFile(const QString& path) {
     GlbCfg->LastVideoDir = file.absolutePath();
     Thumbnails->VideoFileName = file.fileName();
 
-    // A capture of the old video ends with it.
-    StopContinuousCapture();
     FilterGraph1->ResetGraph();
     FilterGraph1->SetActive(false);
     FilterGraph1->SetActive(true);
