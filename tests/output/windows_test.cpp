@@ -21,6 +21,8 @@
 #include <QLabel>
 #include <QTemporaryDir>
 
+#include <optional>
+
 namespace {
 
 QByteArray ReadAll(const QString& path) {
@@ -33,6 +35,22 @@ protected:
     TOrbCommonUnit FUnit;
     QTemporaryDir Dir;
     QString Path(const QString& name) const { return Dir.filePath(name); }
+
+    // The preview page is written into the temporary folder: each test gets its own, so that
+    // tests running side by side never see each other's page.
+    void SetUp() override {
+        FSavedTmp =
+            qEnvironmentVariableIsSet("TMPDIR") ? std::optional(qgetenv("TMPDIR")) : std::nullopt;
+        qputenv("TMPDIR", Dir.path().toLocal8Bit());
+        TFramesTest::SetUp();
+    }
+    void TearDown() override {
+        if (FSavedTmp)
+            qputenv("TMPDIR", *FSavedTmp);
+        else
+            qunsetenv("TMPDIR");
+    }
+    std::optional<QByteArray> FSavedTmp;
 
     // Shown and active, so that typing reaches the fields.
     void Show(QDialog& dialog) {
