@@ -170,6 +170,15 @@ int RunGif(const QStringList& args) {
         s.Transparent = true;
         s.TransparentColor = 0xFF000000u | transparent.toUInt(nullptr, 16);
     }
+    const QString quality =
+        bench::Option(args, QStringLiteral("--quality"), QStringLiteral("standard"));
+    if (quality != QLatin1String("standard") && quality != QLatin1String("best")) {
+        std::fprintf(stderr, "--quality is standard or best\n");
+        return 2;
+    }
+    s.Quality = quality == QLatin1String("best") ? codecs::TGifQuality::Best
+                                                 : codecs::TGifQuality::Standard;
+    s.Smaller = bench::Flag(args, QStringLiteral("--smaller"));
     const bool preload = bench::Flag(args, QStringLiteral("--preload"));
     try {
         TFrames frames;
@@ -243,8 +252,9 @@ int RunGif(const QStringList& args) {
         gif.Finish();
         gif.SaveToFile(outPath);
         const double seconds = double(timer.nsecsElapsed()) / 1e9;
-        std::printf("threads=%d size=%dx%d mode=%s reading=%s\n", codecs::WorkerCount(threads),
-                    s.Width, s.Height, s.Gray ? "gray" : "colour",
+        std::printf("threads=%d size=%dx%d mode=%s quality=%s smaller=%d reading=%s\n",
+                    codecs::WorkerCount(threads), s.Width, s.Height, s.Gray ? "gray" : "colour",
+                    qPrintable(quality), s.Smaller ? 1 : 0,
                     preload ? "before, not timed" : "timed, overlapped");
         frames.Pixels = pixels;
         PrintResult(frames, seconds, gif.Size());
@@ -369,10 +379,12 @@ int RunBmpRead(const QStringList& args) {
 } // namespace
 
 FC_BENCH_COMMAND(bmpread, "bmpread [--width 1920 --height 1080] [--32] [--repeat 50]", RunBmpRead);
-FC_BENCH_COMMAND(gif,
-                 "gif --frames DIR --out FILE.gif [--width W --height H] [--delay MS] [--loops N] "
-                 "[--gray] [--transparent RRGGBB] [--threads N] [--preload]",
-                 RunGif);
+FC_BENCH_COMMAND(
+    gif,
+    "gif --frames DIR --out FILE.gif [--width W --height H] [--delay MS] [--loops N] "
+    "[--gray] [--transparent RRGGBB] [--quality standard|best] [--smaller] [--threads N] "
+    "[--preload]",
+    RunGif);
 FC_BENCH_COMMAND(export,
                  "export --frames DIR --out DIR --format jpg|bmp|gif|png [--quality 10..100] "
                  "[--base NAME] [--start N] [--threads N]",

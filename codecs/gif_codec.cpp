@@ -1,6 +1,8 @@
 #include "codecs/gif_codec.h"
 
 #include "codecs/codec_io.h"
+#include "codecs/gif_delta.h"
+#include "codecs/liq_palette.h"
 #include "codecs/octree.h"
 #include "common/kw_guard.h"
 #include "graphics/stretch.h"
@@ -9,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 #include <new>
 
 namespace codecs {
@@ -162,10 +165,17 @@ TGifFrame PrepareGifFrame(const QImage& picture, const TGifSettings& settings) {
     return frame;
 }
 
+namespace {
+QImage FitToGif(const QImage& picture, const TGifSettings& settings) {
+    return picture.width() == settings.Width && picture.height() == settings.Height
+               ? picture
+               : graphics::StretchNearest(picture, settings.Width, settings.Height);
+}
+} // namespace
+
 void PrepareGifFrame(const QImage& picture, const TGifSettings& settings, TGifFrame& frame) {
-    const QImage image = picture.width() == settings.Width && picture.height() == settings.Height
-                             ? picture
-                             : graphics::StretchNearest(picture, settings.Width, settings.Height);
+    const QImage image = FitToGif(picture, settings);
+    frame.Left = frame.Top = frame.Disposal = 0;
     const QRgb key = settings.TransparentColor | 0xFF000000u;
     frame.HasTransparent = settings.Transparent && ContainsColor(image, key);
     if (settings.Gray) {
@@ -173,6 +183,18 @@ void PrepareGifFrame(const QImage& picture, const TGifSettings& settings, TGifFr
         MapGrey(image, frame.Pixels);
         if (frame.HasTransparent)
             frame.TransparentIndex = SetGreyKeyApart(image, key, frame.Pixels);
+    } else if (settings.Quality == TGifQuality::Best) {
+        // A smaller file keeps one entry free for the pixels that stay as they are.
+        const int colours = frame.HasTransparent || settings.Smaller ? 255 : 256;
+        frame.Palette = BestPalette(image, colours, frame.HasTransparent, key);
+        if (frame.HasTransparent) {
+            frame.TransparentIndex = int(frame.Palette.size());
+            DitherFloydSteinbergExcept(image, frame.Palette, key, frame.TransparentIndex,
+                                       frame.Pixels);
+            frame.Palette.push_back(key);
+        } else {
+            DitherFloydSteinberg(image, frame.Palette, frame.Pixels);
+        }
     } else {
         thread_local TOctreeQuantizer octree(256);
         if (frame.HasTransparent) {
@@ -184,7 +206,7 @@ void PrepareGifFrame(const QImage& picture, const TGifSettings& settings, TGifFr
                                        frame.Pixels);
             frame.Palette.push_back(key);
         } else {
-            octree.Reset(256);
+            octree.Reset(settings.Smaller ? 255 : 256);
             octree.AddImage(image);
             frame.Palette = octree.Palette();
             DitherFloydSteinberg(image, frame.Palette, frame.Pixels);
@@ -214,12 +236,13 @@ QByteArray EncodeFrameChunk(int index, TGifFrame& frame, const TGifSettings& s) 
         gif.Check(EGifPutExtensionTrailer(gif.Get()));
     }
     const std::uint16_t delay = GifDelay(s.DelayMs);
-    const GifByteType control[4] = {GifByteType(frame.HasTransparent ? 1 : 0),
-                                    GifByteType(delay & 0xFF), GifByteType(delay >> 8),
-                                    GifByteType(frame.TransparentIndex)};
+    const GifByteType control[4] = {
+        GifByteType((frame.Disposal << 2) | (frame.HasTransparent ? 1 : 0)),
+        GifByteType(delay & 0xFF), GifByteType(delay >> 8), GifByteType(frame.TransparentIndex)};
     gif.Check(EGifPutExtension(gif.Get(), GRAPHICS_EXT_FUNC_CODE, 4, control));
     TColorMap map(frame.Palette);
-    gif.Check(EGifPutImageDesc(gif.Get(), 0, 0, s.Width, s.Height, false, map.Map));
+    gif.Check(EGifPutImageDesc(gif.Get(), frame.Left, frame.Top, frame.Pixels.Width,
+                               frame.Pixels.Height, false, map.Map));
     PutPixels(gif, frame.Pixels);
     gif.Close();
     // Drop the screen header and the trailer that every giflib stream has.
@@ -232,6 +255,12 @@ TAnimatedGif::TAnimatedGif(const TGifSettings& settings, int threads) : FSetting
     if (settings.Width < 1 || settings.Height < 1 || settings.Width > 65535 ||
         settings.Height > 65535)
         throw kw::EFcError(QStringLiteral("The GIF width and height must be 1 to 65535 pixels"));
+    if (settings.Smaller && settings.Transparent)
+        throw kw::EFcError(QStringLiteral(
+            "A smaller file cannot have a transparent color: its transparent entry keeps the "
+            "pixels that did not change"));
+    if (settings.Smaller)
+        FCanvas = std::make_unique<TGifCanvas>();
     QByteArray header;
     {
         TGifWriter gif(header);
@@ -246,16 +275,49 @@ TAnimatedGif::TAnimatedGif(const TGifSettings& settings, int threads) : FSetting
     });
 }
 
-TAnimatedGif::~TAnimatedGif() = default;
+TAnimatedGif::~TAnimatedGif() {
+    // The workers go first: a running one may still use the canvas and its lock.
+    FPool.reset();
+}
 
 void TAnimatedGif::AddFrame(const QImage& picture) {
     const int index = int(FChunks.size());
     FChunks.emplace_back(); // a deque: the slots of earlier frames stay where they are
     QByteArray* slot = &FChunks.back();
     const TGifSettings settings = FSettings;
-    FPool->Submit([picture, settings, index, slot] {
+    FPool->Submit([this, picture, settings, index, slot] {
         thread_local TGifFrame frame; // each worker reuses its buffers from frame to frame
-        PrepareGifFrame(picture, settings, frame);
+        if (!FCanvas) {
+            PrepareGifFrame(picture, settings, frame);
+        } else {
+            // Frame i is cut after frame i - 1 and before frame i + 1, whatever happens.
+            struct TPassOn {
+                TAnimatedGif& Gif;
+                int Index;
+                ~TPassOn() {
+                    {
+                        std::lock_guard lock(Gif.FCutMutex);
+                        Gif.FCutCount = Index + 1;
+                    }
+                    Gif.FCutDone.notify_all();
+                }
+            };
+            const QImage image = FitToGif(picture, settings);
+            std::exception_ptr error;
+            try {
+                PrepareGifFrame(image, settings, frame);
+            } catch (...) {
+                error = std::current_exception();
+            }
+            {
+                std::unique_lock lock(FCutMutex);
+                FCutDone.wait(lock, [&] { return FCutCount == index; });
+            }
+            const TPassOn passOn{*this, index};
+            if (error)
+                std::rethrow_exception(error);
+            FCanvas->Apply(image, frame, settings.Gray);
+        }
         *slot = EncodeFrameChunk(index, frame, settings);
     });
 }

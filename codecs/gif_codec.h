@@ -10,12 +10,16 @@
 #include <QRgb>
 #include <QString>
 
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace codecs {
+
+class TGifCanvas;
 
 // --- Single GIF ---------------------------------------------------------------------------
 
@@ -30,6 +34,10 @@ void SaveSingleGif(const QImage& image, const QString& path);
 
 // --- Animated GIF -------------------------------------------------------------------------
 
+// How the colours of a frame are chosen: the octree (exact and fast), or libimagequant's
+// palette (nearer colours, slower). Both are dithered by Floyd-Steinberg.
+enum class TGifQuality { Standard, Best };
+
 struct TGifSettings {
     int Width = 1; // logical screen and every frame, 1 to 65535
     int Height = 1;
@@ -38,12 +46,19 @@ struct TGifSettings {
     bool Gray = false; // 256 grey levels without dithering instead of octree + dithering
     bool Transparent = false;
     QRgb TransparentColor = 0xFFC0C0C0;
+    TGifQuality Quality = TGifQuality::Standard;
+    // Pixels that did not change become transparent and each frame is cut to the rectangle
+    // of what changed (see TGifCanvas); not with Transparent, which needs the transparent
+    // entry for the page behind the picture.
+    bool Smaller = false;
 };
 
 // The colours and pixels of one frame as they go into the file.
 struct TGifFrame {
     std::vector<QRgb> Palette; // the real entries (before padding to a power of two)
-    TIndexedPicture Pixels;    // settings.Width x settings.Height
+    TIndexedPicture Pixels;    // settings.Width x settings.Height, or the cut of a smaller file
+    int Left = 0, Top = 0;     // where the pixels go on the logical screen
+    int Disposal = 0;          // 0 not specified, 1 do not dispose (smaller files)
     // The transparent flag: transparency is on and the frame has pixels of the colour.
     bool HasTransparent = false;
     // With the flag, the entry that only those pixels use; without it, the lowest entry equal
@@ -52,8 +67,10 @@ struct TGifFrame {
 };
 
 // Stretches the picture to Width x Height when it has another size (plain dropping and
-// repeating of pixels), then applies the colour mode: grey levels, or the frame's own octree
-// palette (M = 256) with Floyd-Steinberg error diffusion.
+// repeating of pixels), then applies the colour mode: grey levels, or the frame's own palette
+// (octree with M = 256, or libimagequant's for TGifQuality::Best; 255 colours for a smaller
+// file, which needs a spare entry) with Floyd-Steinberg error diffusion. The frame is whole:
+// TAnimatedGif cuts the frames of a smaller file afterwards, in order.
 // With transparency on, the pixels exactly of the transparent colour are set apart so that
 // they, and only they, turn transparent: in colour mode the octree gets 255 places from the
 // other pixels, the colour takes the entry after them, and the error diffusion leaves those
@@ -67,11 +84,14 @@ void PrepareGifFrame(const QImage& picture, const TGifSettings& settings, TGifFr
 // An animated GIF built frame by frame:
 //   GIF89a, a logical screen of Width x Height without a global colour table; per frame, in
 //   the order added: on frame 0 only and only when Loops != 1 the NETSCAPE2.0 application
-//   extension with the loop count, a graphic control extension (disposal 0, no user input,
-//   the transparent flag of the settings, the delay, the transparent index), the image
-//   descriptor at (0, 0) with a local colour table, the LZW data; then the trailer.
+//   extension with the loop count, a graphic control extension (disposal 0, or 1 for a
+//   smaller file; no user input; the transparent flag; the delay; the transparent index),
+//   the image descriptor (at (0, 0) and Width x Height, or the cut of a smaller file) with a
+//   local colour table, the LZW data; then the trailer.
 // Frames are quantised, dithered and compressed on worker threads and joined in order; the
-// file does not depend on the number of threads.
+// file does not depend on the number of threads. For a smaller file the cut (cheap next to
+// the quantising) runs frame after frame between the two: a worker whose frame is ready
+// waits until the frame before it has been cut.
 //
 // Use from the GUI thread:
 //   codecs::TAnimatedGif gif(settings);
@@ -81,7 +101,8 @@ void PrepareGifFrame(const QImage& picture, const TGifSettings& settings, TGifFr
 //   gif.SaveToFile(path);
 class TAnimatedGif {
 public:
-    // Throws kw::EFcError for a width or height outside 1..65535. threads: 0 = all cores.
+    // Throws kw::EFcError for a width or height outside 1..65535, or for Smaller together
+    // with Transparent. threads: 0 = all cores.
     explicit TAnimatedGif(const TGifSettings& settings, int threads = 0);
     ~TAnimatedGif();
     TAnimatedGif(const TAnimatedGif&) = delete;
@@ -99,6 +120,8 @@ public:
     void Finish();
 
     int FrameCount() const { return int(FChunks.size()); }
+    // The bytes of frame i in the file (with the looping extension on frame 0); after Finish().
+    std::int64_t FrameSize(int i) const { return FChunks[std::size_t(i)].size(); }
     // The whole file; call after Finish().
     std::int64_t Size() const;
     QByteArray Bytes() const;
@@ -110,6 +133,13 @@ private:
     QByteArray FHeader;             // signature and logical screen descriptor
     std::deque<QByteArray> FChunks; // per frame: extensions, descriptor, table, data
     std::unique_ptr<TOrderedPool> FPool;
+    // Smaller files: what the viewer shows, and how many frames have been cut into it. The
+    // worker of frame i waits on FCutDone until FCutCount == i, cuts, then raises it; a frame
+    // that fails raises it too, so no later worker waits for ever.
+    std::unique_ptr<TGifCanvas> FCanvas;
+    std::mutex FCutMutex;
+    std::condition_variable FCutDone;
+    int FCutCount = 0;
 };
 
 // The stored values: loop count of the NETSCAPE2.0 block and delay of the control extension.
