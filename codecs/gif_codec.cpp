@@ -185,15 +185,17 @@ void PrepareGifFrame(const QImage& picture, const TGifSettings& settings, TGifFr
             frame.TransparentIndex = SetGreyKeyApart(image, key, frame.Pixels);
     } else if (settings.Quality == TGifQuality::Best) {
         // A smaller file keeps one entry free for the pixels that stay as they are.
+        // The transparent colour's pixels stay out of the choice and keep an entry to
+        // themselves, so there the codec's own ditherer, which can leave them out, maps.
         const int colours = frame.HasTransparent || settings.Smaller ? 255 : 256;
-        frame.Palette = BestPalette(image, colours, frame.HasTransparent, key);
         if (frame.HasTransparent) {
+            frame.Palette = BestPalette(image, colours, true, key);
             frame.TransparentIndex = int(frame.Palette.size());
             DitherFloydSteinbergExcept(image, frame.Palette, key, frame.TransparentIndex,
                                        frame.Pixels);
             frame.Palette.push_back(key);
         } else {
-            DitherFloydSteinberg(image, frame.Palette, frame.Pixels);
+            QuantizeBest(image, colours, frame.Palette, frame.Pixels);
         }
     } else {
         thread_local TOctreeQuantizer octree(256);

@@ -56,8 +56,15 @@ void TGifCanvas::Apply(const QImage& source, TGifFrame& frame, bool grey) {
         const std::uint8_t* shown = FShown.data() + row * 3;
         const std::uint8_t* index = frame.Pixels.Pixels.data() + row;
         for (int x = 0; x < w; ++x, s += 3, shown += 3) {
-            const int kept = Distance2(s, shown);
-            if (kept <= UnchangedTolerance2 || kept <= Distance2(s, &colours[index[x] * 3u])) {
+            // Grey frames show grey levels: the source is compared by its level.
+            std::uint8_t level[3];
+            const std::uint8_t* src = s;
+            if (grey) {
+                level[0] = level[1] = level[2] = GreyLevel(s[0], s[1], s[2]);
+                src = level;
+            }
+            const int kept = Distance2(src, shown);
+            if (kept <= UnchangedTolerance2 || kept <= Distance2(src, &colours[index[x] * 3u])) {
                 anyKept = true;
                 continue;
             }

@@ -34,6 +34,13 @@ struct TLiqImage {
             liq_image_destroy(P);
     }
 };
+struct TLiqHistogram {
+    liq_histogram* P = nullptr;
+    ~TLiqHistogram() {
+        if (P)
+            liq_histogram_destroy(P);
+    }
+};
 struct TLiqResult {
     liq_result* P = nullptr;
     ~TLiqResult() {
@@ -89,6 +96,54 @@ std::vector<QRgb> BestPalette(const QImage& image, int maxColors, bool skipKey, 
     if (out.empty())
         out.push_back(qRgb(0, 0, 0));
     return out;
+}
+
+void QuantizeBest(const QImage& image, int maxColors, std::vector<QRgb>& palette,
+                  TIndexedPicture& out) {
+    maxColors = std::clamp(maxColors, 2, 256);
+    out.Width = image.width();
+    out.Height = image.height();
+    out.Pixels.resize(std::size_t(out.Width) * std::size_t(out.Height));
+    if (out.Pixels.empty()) {
+        palette.assign(1, qRgb(0, 0, 0));
+        return;
+    }
+    omp_set_num_threads(1); // as in BestPalette
+    const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888);
+    const QImage sample = rgba.width() >= 64 && rgba.height() >= 64
+                              ? rgba.scaled(rgba.width() / 2, rgba.height() / 2,
+                                            Qt::IgnoreAspectRatio, Qt::FastTransformation)
+                              : rgba;
+    TLiqAttr attr;
+    if (!attr.P)
+        throw std::bad_alloc();
+    liq_set_max_colors(attr.P, maxColors);
+    liq_set_speed(attr.P, 4);
+    TLiqHistogram histogram;
+    histogram.P = liq_histogram_create(attr.P);
+    TLiqImage small, full;
+    small.P = liq_image_create_rgba(attr.P, sample.constBits(), sample.width(), sample.height(), 0);
+    full.P = liq_image_create_rgba(attr.P, rgba.constBits(), rgba.width(), rgba.height(), 0);
+    if (!histogram.P || !small.P || !full.P)
+        throw std::bad_alloc();
+    if (const liq_error e = liq_histogram_add_image(histogram.P, attr.P, small.P); e != LIQ_OK)
+        LiqFailed(e);
+    TLiqResult result;
+    if (const liq_error e = liq_histogram_quantize(histogram.P, attr.P, &result.P); e != LIQ_OK)
+        LiqFailed(e);
+    liq_set_dithering_level(result.P, 1.0f);
+    if (const liq_error e =
+            liq_write_remapped_image(result.P, full.P, out.Pixels.data(), out.Pixels.size());
+        e != LIQ_OK)
+        LiqFailed(e);
+    // The palette after remapping: the library refines it while it maps.
+    const liq_palette* colours = liq_get_palette(result.P);
+    palette.clear();
+    for (unsigned i = 0; i < colours->count; ++i)
+        palette.push_back(
+            qRgb(colours->entries[i].r, colours->entries[i].g, colours->entries[i].b));
+    if (palette.empty())
+        palette.push_back(qRgb(0, 0, 0));
 }
 
 } // namespace codecs

@@ -1,11 +1,12 @@
 #pragma once
-// Palettes chosen by libimagequant, for the GIF's best-quality colour mode: the library picks
-// the colours, the codec's own Floyd-Steinberg ditherer places the pixels.
+// Palettes chosen by libimagequant, for the GIF's best-quality colour mode.
 
 #include <QImage>
 #include <QRgb>
 
 #include <vector>
+
+#include "codecs/palette_map.h"
 
 namespace codecs {
 
@@ -15,5 +16,11 @@ namespace codecs {
 // out of memory and kw::EFcError for any other failure.
 std::vector<QRgb> BestPalette(const QImage& image, int maxColors, bool skipKey = false,
                               QRgb key = 0);
+// The palette and the pixels mapped onto it by the library's own dithering, which holds back
+// where dithering would only add noise (edges, noisy areas). The colours are chosen from
+// every second pixel of every second row: on camera pictures as good as from all of them,
+// in little more than half the time.
+void QuantizeBest(const QImage& image, int maxColors, std::vector<QRgb>& palette,
+                  TIndexedPicture& out);
 
 } // namespace codecs

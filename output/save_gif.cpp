@@ -1,5 +1,6 @@
 #include "output/save_gif.h"
 
+#include "codecs/gif_estimate.h"
 #include "common/kw_common.h"
 #include "common/orb_common.h"
 #include "controls/kw_dock.h"
@@ -10,6 +11,7 @@
 #include "skin/artwork.h"
 #include "skin/te_controls.h"
 
+#include <QComboBox>
 #include <QCursor>
 #include <QFileInfo>
 #include <QKeyEvent>
@@ -28,6 +30,14 @@ const QRect RectLoops(89, 122, 73, 22);
 constexpr int ArrowOffset = 58;
 // The border a colour panel shows while no colour is being picked.
 const QColor InactiveBorder(0xD4, 0xD0, 0xC8);
+const QString SmallerHint = QStringLiteral(
+    "Pixels that did not change become transparent and each frame keeps only the part that "
+    "changed.");
+const QString SmallerUnavailable = QStringLiteral(
+    "Not with a transparent color: the transparent entry of each frame keeps the pixels that "
+    "did not change.");
+// The colour choice of the last window, kept while the program runs.
+codecs::TGifQuality LastQuality = codecs::TGifQuality::Standard;
 const QString PickerHint =
     QStringLiteral("Click to pick transparent color, and press F12 to hold the color.");
 } // namespace
@@ -96,12 +106,12 @@ void output::SaveAsGIF(TThumbnails& thumbnails, const QString& path, bool allFra
 // --- The window --------------------------------------------------------------------------
 
 TFormSaveGIF::TFormSaveGIF(TThumbnails* thumbnails, QWidget* owner)
-    : TOutputDialog(owner, QStringLiteral("Save As GIF Image"), 351, 348), FThumbnails(thumbnails) {
+    : TOutputDialog(owner, QStringLiteral("Save As GIF Image"), 351, 376), FThumbnails(thumbnails) {
     setObjectName(QStringLiteral("FormSaveGIF"));
     auto* dock = new TDockLayout(this);
     panel_source_frame = MakeSourcePanel(this, 56, Rb_allframes, Rb_selected);
     panel_settings = MakeOutputPanel(this, "panel_settings");
-    panel_settings->resize(345, 220);
+    panel_settings->resize(345, 248); // one row below the colour settings
     dock->AddWidget(panel_settings, TAlign::Top, QMargins(3, 0, 3, 0));
     ProgressBar1 = new TTeProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
@@ -142,11 +152,25 @@ TFormSaveGIF::TFormSaveGIF(TThumbnails* thumbnails, QWidget* owner)
     CheckBoxGray = new TTeCheckBox(QStringLiteral("256 grayscale GIF image"), p);
     CheckBoxGray->setObjectName(QStringLiteral("CheckBoxGray"));
     CheckBoxGray->setGeometry(12, 156, 210, 20);
+    ComboBoxQuality = new QComboBox(p);
+    ComboBoxQuality->setObjectName(QStringLiteral("ComboBoxQuality"));
+    ComboBoxQuality->setGeometry(228, 155, 105, 22);
+    ComboBoxQuality->addItems({QStringLiteral("Standard"), QStringLiteral("Best quality")});
+    ComboBoxQuality->setCurrentIndex(LastQuality == codecs::TGifQuality::Best ? 1 : 0);
+    ComboBoxQuality->setToolTip(QStringLiteral(
+        "Standard: fast colors. Best quality: nearer colors and less banding, slower."));
+    CheckBoxSmaller = new TTeCheckBox(QStringLiteral("Smaller file"), p);
+    CheckBoxSmaller->setObjectName(QStringLiteral("CheckBoxSmaller"));
+    CheckBoxSmaller->setGeometry(12, 212, 120, 20);
+    CheckBoxSmaller->setToolTip(SmallerHint);
+    LabelEstimate = MakeOutputLabel(p, QString(), 144, 215);
+    LabelEstimate->setObjectName(QStringLiteral("LabelEstimate"));
+    LabelEstimate->resize(195, 16);
     CheckBoxTransColor = new TTeCheckBox(QStringLiteral("Transparent Color"), p);
     CheckBoxTransColor->setObjectName(QStringLiteral("CheckBoxTransColor"));
     CheckBoxTransColor->setGeometry(12, 184, 141, 20);
     CheckBoxTransColor->setToolTip(PickerHint);
-    for (TTeCheckBox* box : {CheckBoxCP, CheckBoxGray, CheckBoxTransColor})
+    for (TTeCheckBox* box : {CheckBoxCP, CheckBoxGray, CheckBoxTransColor, CheckBoxSmaller})
         box->setStyleSheet(QStringLiteral("color: #FFFFFF;"));
     PanelTransColor = new TKWLinePanel(p);
     PanelTransColor->setObjectName(QStringLiteral("PanelTransColor"));
@@ -173,6 +197,26 @@ TFormSaveGIF::TFormSaveGIF(TThumbnails* thumbnails, QWidget* owner)
     connect(Btn_Save, &QPushButton::clicked, this, kw::Guard([this] { Btn_SaveClick(); }));
     connect(Btn_Cancel, &QPushButton::clicked, this, kw::Guard([this] { Btn_CancelClick(); }));
     connect(this, &QDialog::finished, this, [this] { TimerColorPicker.stop(); });
+
+    EstimateTimer.setSingleShot(true);
+    EstimateTimer.setInterval(150);
+    connect(&EstimateTimer, &QTimer::timeout, this, kw::Guard([this] { EstimateTimerTimer(); }));
+    connect(ComboBoxQuality, &QComboBox::currentIndexChanged, this,
+            kw::Guard([this] { ComboBoxQualityChange(); }));
+    connect(CheckBoxTransColor, &QCheckBox::toggled, this,
+            kw::Guard([this] { CheckBoxTransColorSmaller(); }));
+    for (QLineEdit* field :
+         {static_cast<QLineEdit*>(Edit_width), static_cast<QLineEdit*>(Edit_Height)})
+        connect(field, &QLineEdit::textChanged, this, [this] { SettingsChange(); });
+    for (QAbstractButton* box : {static_cast<QAbstractButton*>(CheckBoxGray),
+                                 static_cast<QAbstractButton*>(CheckBoxSmaller),
+                                 static_cast<QAbstractButton*>(CheckBoxTransColor),
+                                 static_cast<QAbstractButton*>(Rb_allframes)})
+        connect(box, &QAbstractButton::toggled, this, [this] { SettingsChange(); });
+}
+
+TFormSaveGIF::~TFormSaveGIF() {
+    StopEstimate();
 }
 
 void TFormSaveGIF::FormShow() {
@@ -186,6 +230,7 @@ void TFormSaveGIF::FormShow() {
         Edit_width->setText(QString::number(first.width()));
         Edit_Height->setText(QString::number(first.height()));
     }
+    SettingsChange();
 }
 
 void TFormSaveGIF::KeepProportions(TTeEdit* changed, TTeEdit* other, bool fromWidth) {
@@ -256,6 +301,7 @@ void TFormSaveGIF::keyPressEvent(QKeyEvent* event) {
 }
 
 void TFormSaveGIF::Btn_SaveClick() {
+    StopEstimate(); // the cores are the file's now
     TOutputBusy busy(this, {Btn_Save, Btn_Cancel}, ProgressBar1);
     kw::TFileDialogRequest request;
     request.Owner = this;
@@ -269,6 +315,11 @@ void TFormSaveGIF::Btn_SaveClick() {
     if (GlbCfg)
         GlbCfg->LastGIFDir = QFileInfo(path).absolutePath();
     path = EnsureExtension(path, QStringLiteral(".gif"));
+    const codecs::TGifSettings settings = Settings();
+    SaveAsGIF(*FThumbnails, path, Rb_allframes->isChecked(), settings, ProgressBar1);
+}
+
+codecs::TGifSettings TFormSaveGIF::Settings() const {
     codecs::TGifSettings settings;
     settings.Width = kw::StrToInt(Edit_width->text());
     settings.Height = kw::StrToInt(Edit_Height->text());
@@ -277,9 +328,91 @@ void TFormSaveGIF::Btn_SaveClick() {
     settings.Gray = CheckBoxGray->isChecked();
     settings.Transparent = CheckBoxTransColor->isChecked();
     settings.TransparentColor = PanelTransColor->Color().rgb();
-    SaveAsGIF(*FThumbnails, path, Rb_allframes->isChecked(), settings, ProgressBar1);
+    settings.Quality = ComboBoxQuality->currentIndex() == 1 ? codecs::TGifQuality::Best
+                                                            : codecs::TGifQuality::Standard;
+    settings.Smaller = CheckBoxSmaller->isChecked() && !settings.Transparent;
+    return settings;
 }
 
 void TFormSaveGIF::Btn_CancelClick() {
     reject();
+}
+
+void TFormSaveGIF::ComboBoxQualityChange() {
+    LastQuality = ComboBoxQuality->currentIndex() == 1 ? codecs::TGifQuality::Best
+                                                       : codecs::TGifQuality::Standard;
+    SettingsChange();
+}
+
+void TFormSaveGIF::CheckBoxTransColorSmaller() {
+    const bool transparent = CheckBoxTransColor->isChecked();
+    if (transparent)
+        CheckBoxSmaller->setChecked(false);
+    CheckBoxSmaller->setEnabled(!transparent);
+    CheckBoxSmaller->setToolTip(transparent ? SmallerUnavailable : SmallerHint);
+}
+
+void TFormSaveGIF::SettingsChange() {
+    EstimateTimer.start(); // restarts: one estimate after a burst of changes
+}
+
+void TFormSaveGIF::StopEstimate() {
+    FEstimateCancel = true;
+    if (FEstimateThread.joinable())
+        FEstimateThread.join();
+    FEstimateCancel = false;
+}
+
+void TFormSaveGIF::WaitForEstimate() {
+    if (FEstimateThread.joinable())
+        FEstimateThread.join();
+}
+
+void TFormSaveGIF::EstimateTimerTimer() {
+    StopEstimate();
+    const int number = ++FEstimateNumber;
+    codecs::TGifSettings settings;
+    QList<int> chosen;
+    try {
+        settings = Settings();
+        if (!FThumbnails)
+            return;
+        chosen = FThumbnails->FrameIndexes(Rb_allframes->isChecked() ? TFrameChoice::All
+                                                                     : TFrameChoice::Selected);
+        if (settings.Width < 1 || settings.Height < 1 || settings.Width > 65535 ||
+            settings.Height > 65535 || chosen.isEmpty()) {
+            LabelEstimate->clear();
+            return;
+        }
+    } catch (const std::exception&) {
+        LabelEstimate->clear(); // a field that is not a number yet: no estimate
+        return;
+    }
+    const std::vector<int> positions =
+        codecs::GifEstimateSample(int(chosen.size()), settings.Smaller);
+    std::vector<QImage> sample;
+    for (const int p : positions)
+        sample.push_back(FThumbnails->FramePicture(chosen[p]));
+    LabelEstimate->setText(QStringLiteral("Estimating size ..."));
+    const int n = int(chosen.size());
+    FEstimateThread = std::thread([this, number, n, sample = std::move(sample), settings] {
+        std::int64_t size = -1;
+        try {
+            size = codecs::EstimateGifSize(n, sample, settings, &FEstimateCancel);
+        } catch (...) {
+            size = -1; // shown as no estimate; saving reports the reason
+        }
+        if (size < 0 && FEstimateCancel)
+            return;
+        QMetaObject::invokeMethod(
+            this,
+            [this, number, size] {
+                if (number != FEstimateNumber)
+                    return;
+                LabelEstimate->setText(
+                    size < 0 ? QString()
+                             : QStringLiteral("Estimated size: %1").arg(kw::FileSizeText(size)));
+            },
+            Qt::QueuedConnection);
+    });
 }

@@ -9,6 +9,11 @@
 #include <QPoint>
 #include <QTimer>
 
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+class QComboBox;
 class QLabel;
 class TKWLinePanel;
 class TTeButton;
@@ -50,6 +55,8 @@ public:
     // Works on the frames of the list, which must outlive the window.
     TFormSaveGIF(TThumbnails* thumbnails, QWidget* owner);
 
+    ~TFormSaveGIF() override;
+
     // Arrows inside the fields' right ends; the size of the first frame into the size fields.
     void FormShow() override;
     // With "Constrain Proportions" on, typing into one size field sets the other one from the
@@ -69,6 +76,15 @@ public:
     // SaveAsGIF. The window stays open.
     void Btn_SaveClick();
     void Btn_CancelClick();
+    // The colour choice is kept for the next window while the program runs.
+    void ComboBoxQualityChange();
+    // A smaller file and a transparent colour both need the frame's transparent entry: while
+    // the colour is on, "Smaller file" is off and says why.
+    void CheckBoxTransColorSmaller();
+    // Starts a new size estimate a moment after the last change of a setting that matters.
+    void SettingsChange();
+    // Encodes a few of the chosen frames on a worker thread and shows the expected size.
+    void EstimateTimerTimer();
 
     TKWLinePanel* panel_source_frame = nullptr;
     TTeRadioButton* Rb_allframes = nullptr;
@@ -89,6 +105,9 @@ public:
     TTeUpDown* UpDown_Loops = nullptr;
     QLabel* lb_zero = nullptr;
     TTeCheckBox* CheckBoxGray = nullptr;
+    QComboBox* ComboBoxQuality = nullptr; // "Standard", "Best quality"
+    TTeCheckBox* CheckBoxSmaller = nullptr;
+    QLabel* LabelEstimate = nullptr;
     TTeCheckBox* CheckBoxTransColor = nullptr;
     TKWLinePanel* PanelTransColor = nullptr;
     TKWLinePanel* panel_bottom = nullptr;
@@ -96,6 +115,13 @@ public:
     TTeButton* Btn_Cancel = nullptr;
     TTeProgressBar* ProgressBar1 = nullptr;
     QTimer TimerColorPicker;
+    QTimer EstimateTimer; // single shot, after the last change
+
+    // The settings of the fields as SaveAsGIF gets them; throws for a field that is not a
+    // number.
+    codecs::TGifSettings Settings() const;
+    // Waits for a running estimate; for tests.
+    void WaitForEstimate();
 
     // The pointer position the picker read last.
     QPoint LastMousePos() const { return FLastMousePos; }
@@ -107,6 +133,15 @@ private:
     // The mirror rule of both size fields.
     void KeepProportions(TTeEdit* changed, TTeEdit* other, bool fromWidth);
 
+    void StopEstimate();
+
     TThumbnails* FThumbnails;
     QPoint FLastMousePos;
+    // The estimate's worker encodes copies of a few frames (read-only pictures) and hands
+    // its result to the GUI thread through a queued call, which carries the number of the
+    // estimate so that a result overtaken by a newer change is dropped. The window stops and
+    // joins the worker before it goes, so the queued call never outlives it.
+    std::thread FEstimateThread;
+    std::atomic<bool> FEstimateCancel{false};
+    int FEstimateNumber = 0;
 };

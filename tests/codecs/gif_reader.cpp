@@ -103,6 +103,13 @@ std::vector<TDecodedFrame> DecodeGif(const QByteArray& bytes) {
             TDecodedFrame d;
             d.Width = img.ImageDesc.Width;
             d.Height = img.ImageDesc.Height;
+            d.Left = img.ImageDesc.Left;
+            d.Top = img.ImageDesc.Top;
+            GraphicsControlBlock gcb;
+            if (DGifSavedExtensionToGCB(gif, i, &gcb) == GIF_OK) {
+                d.TransparentIndex = gcb.TransparentColor; // NO_TRANSPARENT_COLOR is -1
+                d.Disposal = gcb.DisposalMode;
+            }
             const ColorMapObject* map =
                 img.ImageDesc.ColorMap ? img.ImageDesc.ColorMap : gif->SColorMap;
             if (map)
@@ -115,4 +122,23 @@ std::vector<TDecodedFrame> DecodeGif(const QByteArray& bytes) {
     }
     DGifCloseFile(gif, &error);
     return frames;
+}
+
+std::vector<std::vector<QRgb>> CompositeGif(const QByteArray& bytes, int& width, int& height) {
+    const TGifFile file = WalkGif(bytes);
+    width = file.Width;
+    height = file.Height;
+    std::vector<QRgb> screen(std::size_t(width) * std::size_t(height), qRgb(0, 0, 0));
+    std::vector<std::vector<QRgb>> shown;
+    for (const TDecodedFrame& f : DecodeGif(bytes)) {
+        for (int y = 0; y < f.Height; ++y)
+            for (int x = 0; x < f.Width; ++x) {
+                const int index = f.Pixels[std::size_t(y * f.Width + x)];
+                const int sx = f.Left + x, sy = f.Top + y;
+                if (index != f.TransparentIndex && sx < width && sy < height)
+                    screen[std::size_t(sy * width + sx)] = f.Palette[std::size_t(index)];
+            }
+        shown.push_back(screen);
+    }
+    return shown;
 }

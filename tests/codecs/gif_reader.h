@@ -36,6 +36,13 @@ struct TDecodedFrame {
     std::vector<QRgb> Palette; // the colour table that applies
     std::vector<std::uint8_t> Pixels;
     int Width = 0, Height = 0;
+    int Left = 0, Top = 0;
+    int TransparentIndex = -1; // -1: no transparent flag
+    int Disposal = 0;
 };
 // All frames decoded by giflib; empty on failure.
 std::vector<TDecodedFrame> DecodeGif(const QByteArray& bytes);
+
+// What a viewer shows after each frame (screen-sized, opaque RGB; transparent pixels keep what
+// was there, starting from black), for files whose frames use disposal 0 or 1.
+std::vector<std::vector<QRgb>> CompositeGif(const QByteArray& bytes, int& width, int& height);

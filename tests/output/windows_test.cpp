@@ -382,3 +382,45 @@ TEST_F(OutputWindowsTest, GifThatCannotBeWrittenReportsTheErrorAndMakesNoPage) {
 }
 
 } // namespace
+
+TEST_F(OutputWindowsTest, GifColourChoiceSmallerFileAndSizeEstimate) {
+    Fill(4);
+    {
+        TFormSaveGIF form(&List, nullptr);
+        form.show();
+        EXPECT_EQ(form.ComboBoxQuality->currentText(), QStringLiteral("Standard"));
+        EXPECT_FALSE(form.CheckBoxSmaller->isChecked());
+        EXPECT_EQ(form.CheckBoxGray->geometry(), QRect(12, 156, 210, 20)) << "nothing moved";
+        EXPECT_EQ(form.CheckBoxTransColor->geometry(), QRect(12, 184, 141, 20));
+        form.ComboBoxQuality->setCurrentIndex(1);
+        form.CheckBoxSmaller->setChecked(true);
+        form.CheckBoxTransColor->setChecked(true);
+        EXPECT_FALSE(form.CheckBoxSmaller->isChecked());
+        EXPECT_FALSE(form.CheckBoxSmaller->isEnabled()) << "the two need the same entry";
+        form.CheckBoxTransColor->setChecked(false);
+        form.CheckBoxSmaller->setChecked(true);
+        form.Edit_width->setText(QStringLiteral("64"));
+        form.Edit_Height->setText(QStringLiteral("48"));
+
+        // The estimate runs on a worker; its result arrives through the event loop.
+        form.EstimateTimerTimer();
+        form.WaitForEstimate();
+        QCoreApplication::processEvents();
+        const QString text = form.LabelEstimate->text();
+        ASSERT_TRUE(text.startsWith(QStringLiteral("Estimated size: "))) << text.toStdString();
+
+        Desktop.SaveFileAnswers = {{Path(QStringLiteral("small.gif")), 1}};
+        form.Btn_Save->click();
+        const QByteArray gif = ReadAll(Path(QStringLiteral("small.gif")));
+        EXPECT_EQ(text, QStringLiteral("Estimated size: ") + kw::FileSizeText(gif.size()))
+            << "four frames are all encoded, so the estimate is the file";
+        const auto frames = DecodeGif(gif);
+        ASSERT_EQ(frames.size(), 4u);
+        EXPECT_EQ(frames[1].Disposal, 1);
+        form.EstimateTimerTimer(); // a window closed while estimating waits for its worker
+    }
+    TFormSaveGIF again(&List, nullptr);
+    EXPECT_EQ(again.ComboBoxQuality->currentText(), QStringLiteral("Best quality"))
+        << "kept while the program runs";
+    again.ComboBoxQuality->setCurrentIndex(0);
+}

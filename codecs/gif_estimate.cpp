@@ -1,0 +1,66 @@
+#include "codecs/gif_estimate.h"
+
+#include <algorithm>
+
+namespace codecs {
+
+namespace {
+constexpr int SampleFrames = 8;
+constexpr int RunLength = 4;
+constexpr int FixedBytes = 13 + 1; // header and logical screen, trailer
+} // namespace
+
+std::vector<int> GifEstimateSample(int n, bool smaller) {
+    std::vector<int> positions;
+    if (n <= SampleFrames) {
+        for (int i = 0; i < n; ++i)
+            positions.push_back(i);
+    } else if (smaller) {
+        // Runs starting a quarter and three quarters in.
+        for (const int start : {n / 4 - RunLength / 2, 3 * n / 4 - RunLength / 2})
+            for (int k = 0; k < RunLength; ++k)
+                positions.push_back(std::clamp(start, 0, n - RunLength) + k);
+    } else {
+        for (int k = 0; k < SampleFrames; ++k)
+            positions.push_back(int((2 * std::int64_t(k) + 1) * n / (2 * SampleFrames)));
+    }
+    return positions;
+}
+
+std::int64_t EstimateGifSize(int n, const std::vector<QImage>& sample, const TGifSettings& settings,
+                             const std::atomic<bool>* cancel) {
+    if (n <= 0 || sample.empty())
+        return 0;
+    const bool exact = int(sample.size()) == n;
+    const bool runs = settings.Smaller && !exact;
+    const std::size_t runLength = runs ? RunLength : sample.size();
+    std::int64_t firsts = 0, others = 0;
+    int firstCount = 0, otherCount = 0;
+    for (std::size_t start = 0; start < sample.size(); start += runLength) {
+        TAnimatedGif gif(settings);
+        const std::size_t end = std::min(sample.size(), start + runLength);
+        for (std::size_t i = start; i < end; ++i) {
+            if (cancel && cancel->load())
+                return -1;
+            gif.AddFrame(sample[i]);
+        }
+        gif.Finish();
+        if (exact)
+            return gif.Size();
+        for (int i = 0; i < gif.FrameCount(); ++i) {
+            if (runs && i == 0) {
+                firsts += gif.FrameSize(i);
+                ++firstCount;
+            } else {
+                others += gif.FrameSize(i);
+                ++otherCount;
+            }
+        }
+    }
+    if (!runs)
+        return FixedBytes + others * n / std::max(1, otherCount);
+    return FixedBytes + firsts / std::max(1, firstCount) +
+           others * (n - 1) / std::max(1, otherCount);
+}
+
+} // namespace codecs
