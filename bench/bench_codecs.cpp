@@ -6,6 +6,7 @@
 
 #include "codecs/bmp_codec.h"
 #include "codecs/gif_codec.h"
+#include "codecs/gif_estimate.h"
 #include "codecs/ordered_pool.h"
 #include "codecs/picture_writer.h"
 #include "common/kw_guard.h"
@@ -252,6 +253,21 @@ int RunGif(const QStringList& args) {
         gif.Finish();
         gif.SaveToFile(outPath);
         const double seconds = double(timer.nsecsElapsed()) / 1e9;
+        if (bench::Flag(args, QStringLiteral("--estimate"))) {
+            // The window's estimate from the sample frames, against the file just written.
+            QElapsedTimer estimateTimer;
+            estimateTimer.start();
+            const std::vector<int> positions =
+                codecs::GifEstimateSample(int(names.size()), s.Smaller);
+            std::vector<QImage> sample;
+            for (const int p : positions)
+                sample.push_back(ReadPngRgb(names[p]));
+            const std::int64_t estimate = codecs::EstimateGifSize(int(names.size()), sample, s);
+            std::printf("estimate_bytes=%lld estimate_error=%.1f%% estimate_seconds=%.3f\n",
+                        static_cast<long long>(estimate),
+                        100.0 * double(estimate - gif.Size()) / double(gif.Size()),
+                        double(estimateTimer.nsecsElapsed()) / 1e9);
+        }
         std::printf("threads=%d size=%dx%d mode=%s quality=%s smaller=%d reading=%s\n",
                     codecs::WorkerCount(threads), s.Width, s.Height, s.Gray ? "gray" : "colour",
                     qPrintable(quality), s.Smaller ? 1 : 0,

@@ -6,7 +6,7 @@ namespace codecs {
 
 namespace {
 constexpr int SampleFrames = 8;
-constexpr int RunLength = 4;
+constexpr int RunLength = 8;
 constexpr int FixedBytes = 13 + 1; // header and logical screen, trailer
 } // namespace
 
@@ -16,10 +16,9 @@ std::vector<int> GifEstimateSample(int n, bool smaller) {
         for (int i = 0; i < n; ++i)
             positions.push_back(i);
     } else if (smaller) {
-        // Runs starting a quarter and three quarters in.
-        for (const int start : {n / 4 - RunLength / 2, 3 * n / 4 - RunLength / 2})
-            for (int k = 0; k < RunLength; ++k)
-                positions.push_back(std::clamp(start, 0, n - RunLength) + k);
+        // One run of neighbours in the middle.
+        for (int k = 0; k < RunLength; ++k)
+            positions.push_back(n / 2 - RunLength / 2 + k);
     } else {
         for (int k = 0; k < SampleFrames; ++k)
             positions.push_back(int((2 * std::int64_t(k) + 1) * n / (2 * SampleFrames)));
@@ -51,7 +50,9 @@ std::int64_t EstimateGifSize(int n, const std::vector<QImage>& sample, const TGi
             if (runs && i == 0) {
                 firsts += gif.FrameSize(i);
                 ++firstCount;
-            } else {
+            } else if (!runs || i >= gif.FrameCount() * 3 / 4) {
+                // A cut frame shrinks over the first few frames while more and more pixels
+                // that stay close are shown: the last quarter of the run is the lasting size.
                 others += gif.FrameSize(i);
                 ++otherCount;
             }
