@@ -99,6 +99,9 @@ void output::SaveAsGIF(TThumbnails& thumbnails, const QString& path, bool allFra
         gif.SaveToFile(path);
         size = gif.Size();
     });
+    // Only a file that was written whole takes the frames off the quit question.
+    thumbnails.MarkWritten(
+        thumbnails.FrameIndexes(allFrames ? TFrameChoice::All : TFrameChoice::Selected));
     WriteGIFPreviewPage(path, settings.Width, settings.Height, settings.Loops, int(frames.size()),
                         kw::FileSizeText(size), owner);
 }

@@ -208,7 +208,7 @@ TEST_F(OutputWindowsTest, SheetChecksBeforeItsFileDialogAndAppendsTheChosenEntry
     EXPECT_TRUE(form.btn_save->isEnabled());
 }
 
-TEST_F(OutputWindowsTest, ExportAndSheetCountTheFramesTheyWroteAsWritten) {
+TEST_F(OutputWindowsTest, EveryOutputCountsTheFramesItWroteAsWritten) {
     Fill(5);
     EXPECT_EQ(List.UnwrittenCount(), 5);
     ASSERT_TRUE(QDir(Dir.path()).mkdir(QStringLiteral("x-2.bmp"))); // the second file fails
@@ -234,7 +234,14 @@ TEST_F(OutputWindowsTest, ExportAndSheetCountTheFramesTheyWroteAsWritten) {
     sheet.btn_save->click();
     ASSERT_TRUE(QFile::exists(Path(QStringLiteral("sheet.jpg"))));
     EXPECT_EQ(List.UnwrittenCount(), 2); // frames 2 and 4
-    List.MarkWritten({2, 4});
+
+    // An animated GIF of the selected frames 4 and 2.
+    Select({4, 2});
+    codecs::TGifSettings gif;
+    gif.Width = gif.Height = 16;
+    output::SaveAsGIF(List, Path(QStringLiteral("two.gif")), false, gif, nullptr);
+    ASSERT_TRUE(QFile::exists(Path(QStringLiteral("two.gif"))));
+    EXPECT_EQ(List.UnwrittenCount(), 0);
     ASSERT_TRUE(List.ReplaceFramePicture(0, MakeFrame(9)));
     EXPECT_EQ(List.UnwrittenCount(), 1) << "a changed frame is unwritten again";
 }
