@@ -116,10 +116,6 @@ void TFormOptions::btn_cancelClick() {
 }
 
 void TFormOptions::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
-        event->key() == Qt::Key_Enter) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
+    if (!kw::SwallowEnterAndEscape(event))
+        QDialog::keyPressEvent(event);
 }

@@ -19,35 +19,32 @@ namespace {
     throw kw::EFcError(QStringLiteral("The colour quantiser failed (error %1)").arg(int(error)));
 }
 
-// Owners of the library's objects.
-struct TLiqAttr {
-    liq_attr* P = liq_attr_create();
-    ~TLiqAttr() {
+// Owns one of the library's objects and frees it the library's way.
+template <typename T, void (*Destroy)(T*)> struct TLiqOwned {
+    T* P = nullptr;
+    TLiqOwned() = default;
+    explicit TLiqOwned(T* p) : P(p) {}
+    TLiqOwned(const TLiqOwned&) = delete;
+    TLiqOwned& operator=(const TLiqOwned&) = delete;
+    ~TLiqOwned() {
         if (P)
-            liq_attr_destroy(P);
+            Destroy(P);
     }
 };
-struct TLiqImage {
-    liq_image* P = nullptr;
-    ~TLiqImage() {
-        if (P)
-            liq_image_destroy(P);
-    }
-};
-struct TLiqHistogram {
-    liq_histogram* P = nullptr;
-    ~TLiqHistogram() {
-        if (P)
-            liq_histogram_destroy(P);
-    }
-};
-struct TLiqResult {
-    liq_result* P = nullptr;
-    ~TLiqResult() {
-        if (P)
-            liq_result_destroy(P);
-    }
-};
+using TLiqAttr = TLiqOwned<liq_attr, liq_attr_destroy>;
+using TLiqImage = TLiqOwned<liq_image, liq_image_destroy>;
+using TLiqHistogram = TLiqOwned<liq_histogram, liq_histogram_destroy>;
+using TLiqResult = TLiqOwned<liq_result, liq_result_destroy>;
+
+// The library's settings for a palette of up to maxColors, at speed 4.
+TLiqAttr NewAttr(int maxColors) {
+    liq_attr* attr = liq_attr_create();
+    if (!attr)
+        throw std::bad_alloc();
+    liq_set_max_colors(attr, maxColors);
+    liq_set_speed(attr, 4);
+    return TLiqAttr(attr);
+}
 
 } // namespace
 
@@ -71,11 +68,7 @@ std::vector<QRgb> BestPalette(const QImage& image, int maxColors, bool skipKey, 
                     p[3] = 0;
         }
     }
-    TLiqAttr attr;
-    if (!attr.P)
-        throw std::bad_alloc();
-    liq_set_max_colors(attr.P, skipKey ? std::min(maxColors + 1, 256) : maxColors);
-    liq_set_speed(attr.P, 4);
+    const TLiqAttr attr = NewAttr(skipKey ? std::min(maxColors + 1, 256) : maxColors);
     TLiqImage img;
     img.P = liq_image_create_rgba(attr.P, rgba.constBits(), rgba.width(), rgba.height(), 0);
     if (!img.P)
@@ -114,11 +107,7 @@ void QuantizeBest(const QImage& image, int maxColors, std::vector<QRgb>& palette
                               ? rgba.scaled(rgba.width() / 2, rgba.height() / 2,
                                             Qt::IgnoreAspectRatio, Qt::FastTransformation)
                               : rgba;
-    TLiqAttr attr;
-    if (!attr.P)
-        throw std::bad_alloc();
-    liq_set_max_colors(attr.P, maxColors);
-    liq_set_speed(attr.P, 4);
+    const TLiqAttr attr = NewAttr(maxColors);
     TLiqHistogram histogram;
     histogram.P = liq_histogram_create(attr.P);
     TLiqImage small, full;

@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QProcess>
@@ -229,6 +230,14 @@ bool YesNoBox(QWidget* owner, const QString& caption, const QString& text) {
 
 int ShowModal(QDialog& dialog) {
     return Desktop().ShowModal(dialog);
+}
+
+bool SwallowEnterAndEscape(QKeyEvent* event) {
+    const int key = event->key();
+    if (key != Qt::Key_Escape && key != Qt::Key_Return && key != Qt::Key_Enter)
+        return false;
+    event->accept();
+    return true;
 }
 
 void OpenWithShell(QWidget* /*owner*/, const QString& path) {

@@ -13,6 +13,7 @@
 #include <functional>
 
 class QDialog;
+class QKeyEvent;
 class QWidget;
 
 namespace kw {
@@ -105,6 +106,10 @@ bool OkCancelBox(QWidget* owner, const QString& caption, const QString& text);
 bool YesNoBox(QWidget* owner, const QString& caption, const QString& text);
 
 int ShowModal(QDialog& dialog);
+// The settings windows' buttons are pressed with the mouse only: Enter and Escape press
+// none of them. True, with the event accepted, for those keys; the window's key handler
+// passes every other key on.
+bool SwallowEnterAndEscape(QKeyEvent* event);
 
 // Opens a file or address with the desktop's default program, then with xdg-open, then with
 // a web browser; silent when all of them fail.

@@ -1,5 +1,6 @@
 #include "output/output_window.h"
 
+#include "common/kw_dialogs.h"
 #include "common/kw_fonts.h"
 #include "common/kw_guard.h"
 #include "controls/kw_dock.h"
@@ -46,12 +47,8 @@ void TOutputDialog::showEvent(QShowEvent* event) {
 }
 
 void TOutputDialog::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape || event->key() == Qt::Key_Return ||
-        event->key() == Qt::Key_Enter) {
-        event->accept();
-        return;
-    }
-    QDialog::keyPressEvent(event);
+    if (!kw::SwallowEnterAndEscape(event))
+        QDialog::keyPressEvent(event);
 }
 
 TKWLinePanel* MakeOutputPanel(QWidget* parent, const char* name) {

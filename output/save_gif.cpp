@@ -6,7 +6,6 @@
 #include "controls/kw_dock.h"
 #include "controls/kw_line_panel.h"
 #include "frames/thumbnails.h"
-#include "output/form_export_frames.h"
 #include "output/preview_page.h"
 #include "skin/artwork.h"
 #include "skin/te_controls.h"
@@ -16,7 +15,6 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPlainTextEdit>
 
 #include <cstdlib>
 
@@ -59,12 +57,6 @@ bool output::ProportionalSize(int value, int from, int to, std::int64_t& result)
 
 void output::WriteGIFPreviewPage(const QString& gifPath, int width, int height, int loops,
                                  int frameCount, const QString& sizeText, QWidget* owner) {
-    QStringList lines;
-    {
-        // The template lives in the export window, which is made only to read it.
-        TFormExportFrames holder(nullptr, nullptr);
-        lines = holder.HtmlMemo->toPlainText().split(QLatin1Char('\n'));
-    }
     TGifPreviewValues values;
     values.GifPath = gifPath;
     values.Width = width;
@@ -72,7 +64,7 @@ void output::WriteGIFPreviewPage(const QString& gifPath, int width, int height, 
     values.Loops = loops;
     values.FrameCount = frameCount;
     values.SizeText = sizeText;
-    const QString page = WriteGifPreviewPageFile(lines, values);
+    const QString page = WriteGifPreviewPageFile(GifPreviewTemplate(), values);
     if (kw::OkCancelBox(
             owner, QStringLiteral("Complete"),
             QStringLiteral("Task completed! Click [OK] to check it or click [Cancel] to return.")))
