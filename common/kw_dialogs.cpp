@@ -11,8 +11,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
-#include <QKeyEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QProcess>
 #include <QScreen>
@@ -224,8 +224,8 @@ bool OkCancelBox(QWidget* owner, const QString& caption, const QString& text) {
 }
 
 bool YesNoBox(QWidget* owner, const QString& caption, const QString& text) {
-    return ShowMessage({owner, caption, text, TMsgIcon::Question, TMsgButtons::YesNo,
-                        QString()}) == TMsgResult::Ok;
+    return ShowMessage({owner, caption, text, TMsgIcon::Question, TMsgButtons::YesNo, QString()}) ==
+           TMsgResult::Ok;
 }
 
 int ShowModal(QDialog& dialog) {
