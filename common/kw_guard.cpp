@@ -1,6 +1,7 @@
 #include "common/kw_guard.h"
 
 #include "common/kw_dialogs.h"
+#include "common/long_work.h"
 
 #include <cstdio>
 #include <new>
@@ -80,6 +81,10 @@ int StrToInt(const QString& text) {
 }
 
 TFcApplication::TFcApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+
+TFcApplication::~TFcApplication() {
+    FinishLongWork();
+}
 
 bool TFcApplication::notify(QObject* receiver, QEvent* event) {
     try {

@@ -79,6 +79,8 @@ bool TryStrToInt(const QString& text, int& value);
 class TFcApplication : public QApplication {
 public:
     TFcApplication(int& argc, char** argv);
+    // Waits for the long work still running (cancelled first), before the application goes.
+    ~TFcApplication() override;
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
