@@ -105,20 +105,35 @@ QString RealSaveFileName(TFileDialogRequest& r) {
     return path;
 }
 
+// The folder chooser: Qt's own dialog, on every desktop, so that a typed folder that does not
+// exist gets this program's refusal (Qt's dialog would answer first with a box of its own) and
+// the dialog stays open; its "Create New Folder" button makes a folder where it looks.
+class TFolderChooser : public QFileDialog {
+public:
+    TFolderChooser(QWidget* owner, const QString& text) : QFileDialog(owner, text) {
+        setOption(QFileDialog::DontUseNativeDialog, true);
+        setFileMode(QFileDialog::Directory);
+        setOption(QFileDialog::ShowDirsOnly, true);
+        setLabelText(QFileDialog::LookIn, text);
+    }
+
+    void accept() override {
+        const QString chosen = selectedFiles().value(0);
+        if (!QFileInfo(chosen).isDir()) {
+            ErrorBox(this, QStringLiteral("Error"),
+                     QStringLiteral("\"%1\" is an invalid path").arg(chosen));
+            return;
+        }
+        QFileDialog::accept();
+    }
+};
+
 QString RealBrowseForFolder(QWidget* owner, const QString& text) {
     TNormalPointer pointer;
-    QFileDialog dialog(owner, text);
-    dialog.setFileMode(QFileDialog::Directory);
-    dialog.setOption(QFileDialog::ShowDirsOnly, true);
-    dialog.setLabelText(QFileDialog::LookIn, text);
-    while (dialog.exec() == QDialog::Accepted) {
-        const QString chosen = dialog.selectedFiles().value(0);
-        if (QFileInfo(chosen).isDir())
-            return chosen;
-        ErrorBox(&dialog, QStringLiteral("Error"),
-                 QStringLiteral("\"%1\" is an invalid path").arg(chosen));
-    }
-    return QString();
+    TFolderChooser dialog(owner, text);
+    if (dialog.exec() != QDialog::Accepted)
+        return QString();
+    return dialog.selectedFiles().value(0);
 }
 
 bool RealShellOpen(const QString& target) {

@@ -1,5 +1,6 @@
 // The output windows' fields as a user works them: number fields with the editing keys and
-// shortcuts, and spin boxes that select their number.
+// shortcuts, spin boxes that select their number, and the folder chooser's refusal of a typed
+// folder that does not exist.
 
 #include "common/orb_common.h"
 #include "output/form_export_frames.h"
@@ -8,9 +9,15 @@
 #include "tests/frames/frames_fixture.h"
 
 #include <QClipboard>
+#include <QDir>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
 
 namespace {
 
@@ -91,6 +98,57 @@ TEST_F(OutputFieldsTest, SpinBoxesSelectTheirNumberSoThatTypingReplacesIt) {
     const QImage sheet(path);
     EXPECT_EQ(sheet.width(), 800);
     EXPECT_EQ(sheet.height(), 1 * ((800 - 25) / 4 * 480 / 640) + 2 * 5);
+}
+
+// The real chooser, driven as a user would: a typed folder that does not exist gets the
+// export's own refusal and the chooser stays open; "Create New Folder" makes a folder, and
+// choosing it puts its path into the export window.
+TEST_F(OutputFieldsTest, TheFolderChooserRefusesAMissingFolderAndMakesNewOnes) {
+    Fill(1);
+    kw::Desktop().BrowseForFolder = kw::RealDesktop().BrowseForFolder;
+    TFormExportFrames form(&List, nullptr);
+    Show(form);
+    const QString missing = Dir.filePath(QStringLiteral("no such folder"));
+    const QString made = Dir.filePath(QStringLiteral("New Folder"));
+    bool driven = false;
+    QTimer::singleShot(0, [&] {
+        auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!chooser)
+            return;
+        auto finish = qScopeGuard([&] {
+            if (chooser->isVisible())
+                chooser->reject();
+        });
+        chooser->setDirectory(Dir.path());
+        auto* name = chooser->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        ASSERT_NE(name, nullptr);
+        name->setText(missing);
+        // A box of the dialog's own in the way would wait for an answer: it is closed.
+        QTimer::singleShot(0, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                box->reject();
+        });
+        Key(name, Qt::Key_Return);
+        ASSERT_EQ(Desktop.Texts(),
+                  QStringList{QStringLiteral("\"%1\" is an invalid path").arg(missing)});
+        ASSERT_TRUE(chooser->isVisible()) << "the chooser stays open";
+
+        QToolButton* newFolder = nullptr;
+        for (QToolButton* b : chooser->findChildren<QToolButton*>())
+            if (b->toolTip() == QStringLiteral("Create New Folder"))
+                newFolder = b;
+        ASSERT_NE(newFolder, nullptr);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return newFolder->isEnabled(); }, 5000));
+        newFolder->click();
+        ASSERT_TRUE(QFileInfo(made).isDir());
+        name->setText(made);
+        Key(name, Qt::Key_Return);
+        driven = true;
+    });
+    form.BtnOutFolder->click();
+    EXPECT_TRUE(driven);
+    EXPECT_EQ(form.EditOutputFolder->text(), made);
+    EXPECT_EQ(Desktop.Messages.size(), 1);
 }
 
 } // namespace
