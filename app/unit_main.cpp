@@ -389,6 +389,8 @@ void TFormMain::OpenVideoFile(const QString& path) {
     const QFileInfo file(path);
     GlbCfg->LastVideoDir = file.absolutePath();
     Thumbnails->VideoFileName = file.fileName();
+    // The title names the video only once it is open.
+    setWindowTitle(QStringLiteral("Framecatch"));
 
     FilterGraph1->ResetGraph();
     FilterGraph1->SetActive(false);
@@ -399,8 +401,16 @@ void TFormMain::OpenVideoFile(const QString& path) {
     TeDSTrackBar->SetPosition(0);
     VideoWindow->update();
     UpdateTimeText();
-    // A file that cannot be rendered raises the player's error, which ends the action here.
-    FilterGraph1->RenderMediaFile(path);
+    // A file that cannot be rendered ends the action here with an error that names the file
+    // and says what is wrong with it; the player's own message goes under the box's details.
+    try {
+        FilterGraph1->RenderMediaFile(path);
+    } catch (const EDirectShowException& e) {
+        throw kw::EFcError(
+            QStringLiteral("The file \"%1\" %2")
+                .arg(file.fileName(), EDirectShowException::FileProblem(e.ErrorCode())),
+            file.absoluteFilePath() + QStringLiteral(": ") + e.Message());
+    }
     if (!FilterGraph1->HasVideo()) {
         // Sound alone would play behind a black preview and fail every grab: refuse it.
         FilterGraph1->ResetGraph();
@@ -411,6 +421,7 @@ void TFormMain::OpenVideoFile(const QString& path) {
             QStringLiteral("This file has no video picture: frames cannot be grabbed from it."));
         return;
     }
+    setWindowTitle(file.fileName() + QStringLiteral(" - Framecatch"));
     VideoWindow->show();
     try {
         if (FilterGraph1->Play()) {

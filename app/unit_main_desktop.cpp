@@ -95,9 +95,11 @@ bool TFormMain::FormCanClose() {
     const int unwritten = Thumbnails->UnwrittenCount();
     if (unwritten == 0)
         return true;
-    return kw::YesNoBox(
-        this, QStringLiteral("Framecatch"),
-        QStringLiteral("Quit Framecatch and discard the %1 captured frames?").arg(unwritten));
+    const QString question =
+        unwritten == 1
+            ? QStringLiteral("Quit Framecatch and discard the 1 captured frame?")
+            : QStringLiteral("Quit Framecatch and discard the %1 captured frames?").arg(unwritten);
+    return kw::YesNoBox(this, QStringLiteral("Framecatch"), question);
 }
 
 void TFormMain::CloseWithoutAsking() {

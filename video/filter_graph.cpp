@@ -26,6 +26,31 @@ QString EDirectShowException::MessageFor(std::int32_t code) {
     return QString::fromUtf8(text) + QString::asprintf(" ($%x).", unsigned(std::uint32_t(code)));
 }
 
+QString EDirectShowException::FileProblem(std::int32_t code) {
+    switch (code) {
+    case AVERROR_STREAM_NOT_FOUND:
+        return QStringLiteral("holds no video stream");
+    case AVERROR_INVALIDDATA:
+    case AVERROR_EOF:
+        return QStringLiteral("is damaged or not a video file");
+    case AVERROR_DECODER_NOT_FOUND:
+    case AVERROR_DEMUXER_NOT_FOUND:
+    case AVERROR_PATCHWELCOME:
+        return QStringLiteral("is in a video format that cannot be played");
+    case AVERROR(ENOENT):
+        return QStringLiteral("does not exist");
+    case AVERROR(EISDIR):
+        return QStringLiteral("is a folder, not a video file");
+    case AVERROR(EACCES):
+    case AVERROR(EPERM):
+        return QStringLiteral("cannot be read: permission denied");
+    case AVERROR(ENOMEM):
+        return QStringLiteral("needs more memory than is free");
+    default:
+        return QStringLiteral("cannot be opened");
+    }
+}
+
 EDirectShowException::EDirectShowException(std::int32_t code)
     : kw::EFcError(MessageFor(code)), FCode(code) {}
 

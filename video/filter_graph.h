@@ -45,6 +45,9 @@ public:
     explicit EDirectShowException(std::int32_t code);
     std::int32_t ErrorCode() const { return FCode; }
     static QString MessageFor(std::int32_t code);
+    // What is wrong with a file that could not be opened, in words a user can act on, to
+    // follow the file's name: "holds no video stream", "is damaged or not a video file", ...
+    static QString FileProblem(std::int32_t code);
 
 private:
     std::int32_t FCode;

@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -127,23 +128,42 @@ TEST_F(CaptureTest, CancellingTheDialogChangesNothing) {
     EXPECT_FALSE(FForm->VideoWindow->isVisible());
 }
 
-TEST_F(CaptureTest, AnUnreadableFileShowsThePlayersErrorAfterTheFoldersAreUpdated) {
-    const QString bad = Dir->path() + QStringLiteral("/empty.avi");
-    QFile(bad).open(QIODevice::WriteOnly);
-    FDesktop.OpenFileAnswers.push_back(bad);
-    kw::Guarded([&] { FForm->BtnOpenClick(); }); // as the button's guarded handler runs it
-    ASSERT_EQ(FDesktop.Messages.size(), 1);
-    EXPECT_EQ(FDesktop.Messages[0].Caption, QStringLiteral("Framecatch"));
-    EXPECT_TRUE(FDesktop.Messages[0].Text.contains(QStringLiteral(" ($")))
-        << FDesktop.Messages[0].Text.toStdString();
-    EXPECT_TRUE(FDesktop.Messages[0].Text.endsWith(QStringLiteral(").")));
-    EXPECT_EQ(GlbCfg->LastVideoDir, Dir->path());
-    EXPECT_EQ(FForm->Thumbnails->VideoFileName, QStringLiteral("empty.avi"));
-    EXPECT_FALSE(FForm->VideoWindow->isVisible());
-    EXPECT_TRUE(FForm->BtnPlay->isVisible());
-    // The window stays usable: a good file opens afterwards.
+// The box names the file and says what is wrong with it; FFmpeg's own text goes under its
+// details. The folders are updated all the same, and the window stays usable.
+TEST_F(CaptureTest, AFileThatCannotBeOpenedIsNamedWithWhatIsWrongAndFFmpegsTextInTheDetails) {
+    const QString empty = Dir->path() + QStringLiteral("/empty.avi");
+    QFile(empty).open(QIODevice::WriteOnly);
+    const QString subtitles = Dir->path() + QStringLiteral("/notes.mkv");
+    QFile srt(subtitles);
+    ASSERT_TRUE(srt.open(QIODevice::WriteOnly));
+    srt.write("1\n00:00:00,000 --> 00:00:01,000\nOnly words, no pictures\n");
+    srt.close();
+    for (const auto& [path, text] :
+         {std::pair{empty, "The file \"empty.avi\" is damaged or not a video file."},
+          std::pair{subtitles, "The file \"notes.mkv\" holds no video stream."}}) {
+        FDesktop.Messages.clear();
+        FDesktop.OpenFileAnswers.push_back(path);
+        kw::Guarded([&] { FForm->BtnOpenClick(); }); // as the button's guarded handler runs it
+        ASSERT_EQ(FDesktop.Messages.size(), 1);
+        const kw::TMessage& m = FDesktop.Messages[0];
+        EXPECT_EQ(m.Caption, QStringLiteral("Framecatch"));
+        EXPECT_EQ(m.Text, QString::fromUtf8(text)) << m.Text.toStdString();
+        EXPECT_TRUE(m.Details.startsWith(path + QStringLiteral(": "))) << m.Details.toStdString();
+        EXPECT_TRUE(m.Details.endsWith(QStringLiteral(").")) && m.Details.contains(" ($"))
+            << "FFmpeg's text and code: " << m.Details.toStdString();
+        EXPECT_EQ(GlbCfg->LastVideoDir, Dir->path());
+        EXPECT_EQ(FForm->Thumbnails->VideoFileName, QFileInfo(path).fileName());
+        EXPECT_FALSE(FForm->VideoWindow->isVisible());
+        EXPECT_TRUE(FForm->BtnPlay->isVisible());
+        EXPECT_EQ(FForm->windowTitle(), QStringLiteral("Framecatch"));
+    }
     Open(Video);
     EXPECT_EQ(FForm->FilterGraph1->GetState(), 3);
+    EXPECT_EQ(FForm->windowTitle(), QStringLiteral("clip one.avi - Framecatch"));
+    // A file that fails after a good one takes the video's name off the title.
+    FDesktop.OpenFileAnswers.push_back(empty);
+    kw::Guarded([&] { FForm->BtnOpenClick(); });
+    EXPECT_EQ(FForm->windowTitle(), QStringLiteral("Framecatch"));
 }
 
 TEST_F(CaptureTest, PlayBeforeAnyVideoDoesNothingVisible) {

@@ -123,7 +123,7 @@ TEST_F(DesktopTest, QuittingAsksOnlyWhileFramesAreUnwritten) {
     ASSERT_TRUE(list.ReplaceFramePicture(1, frame));
     EXPECT_FALSE(FForm->close());
     EXPECT_EQ(FDesktop.Messages.last().Text,
-              QStringLiteral("Quit Framecatch and discard the 1 captured frames?"));
+              QStringLiteral("Quit Framecatch and discard the 1 captured frame?"));
     FDesktop.Answer = kw::TMsgResult::Ok; // Yes
     EXPECT_TRUE(FForm->close());
     EXPECT_EQ(FForm->FilterGraph1->Active(), false);
