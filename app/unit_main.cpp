@@ -27,6 +27,8 @@
 #include <QLabel>
 #include <QWheelEvent>
 
+#include <algorithm>
+
 namespace {
 
 // The skin's colours under the names the window's layout uses.
@@ -302,6 +304,12 @@ void TFormMain::ConnectHints() {
     for (TKWImgBtn* b : {BtnOpen, BtnPlay, BtnPause, BtnSnapO, BtnSnap, BtnOptions, BtnHelp,
                          BtnAbout, BtnSaveGIF, BtnSaveThumb})
         connect(b, &TKWImgBtn::OnMouseLeave, this, kw::Guard([this] { BtnOpenMouseLeave(); }));
+    // The buttons that show only a picture also say what they do beside the pointer.
+    BtnOpen->setToolTip(QStringLiteral("Open a video file (Ctrl+O)"));
+    BtnPlay->setToolTip(QStringLiteral("Play (Space)"));
+    BtnPause->setToolTip(QStringLiteral("Pause (Space)"));
+    BtnSaveGIF->setToolTip(QStringLiteral("Save as an animated GIF"));
+    BtnSaveThumb->setToolTip(QStringLiteral("Save as a thumbnail sheet"));
 }
 
 void TFormMain::ShowStatus(const QString& text) {
@@ -552,7 +560,24 @@ void TFormMain::BtnSaveThumbClick() {
     if (!BeforeOutputDialog())
         return;
     TFormSaveThumb dialog(Thumbnails, this);
+    connect(&dialog, &TFormSaveThumb::SheetWritten, this,
+            kw::Guard([this](int leftOut, int rows, int columns) {
+                SheetWritten(leftOut, rows, columns);
+            }));
     kw::ShowModal(dialog);
+}
+
+void TFormMain::SheetWritten(int leftOut, int rows, int columns) {
+    if (leftOut <= 0) {
+        ClearStatus();
+        return;
+    }
+    const QString room = QStringLiteral("the sheet has room for %1 (%2 x %3)")
+                             .arg(std::max<qint64>(0, qint64(rows) * columns))
+                             .arg(rows)
+                             .arg(columns);
+    ShowStatus(leftOut == 1 ? QStringLiteral("1 frame was left out: %1").arg(room)
+                            : QStringLiteral("%1 frames were left out: %2").arg(leftOut).arg(room));
 }
 
 void TFormMain::ThumbnailsExportRequested() {

@@ -95,6 +95,9 @@ public:
     void ProbeFrameSize();
     void BtnSaveGIFClick();
     void BtnSaveThumbClick();
+    // After the sheet window wrote a sheet: the status line says how many of the chosen frames
+    // did not fit on it (rows x columns cells); it is cleared when all of them did.
+    void SheetWritten(int leftOut, int rows, int columns);
     // "Export ..." in the frame menu.
     void ThumbnailsExportRequested();
     void FilterGraph1DSEvent(QObject* sender, int code, std::intptr_t param1, std::intptr_t param2);

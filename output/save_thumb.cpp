@@ -18,14 +18,14 @@ const QRect RectColumns(94, 97, 65, 22);
 constexpr int ArrowOffset = 50;
 } // namespace
 
-void output::SaveAsThumbnails(TThumbnails& thumbnails, bool allFrames, int rows, int columns,
-                              int width, int margin, TTeProgressBar* progressBar) {
+int output::SaveAsThumbnails(TThumbnails& thumbnails, bool allFrames, int rows, int columns,
+                             int width, int margin, TTeProgressBar* progressBar) {
     QWidget* owner = progressBar ? progressBar->window() : &thumbnails;
     const TFrameChoice choice = allFrames ? TFrameChoice::All : TFrameChoice::Selected;
     const QList<QImage> frames = thumbnails.FramePictures(choice);
     if (frames.isEmpty()) {
         kw::WarningBox(owner, QStringLiteral("Warning"), QStringLiteral("No images found."));
-        return;
+        return -1;
     }
     kw::TFileDialogRequest request;
     request.Owner = owner;
@@ -34,7 +34,7 @@ void output::SaveAsThumbnails(TThumbnails& thumbnails, bool allFrames, int rows,
     request.FilterIndex = 1;
     QString path = kw::Desktop().SaveFileName(request);
     if (path.isEmpty())
-        return;
+        return -1;
     const bool bmp = request.FilterIndex == 2;
     path = EnsureExtension(path, bmp ? QStringLiteral(".bmp") : QStringLiteral(".jpg"));
 
@@ -46,8 +46,11 @@ void output::SaveAsThumbnails(TThumbnails& thumbnails, bool allFrames, int rows,
         SaveThumbSheet(sheet, path, bmp ? TSheetFormat::Bmp : TSheetFormat::Jpeg);
     });
     // The frames beyond rows x columns are not on the sheet, so they are not written.
-    thumbnails.MarkWritten(thumbnails.FrameIndexes(choice).mid(0, std::max(0, rows * columns)));
+    const int onSheet =
+        int(std::min<qint64>(frames.size(), std::max<qint64>(0, qint64(rows) * columns)));
+    thumbnails.MarkWritten(thumbnails.FrameIndexes(choice).mid(0, onSheet));
     kw::OpenWithShell(owner, path);
+    return int(frames.size()) - onSheet;
 }
 
 TFormSaveThumb::TFormSaveThumb(TThumbnails* thumbnails, QWidget* owner)
@@ -101,8 +104,10 @@ void TFormSaveThumb::btn_saveClick() {
     const int columns = kw::StrToInt(TeEdit_columns->text());
     const int width = kw::StrToInt(TeEdit_imgw->text());
     const int rows = kw::StrToInt(TeEdit_rows->text());
-    SaveAsThumbnails(*FThumbnails, Rb_allframes->isChecked(), rows, columns, width, 5,
-                     ProgressBar1);
+    const int leftOut = SaveAsThumbnails(*FThumbnails, Rb_allframes->isChecked(), rows, columns,
+                                         width, 5, ProgressBar1);
+    if (leftOut >= 0)
+        emit SheetWritten(leftOut, rows, columns);
 }
 
 void TFormSaveThumb::btn_cancelClick() {

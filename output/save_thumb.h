@@ -20,9 +20,11 @@ namespace output {
 // entry's extension is appended unless the path has it), the sheet drawn with the progress bar
 // moving, written (replacing a file), and opened. Errors (a column count of 0, a sheet too
 // large, a file that cannot be written) are thrown after the save dialog, before anything is
-// opened. Message boxes and the save dialog belong to the progress bar's window.
-void SaveAsThumbnails(TThumbnails& thumbnails, bool allFrames, int rows, int columns, int width,
-                      int margin, TTeProgressBar* progressBar);
+// opened. Message boxes and the save dialog belong to the progress bar's window. Returns how
+// many of the chosen frames are not on the sheet (beyond rows x columns), or -1 when no sheet
+// was written.
+int SaveAsThumbnails(TThumbnails& thumbnails, bool allFrames, int rows, int columns, int width,
+                     int margin, TTeProgressBar* progressBar);
 
 } // namespace output
 
@@ -35,11 +37,16 @@ public:
     // Puts each pair of arrows inside the right end of its field.
     void FormShow() override;
     // Converts columns, width and rows (in this order; a field that is no number ends the
-    // save with the conversion error) and runs SaveAsThumbnails with the margin 5. The window
-    // stays open.
+    // save with the conversion error) and runs SaveAsThumbnails with the margin 5; a written
+    // sheet is announced by SheetWritten. The window stays open.
     void btn_saveClick();
     void btn_cancelClick();
 
+signals:
+    // A sheet was written; leftOut of the chosen frames did not fit on it.
+    void SheetWritten(int leftOut, int rows, int columns);
+
+public:
     TKWLinePanel* panel_source_frame = nullptr;
     TTeRadioButton* Rb_allframes = nullptr;
     TTeRadioButton* Rb_selected = nullptr;
