@@ -4,9 +4,13 @@
 #include "graphics/stretch.h"
 
 #include <QFontMetrics>
+#include <QHash>
 #include <QPainter>
+#include <QPainterPath>
 
 #include <algorithm>
+#include <cmath>
+#include <mutex>
 
 namespace graphics {
 
@@ -14,6 +18,79 @@ namespace {
 
 int FloorEven(int v) {
     return v >= 0 ? v & ~1 : -((-v + 1) & ~1);
+}
+
+// How bold text of a family is drawn where its installed bold face is bold in name only:
+// Wine's Tahoma Bold, for one, has the regular outlines at the bold face's wider advances, and
+// a family without a bold face gets its regular one. Such text is drawn with its outlines
+// thickened by Stroke (in ems, half on each side), and letters that do not already stand that
+// much wider apart are spaced by the difference (Spacing, in ems).
+struct TBoldSynthesis {
+    bool Needed = false;
+    qreal Stroke = 0;
+    qreal Spacing = 0;
+};
+
+// Thicker strokes by a fourteenth of an em: about as much as a bold face adds to a sans.
+constexpr qreal SyntheticStroke = 1.0 / 14;
+// A face drawing less than this much more ink than the regular one is no real bold.
+constexpr double RealBoldInk = 1.15;
+
+qint64 InkOf(const QFont& font, const QString& sample) {
+    const QFontMetrics fm(font);
+    QImage ink(fm.horizontalAdvance(sample) + fm.height(), 2 * fm.height(),
+               QImage::Format_Grayscale8);
+    ink.fill(0);
+    {
+        QPainter painter(&ink);
+        painter.setFont(font);
+        painter.setPen(Qt::white);
+        painter.drawText(QPoint(fm.height() / 2, fm.ascent() + fm.height() / 2), sample);
+    }
+    qint64 count = 0;
+    for (int y = 0; y < ink.height(); ++y) {
+        const uchar* line = ink.constScanLine(y);
+        count += std::count_if(line, line + ink.width(), [](uchar c) { return c != 0; });
+    }
+    return count;
+}
+
+TBoldSynthesis MeasureBold(const QString& family, bool italic) {
+    constexpr int Pixels = 48;
+    const QString sample = QStringLiteral("HIlmo");
+    QFont regular(family);
+    regular.setStyleHint(QFont::SansSerif);
+    regular.setPixelSize(Pixels);
+    regular.setItalic(italic);
+    regular.setKerning(false);
+    regular.setStyleStrategy(QFont::NoAntialias);
+    QFont bold = regular;
+    bold.setBold(true);
+    const qint64 regularInk = InkOf(regular, sample);
+    TBoldSynthesis synthesis;
+    if (regularInk == 0 || double(InkOf(bold, sample)) >= RealBoldInk * double(regularInk))
+        return synthesis;
+    synthesis.Needed = true;
+    synthesis.Stroke = SyntheticStroke;
+    const qreal wider = qreal(QFontMetrics(bold).horizontalAdvance(sample) -
+                              QFontMetrics(regular).horizontalAdvance(sample)) /
+                        (qreal(sample.size()) * Pixels);
+    synthesis.Spacing = std::max<qreal>(0, SyntheticStroke - wider);
+    return synthesis;
+}
+
+// Measured once per family and slant; the text is prepared on several threads at once.
+TBoldSynthesis BoldSynthesisFor(const TFont32& f) {
+    if (!f.Bold)
+        return {};
+    static std::mutex mutex;
+    static QHash<QString, TBoldSynthesis> known;
+    const QString key = f.Name + (f.Italic ? QStringLiteral("/i") : QStringLiteral("/r"));
+    std::lock_guard lock(mutex);
+    const auto it = known.constFind(key);
+    if (it != known.cend())
+        return *it;
+    return *known.insert(key, MeasureBold(f.Name, f.Italic));
 }
 
 } // namespace
@@ -27,6 +104,8 @@ QFont QtFont(const TFont32& f, int scale) {
     font.setUnderline(f.Underline);
     font.setStrikeOut(f.StrikeOut);
     font.setKerning(false);
+    if (const TBoldSynthesis bold = BoldSynthesisFor(f); bold.Spacing > 0)
+        font.setLetterSpacing(QFont::AbsoluteSpacing, bold.Spacing * font.pixelSize());
     return font;
 }
 
@@ -46,9 +125,14 @@ TTextMask PrepareText(const QString& text, const TFont32& f) {
     font.setStyleStrategy(QFont::NoAntialias);
     const QFontMetrics fm(font);
     const int ascent = fm.ascent();
-    // The inked area (italics and some glyphs reach past the advance) and the line box, in
-    // doubled pixels from the text's top-left corner, widened to whole 2 x 2 blocks.
+    const TBoldSynthesis bold = BoldSynthesisFor(f);
+    const qreal stroke = bold.Needed ? bold.Stroke * font.pixelSize() : 0;
+    const int reach = int(std::ceil(stroke / 2)) + (bold.Needed ? 1 : 0);
+    // The inked area (italics and some glyphs reach past the advance, a thickened outline
+    // half its stroke further) and the line box, in doubled pixels from the text's top-left
+    // corner, widened to whole 2 x 2 blocks.
     const QRect box = fm.boundingRect(text)
+                          .adjusted(-reach, -reach, reach, reach)
                           .united(QRect(0, -ascent, fm.horizontalAdvance(text), fm.height()))
                           .translated(0, ascent);
     const int bx = FloorEven(box.left());
@@ -64,7 +148,21 @@ TTextMask PrepareText(const QString& text, const TFont32& f) {
         painter.setRenderHint(QPainter::Antialiasing, false);
         painter.setFont(font);
         painter.setPen(Qt::white);
-        painter.drawText(QPoint(-bx, ascent - by), text);
+        if (bold.Needed) {
+            // The letters are thickened; underline and strike-out keep the line the font gives.
+            const QPointF origin(-bx, ascent - by);
+            QPainterPath whole, letters;
+            whole.addText(origin, font, text);
+            QFont plain = font;
+            plain.setUnderline(false);
+            plain.setStrikeOut(false);
+            letters.addText(origin, plain, text);
+            painter.fillPath(whole, Qt::white);
+            painter.strokePath(letters,
+                               QPen(Qt::white, stroke, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        } else {
+            painter.drawText(QPoint(-bx, ascent - by), text);
+        }
     }
     mask.Coverage = QImage(bw / 2, bh / 2, QImage::Format_Grayscale8);
     mask.Origin = QPoint(bx / 2, by / 2);

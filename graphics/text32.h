@@ -9,6 +9,10 @@
 // is blended onto the picture at opacity coverage x alpha / 255. Doubling the pixel size
 // rather than the point size keeps the drawn text exactly as wide and high as TextWidth and
 // TextHeight say, give or take the hinting of single glyphs.
+//
+// Bold: where the face installed as a family's bold draws no heavier than its regular one
+// (Wine's Tahoma Bold has the regular outlines; a family may have no bold face at all), bold
+// text is synthesised: its outlines are thickened, and its letters spaced to make room.
 
 #include "graphics/bitmap32.h"
 

@@ -1,11 +1,13 @@
 #include "common/kw_fonts.h"
 #include "graphics/text32.h"
 
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QPainter>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 using namespace graphics;
@@ -99,4 +101,30 @@ TEST(Text, BlendsTheColourAtCoverageTimesOpacityAndClipsAtTheEdges) {
     EXPECT_GT(inked, 0);
     EXPECT_EQ(TextWidth(font, QString()), 0);
     EXPECT_GT(TextHeight(font, QString()), 0);
+}
+
+// Bold is a heavier stroke whether the family's bold face is a real one (DejaVu Sans) or one
+// with the regular outlines (Wine's Tahoma Bold), which is then thickened: never the regular
+// stroke, never a real bold thickened once more.
+TEST(Text, BoldStemsAreAboutHalfAgainAsWideInEveryFamily) {
+    kw::RegisterTahoma();
+    for (const QString& family : {QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")}) {
+        if (!QFontDatabase::families().contains(family))
+            continue;
+        TFont32 font = Tahoma(100);
+        font.Name = family;
+        const auto stem = [&](bool bold) {
+            font.Bold = bold;
+            const TTextMask mask = PrepareText(QStringLiteral("l"), font);
+            const uchar* row = mask.Coverage.constScanLine(mask.Coverage.height() / 2);
+            return int(
+                std::count_if(row, row + mask.Coverage.width(), [](uchar c) { return c >= 128; }));
+        };
+        const int regular = stem(false), bold = stem(true);
+        EXPECT_GT(regular, 5) << family.toStdString();
+        EXPECT_GE(bold * 10, regular * 14)
+            << family.toStdString() << ": " << bold << " against " << regular;
+        EXPECT_LE(bold * 10, regular * 25)
+            << family.toStdString() << ": " << bold << " against " << regular;
+    }
 }
