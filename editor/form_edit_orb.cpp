@@ -21,6 +21,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QShortcut>
 
 #include <algorithm>
 
@@ -168,6 +169,19 @@ void TFormEditORB::CreateComponents() {
     connect(BtnNext, &QPushButton::clicked, this, kw::Guard([this] { BtnNextClick(); }));
     connect(BtnUndo, &QPushButton::clicked, this, kw::Guard([this] { BtnUndoClick(); }));
     connect(BtnRedo, &QPushButton::clicked, this, kw::Guard([this] { BtnRedoClick(); }));
+    // The keys of desktop programs press Undo and Redo, when the button could be clicked:
+    // not while a watermark panel covers the buttons, nor with nothing to undo or redo. A text
+    // field with the focus keeps these keys for its own typing.
+    const auto shortcut = [this](QKeySequence keys, TTeButton* button) {
+        auto* key = new QShortcut(keys, this);
+        connect(key, &QShortcut::activated, this, kw::Guard([button] {
+                    if (button->isVisible() && button->isEnabled())
+                        button->click();
+                }));
+    };
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), BtnUndo);
+    shortcut(QKeySequence(Qt::CTRL | Qt::Key_Y), BtnRedo);
+    shortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), BtnRedo);
     // "Crop" and ImageCrop, "Resize", ImageResize and "%", the two "Add ..." buttons and the
     // panels' controls belong to the tools, which connect them.
     connect(Image1, &TImage32::MouseDown, this,
