@@ -2,6 +2,7 @@
 
 #include "codecs/codec_io.h"
 #include "codecs/gif_delta.h"
+#include "codecs/gif_dither.h"
 #include "codecs/liq_palette.h"
 #include "codecs/octree.h"
 #include "common/kw_guard.h"
@@ -166,58 +167,89 @@ TGifFrame PrepareGifFrame(const QImage& picture, const TGifSettings& settings) {
 }
 
 namespace {
+
+constexpr int RestoreToBackground = 2;
+
 QImage FitToGif(const QImage& picture, const TGifSettings& settings) {
+    if (picture.isNull())
+        throw kw::EFcError(QStringLiteral("A GIF frame has no picture"));
     return picture.width() == settings.Width && picture.height() == settings.Height
                ? picture
                : graphics::StretchNearest(picture, settings.Width, settings.Height);
 }
-} // namespace
 
-void PrepareGifFrame(const QImage& picture, const TGifSettings& settings, TGifFrame& frame) {
-    const QImage image = FitToGif(picture, settings);
-    frame.Left = frame.Top = frame.Disposal = 0;
+// The best-quality palette of a frame alone, fitted to the whole picture, with the pixels
+// mapped to their nearest entries; gives their mean squared error.
+double ChooseBestPalette(const QImage& image, int colours, TGifFrame& frame) {
+    frame.Palette = BestSampledPalette(image, colours);
+    MapNearestMeasured(image, frame.Palette, frame.Pixels);
+    RefineToMeans(image, frame.Palette, frame.Pixels);
+    return MapNearestMeasured(image, frame.Palette, frame.Pixels);
+}
+
+// How the best-quality palette and the nearest mapping of a frame are made.
+using TBestPalette = std::function<void(const QImage& image, int colours, TGifFrame& frame)>;
+
+// What is left of a frame after PrepareUntilDiffusion.
+enum class TLeft { Nothing, AdaptiveDiffusion };
+
+// A frame (already of the GIF's size) up to the error diffusion of its best-quality colours
+// (the palette of best and the nearest colours); every other mode is done here.
+TLeft PrepareUntilDiffusion(const QImage& image, const TGifSettings& settings, TGifFrame& frame,
+                            const TBestPalette& best) {
+    frame.Left = frame.Top = 0;
     const QRgb key = settings.TransparentColor | 0xFF000000u;
     frame.HasTransparent = settings.Transparent && ContainsColor(image, key);
+    // A frame with transparent pixels lets the page behind it show there, not the frame
+    // before it.
+    frame.Disposal = frame.HasTransparent ? RestoreToBackground : 0;
+    TLeft left = TLeft::Nothing;
     if (settings.Gray) {
         frame.Palette = GreyPalette();
         MapGrey(image, frame.Pixels);
         if (frame.HasTransparent)
             frame.TransparentIndex = SetGreyKeyApart(image, key, frame.Pixels);
-    } else if (settings.Quality == TGifQuality::Best) {
-        // A smaller file keeps one entry free for the pixels that stay as they are.
+    } else if (frame.HasTransparent) {
         // The transparent colour's pixels stay out of the choice and keep an entry to
         // themselves, so there the codec's own ditherer, which can leave them out, maps.
-        const int colours = frame.HasTransparent || settings.Smaller ? 255 : 256;
-        if (frame.HasTransparent) {
-            frame.Palette = BestPalette(image, colours, true, key);
-            frame.TransparentIndex = int(frame.Palette.size());
-            DitherFloydSteinbergExcept(image, frame.Palette, key, frame.TransparentIndex,
-                                       frame.Pixels);
-            frame.Palette.push_back(key);
+        if (settings.Quality == TGifQuality::Best) {
+            frame.Palette = BestPalette(image, 255, true, key);
         } else {
-            QuantizeBest(image, colours, frame.Palette, frame.Pixels);
-        }
-    } else {
-        thread_local TOctreeQuantizer octree(256);
-        if (frame.HasTransparent) {
+            thread_local TOctreeQuantizer octree(256);
             octree.Reset(255);
             octree.AddImageExcept(image, key);
             frame.Palette = octree.Palette();
-            frame.TransparentIndex = int(frame.Palette.size());
-            DitherFloydSteinbergExcept(image, frame.Palette, key, frame.TransparentIndex,
-                                       frame.Pixels);
-            frame.Palette.push_back(key);
-        } else {
-            octree.Reset(settings.Smaller ? 255 : 256);
-            octree.AddImage(image);
-            frame.Palette = octree.Palette();
-            DitherFloydSteinberg(image, frame.Palette, frame.Pixels);
         }
+        frame.TransparentIndex = int(frame.Palette.size());
+        DitherFloydSteinbergExcept(image, frame.Palette, key, frame.TransparentIndex, frame.Pixels);
+        frame.Palette.push_back(key);
+    } else if (settings.Quality == TGifQuality::Best) {
+        // A smaller file keeps one entry free for the pixels that stay as they are.
+        best(image, settings.Smaller ? 255 : 256, frame);
+        left = TLeft::AdaptiveDiffusion;
+    } else {
+        thread_local TOctreeQuantizer octree(256);
+        octree.Reset(settings.Smaller ? 255 : 256);
+        octree.AddImage(image);
+        frame.Palette = octree.Palette();
+        DitherFloydSteinberg(image, frame.Palette, frame.Pixels);
     }
     if (!frame.HasTransparent) {
         const auto it = std::find(frame.Palette.begin(), frame.Palette.end(), key);
         frame.TransparentIndex = it == frame.Palette.end() ? 0 : int(it - frame.Palette.begin());
     }
+    return left;
+}
+
+} // namespace
+
+void PrepareGifFrame(const QImage& picture, const TGifSettings& settings, TGifFrame& frame) {
+    const QImage image = FitToGif(picture, settings);
+    const TLeft left = PrepareUntilDiffusion(
+        image, settings, frame,
+        [](const QImage& i, int colours, TGifFrame& f) { ChooseBestPalette(i, colours, f); });
+    if (left != TLeft::Nothing)
+        DiffuseFromNearest(image, frame.Palette, true, frame.Pixels);
 }
 
 namespace {
@@ -282,6 +314,33 @@ TAnimatedGif::~TAnimatedGif() {
     FPool.reset();
 }
 
+void TAnimatedGif::ChainedBestPalette(TFrameTurns::TTurn& turn, const QImage& image, int colours,
+                                      TGifFrame& frame) {
+    const TColourSignature signature = ColourSignatureOf(image);
+    turn.Enter();
+    const TPaletteChain::TChoice choice = FChain.Decide(signature);
+    turn.Leave();
+    if (choice.Key) {
+        struct TAbandonUnlessPublished {
+            TSharedPalette& Palette;
+            bool Published = false;
+            ~TAbandonUnlessPublished() {
+                if (!Published)
+                    Palette.Abandon();
+            }
+        } guard{*choice.Palette};
+        const double error = ChooseBestPalette(image, colours, frame);
+        choice.Palette->Publish(frame.Palette, error);
+        guard.Published = true;
+        return;
+    }
+    double keyError = 0;
+    choice.Palette->Wait(frame.Palette, keyError);
+    const double error = MapNearestMeasured(image, frame.Palette, frame.Pixels);
+    if (error > keyError * SameErrorFactor + SameErrorSlack)
+        ChooseBestPalette(image, colours, frame);
+}
+
 void TAnimatedGif::AddFrame(const QImage& picture) {
     const int index = int(FChunks.size());
     FChunks.emplace_back(); // a deque: the slots of earlier frames stay where they are
@@ -289,36 +348,29 @@ void TAnimatedGif::AddFrame(const QImage& picture) {
     const TGifSettings settings = FSettings;
     FPool->Submit([this, picture, settings, index, slot] {
         thread_local TGifFrame frame; // each worker reuses its buffers from frame to frame
-        if (!FCanvas) {
-            PrepareGifFrame(picture, settings, frame);
-        } else {
-            // Frame i is cut after frame i - 1 and before frame i + 1, whatever happens.
-            struct TPassOn {
-                TAnimatedGif& Gif;
-                int Index;
-                ~TPassOn() {
-                    {
-                        std::lock_guard lock(Gif.FCutMutex);
-                        Gif.FCutCount = Index + 1;
-                    }
-                    Gif.FCutDone.notify_all();
-                }
-            };
-            const QImage image = FitToGif(picture, settings);
-            std::exception_ptr error;
-            try {
-                PrepareGifFrame(image, settings, frame);
-            } catch (...) {
-                error = std::current_exception();
-            }
-            {
-                std::unique_lock lock(FCutMutex);
-                FCutDone.wait(lock, [&] { return FCutCount == index; });
-            }
-            const TPassOn passOn{*this, index};
-            if (error)
-                std::rethrow_exception(error);
+        // Every frame passes both ordered steps, also when it fails (the turns pass on as
+        // they go), so that no later frame waits for ever. The palette turn goes first.
+        TFrameTurns::TTurn cutTurn(FCutTurns, index);
+        TFrameTurns::TTurn paletteTurn(FPaletteTurns, index);
+        const QImage image = FitToGif(picture, settings);
+        // Only best-quality colour frames without a transparent colour share palettes; the
+        // others go through the palette turn at once.
+        if (settings.Gray || settings.Quality != TGifQuality::Best ||
+            (settings.Transparent && ContainsColor(image, settings.TransparentColor)))
+            paletteTurn.Leave();
+        const TLeft left = PrepareUntilDiffusion(image, settings, frame,
+                                                 [&](const QImage& i, int colours, TGifFrame& f) {
+                                                     ChainedBestPalette(paletteTurn, i, colours, f);
+                                                 });
+        paletteTurn.Leave();
+        if (left != TLeft::Nothing)
+            DiffuseFromNearest(image, frame.Palette, left == TLeft::AdaptiveDiffusion,
+                               frame.Pixels);
+        if (FCanvas) {
+            // Frame i is cut after frame i - 1 and before frame i + 1.
+            cutTurn.Enter();
             FCanvas->Apply(image, frame, settings.Gray);
+            cutTurn.Leave();
         }
         *slot = EncodeFrameChunk(index, frame, settings);
     });

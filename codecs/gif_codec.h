@@ -1,6 +1,7 @@
 #pragma once
 // GIF files: the single-picture GIF of the frame export and the animated GIF.
 
+#include "codecs/gif_palette_chain.h"
 #include "codecs/ordered_pool.h"
 #include "codecs/palette_map.h"
 #include "common/kw_stream.h"
@@ -10,11 +11,9 @@
 #include <QRgb>
 #include <QString>
 
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 namespace codecs {
@@ -34,8 +33,9 @@ void SaveSingleGif(const QImage& image, const QString& path);
 
 // --- Animated GIF -------------------------------------------------------------------------
 
-// How the colours of a frame are chosen: the octree (exact and fast), or libimagequant's
-// palette (nearer colours, slower). Both are dithered by Floyd-Steinberg.
+// How the colours of a frame are chosen: the octree (exact and fast) dithered by
+// Floyd-Steinberg, or libimagequant's palette (nearer colours, slower), shared by the alike
+// frames of a shot and dithered only where the picture is smooth (see gif_dither.h).
 enum class TGifQuality { Standard, Best };
 
 struct TGifSettings {
@@ -58,7 +58,9 @@ struct TGifFrame {
     std::vector<QRgb> Palette; // the real entries (before padding to a power of two)
     TIndexedPicture Pixels;    // settings.Width x settings.Height, or the cut of a smaller file
     int Left = 0, Top = 0;     // where the pixels go on the logical screen
-    int Disposal = 0;          // 0 not specified, 1 do not dispose (smaller files)
+    // 0 not specified, 1 do not dispose (smaller files), 2 restore to the background (frames
+    // with transparent pixels, which then show the page behind them, not the frame before).
+    int Disposal = 0;
     // The transparent flag: transparency is on and the frame has pixels of the colour.
     bool HasTransparent = false;
     // With the flag, the entry that only those pixels use; without it, the lowest entry equal
@@ -69,8 +71,9 @@ struct TGifFrame {
 // Stretches the picture to Width x Height when it has another size (plain dropping and
 // repeating of pixels), then applies the colour mode: grey levels, or the frame's own palette
 // (octree with M = 256, or libimagequant's for TGifQuality::Best; 255 colours for a smaller
-// file, which needs a spare entry) with Floyd-Steinberg error diffusion. The frame is whole:
-// TAnimatedGif cuts the frames of a smaller file afterwards, in order.
+// file, which needs a spare entry) with Floyd-Steinberg error diffusion. The frame is whole
+// and alone: TAnimatedGif shares best-quality palettes between frames and cuts the frames of
+// a smaller file afterwards, in order. A null picture throws kw::EFcError.
 // With transparency on, the pixels exactly of the transparent colour are set apart so that
 // they, and only they, turn transparent: in colour mode the octree gets 255 places from the
 // other pixels, the colour takes the entry after them, and the error diffusion leaves those
@@ -84,14 +87,16 @@ void PrepareGifFrame(const QImage& picture, const TGifSettings& settings, TGifFr
 // An animated GIF built frame by frame:
 //   GIF89a, a logical screen of Width x Height without a global colour table; per frame, in
 //   the order added: on frame 0 only and only when Loops != 1 the NETSCAPE2.0 application
-//   extension with the loop count, a graphic control extension (disposal 0, or 1 for a
-//   smaller file; no user input; the transparent flag; the delay; the transparent index),
+//   extension with the loop count, a graphic control extension (disposal 0, 1 for a smaller
+//   file, 2 for a frame with transparent pixels; no user input; the transparent flag; the
+//   delay; the transparent index),
 //   the image descriptor (at (0, 0) and Width x Height, or the cut of a smaller file) with a
 //   local colour table, the LZW data; then the trailer.
 // Frames are quantised, dithered and compressed on worker threads and joined in order; the
-// file does not depend on the number of threads. For a smaller file the cut (cheap next to
-// the quantising) runs frame after frame between the two: a worker whose frame is ready
-// waits until the frame before it has been cut.
+// file does not depend on the number of threads. Two cheap steps run frame after frame (a
+// worker whose frame reaches one waits until the frame before has passed it): the choice of
+// the best-quality palette to share (TPaletteChain), and for a smaller file the cut between
+// the dithering and the compression. A frame that fails passes both steps on its way out.
 //
 // Use from the GUI thread:
 //   codecs::TAnimatedGif gif(settings);
@@ -133,13 +138,14 @@ private:
     QByteArray FHeader;             // signature and logical screen descriptor
     std::deque<QByteArray> FChunks; // per frame: extensions, descriptor, table, data
     std::unique_ptr<TOrderedPool> FPool;
-    // Smaller files: what the viewer shows, and how many frames have been cut into it. The
-    // worker of frame i waits on FCutDone until FCutCount == i, cuts, then raises it; a frame
-    // that fails raises it too, so no later worker waits for ever.
+    // Best quality: which key frame's palette each frame uses, decided frame after frame.
+    void ChainedBestPalette(TFrameTurns::TTurn& turn, const QImage& image, int colours,
+                            TGifFrame& frame);
+    TFrameTurns FPaletteTurns;
+    TPaletteChain FChain;
+    // Smaller files: what the viewer shows; frames are cut into it in their order.
     std::unique_ptr<TGifCanvas> FCanvas;
-    std::mutex FCutMutex;
-    std::condition_variable FCutDone;
-    int FCutCount = 0;
+    TFrameTurns FCutTurns;
 };
 
 // The stored values: loop count of the NETSCAPE2.0 block and delay of the control extension.

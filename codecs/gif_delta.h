@@ -1,10 +1,10 @@
 #pragma once
 // The smaller-file form of the animated GIF: the picture a viewer shows after each frame, and
-// the step that keeps of a new frame only what differs from it. A pixel whose colour is
-// within a small tolerance of what the viewer shows (or nearer to it than the frame's own
-// dithered colour) becomes transparent, so the viewer keeps what it has; the frame is cut to
-// the rectangle of the pixels that stay. The comparison is always against what is shown,
-// not against the previous source frame, so small differences never add up.
+// the step that keeps of a new frame only what differs from it. A pixel stays as it is shown
+// when that is as near to the source frame as the frame's own dithered colour, or a little
+// further within a budget of the frame's own error; the frame is cut to the rectangle of the
+// pixels that change. Every frame is judged against its own source, never against the frame
+// before, so small differences never add up.
 
 #include <QImage>
 
@@ -15,9 +15,14 @@ namespace codecs {
 
 struct TGifFrame;
 
-// The largest squared RGB distance between a source pixel and what the viewer shows at
-// which the pixel is left as it is (about 4 levels a channel).
-constexpr int UnchangedTolerance2 = 48;
+// How much more error against its source than its own colours a frame may show for the
+// pixels it keeps: a twentieth (0.2 dB), each pixel at most MaxKeptExtra (in squared RGB
+// distance, about four levels a channel) further from the source than its own colour.
+constexpr double KeptErrorShare = 0.05;
+constexpr int MaxKeptExtra = 48;
+// A frame that would keep fewer of its pixels goes in whole: transparent pixels scattered
+// among changing ones cost more bytes than they save.
+constexpr double MinKeptShare = 0.4;
 
 class TGifCanvas {
 public:

@@ -139,6 +139,10 @@ std::vector<std::vector<QRgb>> CompositeGif(const QByteArray& bytes, int& width,
                     screen[std::size_t(sy * width + sx)] = f.Palette[std::size_t(index)];
             }
         shown.push_back(screen);
+        if (f.Disposal == 2)
+            for (int y = f.Top; y < f.Top + f.Height && y < height; ++y)
+                for (int x = f.Left; x < f.Left + f.Width && x < width; ++x)
+                    screen[std::size_t(y * width + x)] = qRgb(0, 0, 0);
     }
     return shown;
 }

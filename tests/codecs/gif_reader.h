@@ -44,5 +44,5 @@ struct TDecodedFrame {
 std::vector<TDecodedFrame> DecodeGif(const QByteArray& bytes);
 
 // What a viewer shows after each frame (screen-sized, opaque RGB; transparent pixels keep what
-// was there, starting from black), for files whose frames use disposal 0 or 1.
+// was there, starting from black; a frame with disposal 2 is cleared to black after it).
 std::vector<std::vector<QRgb>> CompositeGif(const QByteArray& bytes, int& width, int& height);

@@ -164,6 +164,7 @@ TEST(AnimatedGif, OnlyPixelsOfTheTransparentColourTurnTransparentInEveryFrame) {
             const QByteArray g = gces.at(k)->SubBlocks.at(0);
             const bool hasKey = k < 3;
             ASSERT_EQ(g[0] & 1, hasKey ? 1 : 0) << "gray " << gray << " frame " << k;
+            EXPECT_EQ((g[0] >> 2) & 7, hasKey ? 2 : 0) << "restored to the background after it";
             if (!hasKey)
                 continue;
             const int index = std::uint8_t(g[3]);
