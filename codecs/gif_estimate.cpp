@@ -7,6 +7,7 @@ namespace codecs {
 namespace {
 constexpr int SampleFrames = 8;
 constexpr int RunLength = 8;
+constexpr int LastingFrames = 2;   // the end of a run, measured on camera clips
 constexpr int FixedBytes = 13 + 1; // header and logical screen, trailer
 } // namespace
 
@@ -50,10 +51,12 @@ std::int64_t EstimateGifSize(int n, const std::vector<QImage>& sample, const TGi
             if (runs && i == 0) {
                 firsts += gif.FrameSize(i);
                 ++firstCount;
-            } else if (!runs || i >= gif.FrameCount() * 3 / 4) {
+            } else if (!runs || i >= gif.FrameCount() - LastingFrames) {
                 // A cut frame shrinks over the first few frames while more and more pixels
-                // that stay close are shown: the last quarter of the run is the lasting size.
-                others += gif.FrameSize(i);
+                // that stay close are shown: the end of the run is the lasting size. It is
+                // never taken above the whole first frame, as the file cuts no frame that
+                // would keep too little.
+                others += runs ? std::min(gif.FrameSize(i), gif.FrameSize(0)) : gif.FrameSize(i);
                 ++otherCount;
             }
         }
