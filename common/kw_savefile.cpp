@@ -1,8 +1,24 @@
+// Whole-file saves on the system's own calls, so that no step ever follows a link: the path
+// is looked at with lstat (a link or anything but a plain file there is refused), the new file
+// is made under a fresh name with O_EXCL | O_NOFOLLOW beside it, and rename() puts it in
+// place, which replaces whatever name is there (a link planted meanwhile included) without
+// following it. The direct write of the old file, where the folder takes no new file, opens it
+// with O_NOFOLLOW too.
+
 #include "common/kw_savefile.h"
 
 #include "common/kw_guard.h"
 
-#include <QSaveFile>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kw {
 
@@ -10,34 +26,134 @@ namespace {
 
 enum class TSaveFailure { None, Create, Write };
 
-TSaveFailure SaveWhole(const QString& path, const std::vector<QByteArrayView>& pieces,
-                       bool directWriteFallback, QString& reason) {
-    QSaveFile file(path);
-    file.setDirectWriteFallback(directWriteFallback);
-    if (!file.open(QIODevice::WriteOnly)) {
-        reason = file.errorString();
-        return TSaveFailure::Create;
+QString SystemError(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Closes the descriptor and, unless released, removes the new file when the save ends.
+class TNewFile {
+public:
+    TNewFile(int fd, QByteArray path) : FFd(fd), FPath(std::move(path)) {}
+    ~TNewFile() {
+        if (FFd >= 0)
+            ::close(FFd);
+        if (!FPath.isEmpty())
+            ::unlink(FPath.constData());
     }
+    TNewFile(const TNewFile&) = delete;
+    TNewFile& operator=(const TNewFile&) = delete;
+    int Fd() const { return FFd; }
+    // Closes the file; 0 or errno.
+    int Close() {
+        const int fd = FFd;
+        FFd = -1;
+        return ::close(fd) == 0 ? 0 : errno;
+    }
+    void Keep() { FPath.clear(); }
+
+private:
+    int FFd;
+    QByteArray FPath;
+};
+
+// Writes every piece; 0 or errno.
+int WritePieces(int fd, const std::vector<QByteArrayView>& pieces) {
     for (const QByteArrayView piece : pieces) {
-        if (file.write(piece.data(), piece.size()) != piece.size()) {
-            reason = file.errorString();
-            file.cancelWriting();
-            return TSaveFailure::Write;
+        const char* data = piece.data();
+        qsizetype left = piece.size();
+        while (left > 0) {
+            const ssize_t n = ::write(fd, data, size_t(left));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return n < 0 ? errno : EIO;
+            data += n;
+            left -= n;
         }
     }
-    // The last bytes still sit in the file's buffer: a failure to write them shows only here
-    // (commit() would go on and rename a cut-short file over the old one). A save that is not
-    // committed removes its new file when it goes.
-    if (!file.flush()) {
-        reason = file.errorString();
-        file.cancelWriting();
+    return 0;
+}
+
+// The old file written in place: a folder that takes no new file (nor a rename into it).
+TSaveFailure WriteDirectly(const QByteArray& path, const std::vector<QByteArrayView>& pieces,
+                           QString& reason) {
+    const int fd = ::open(path.constData(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        reason = SystemError(errno);
+        return TSaveFailure::Create;
+    }
+    TNewFile file(fd, QByteArray());
+    if (const int error = WritePieces(fd, pieces)) {
+        reason = SystemError(error);
         return TSaveFailure::Write;
     }
-    // commit() syncs and renames; on failure the new file is removed.
-    if (!file.commit()) {
-        reason = file.errorString();
+    if (::fdatasync(fd) != 0 && errno != EINVAL) {
+        reason = SystemError(errno);
         return TSaveFailure::Write;
     }
+    if (const int error = file.Close()) {
+        reason = SystemError(error);
+        return TSaveFailure::Write;
+    }
+    return TSaveFailure::None;
+}
+
+TSaveFailure SaveWhole(const QString& path, const std::vector<QByteArrayView>& pieces,
+                       bool directWriteFallback, QString& reason) {
+    const QByteArray target = QFile::encodeName(path);
+    struct stat old = {};
+    const bool exists = ::lstat(target.constData(), &old) == 0;
+    if (exists && S_ISLNK(old.st_mode)) {
+        reason = QStringLiteral("It is a symbolic link, and Framecatch never writes through one.");
+        return TSaveFailure::Create;
+    }
+    if (exists && !S_ISREG(old.st_mode)) {
+        reason = QStringLiteral("It is not a plain file.");
+        return TSaveFailure::Create;
+    }
+    const QFileInfo info(path);
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = QFile::encodeName(info.absolutePath() + QLatin1Char('/') + QLatin1Char('.') +
+                                      info.fileName() + QLatin1Char('.') +
+                                      QString::number(QRandomGenerator::global()->generate(), 36));
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        const int error = errno;
+        if (exists && directWriteFallback && (error == EACCES || error == EPERM || error == EROFS))
+            return WriteDirectly(target, pieces, reason);
+        reason = SystemError(error);
+        return TSaveFailure::Create;
+    }
+    TNewFile file(fd, temporary);
+    if (exists)
+        ::fchmod(fd, old.st_mode & 07777); // the old file's permissions go on; best effort
+    if (const int error = WritePieces(fd, pieces)) {
+        reason = SystemError(error);
+        return TSaveFailure::Write;
+    }
+    if (::fdatasync(fd) != 0 && errno != EINVAL) {
+        reason = SystemError(errno);
+        return TSaveFailure::Write;
+    }
+    if (const int error = file.Close()) {
+        reason = SystemError(error);
+        return TSaveFailure::Write;
+    }
+    if (::rename(temporary.constData(), target.constData()) != 0) {
+        const int error = errno;
+        // A sticky folder lets no one replace another user's file; writing it may still work.
+        if (exists && directWriteFallback && (error == EACCES || error == EPERM))
+            return WriteDirectly(target, pieces, reason);
+        reason = SystemError(error);
+        return TSaveFailure::Write;
+    }
+    file.Keep();
     return TSaveFailure::None;
 }
 

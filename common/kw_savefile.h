@@ -1,7 +1,9 @@
 #pragma once
 // Whole-file saves: a new file is written beside the old one and renamed over it only when it
-// is complete, so a failed save never leaves a half-written file in the old one's place. Used
-// by the settings file and by every picture and page the program writes.
+// is complete, so a failed save never leaves a half-written file in the old one's place, and
+// nothing is ever written through a link: a symbolic link (or anything but a plain file) at
+// the path is refused. Used by the settings file and by every picture and page the program
+// writes.
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -15,7 +17,8 @@ namespace kw {
 // Replaces the file at path with the pieces, written one after the other without joining
 // them first. Where the folder lets no new file be made but the old file can be written, the
 // old file is written directly (only when directWriteFallback). False, with the reason in
-// error when given, when the file cannot be created or written; the old file is then whole.
+// error when given, when the file cannot be created or written or a link is at the path; the
+// old file (or the link's target) is then as it was.
 bool TryWriteWholeFile(const QString& path, const std::vector<QByteArrayView>& pieces,
                        QString* error = nullptr, bool directWriteFallback = true);
 
