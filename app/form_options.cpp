@@ -104,8 +104,13 @@ void TFormOptions::FormCreate() {
 }
 
 void TFormOptions::btn_okClick() {
-    // A text that does not convert raises the conversion error; the dialog stays open.
+    // A text that does not convert raises the conversion error; the dialog stays open. So does
+    // an interval under 1 ms, which would make continuous capture grab nothing: the old value
+    // stays.
     const int value = kw::StrToInt(edit_msel->text());
+    if (value < 1)
+        throw kw::EConvertError(
+            QStringLiteral("'%1' is not a valid integer value").arg(edit_msel->text()));
     GlbCfg->CaptureInterval = value;
     GlbCfg->SaveToFile();
     accept();

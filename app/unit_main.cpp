@@ -461,7 +461,8 @@ void TFormMain::BtnSnapOClick() {
                        QStringLiteral("No Video found, please open a video file first!"));
         return;
     }
-    if (Thumbnails->FrameWidth() == 0 || Thumbnails->FrameHeight() == 0)
+    // The first video gives the frame size, also over one taken from pictures inserted before.
+    if (!Thumbnails->FrameSizeFromVideo())
         ProbeFrameSize();
     QCoreApplication::postEvent(this, new QEvent(WM_GRABFRAME));
 }

@@ -151,7 +151,7 @@ void TFormMain::dropEvent(QDropEvent* event) {
             if (DropKindOf(paths) == TDropKind::Video)
                 OpenVideoFile(paths[0]);
             else
-                Thumbnails->InsertPictureFiles(paths, true, true);
+                Thumbnails->InsertPictureFiles(paths, true);
         });
     };
     QMetaObject::invokeMethod(this, open, Qt::QueuedConnection);

@@ -310,7 +310,7 @@ int RunExport(const QStringList& args) {
         CpuAtStart = CpuSeconds();
         QElapsedTimer timer;
         timer.start();
-        const std::int64_t bytes = output::ExportFrames(frames.Images, s);
+        const std::int64_t bytes = output::ExportFrames(TFrameSnapshot(frames.Images), s);
         const double seconds = double(timer.nsecsElapsed()) / 1e9;
         std::printf("threads=%d format=%s quality=%d\n", codecs::WorkerCount(threads),
                     qPrintable(codecs::PictureExtension(format)), s.JpegQuality);
@@ -348,7 +348,7 @@ int RunSheet(const QStringList& args) {
                                            IntOption(args, "--rows", 4),
                                            IntOption(args, "--columns", 4),
                                            frames.Images[0].width(), frames.Images[0].height());
-            const QImage sheet = output::DrawThumbSheet(g, frames.Images);
+            const QImage sheet = output::DrawThumbSheet(g, TFrameSnapshot(frames.Images));
             output::SaveThumbSheet(sheet, outPath, format);
             samples.push_back(double(timer.nsecsElapsed()) / 1e6);
         }

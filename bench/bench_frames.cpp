@@ -136,7 +136,7 @@ int RunFrames(const QStringList& args) {
         arrangeMs.push_back(Ms(timer));
     }
 
-    // Every frame read once in order, as an output does: the list of all pictures is taken
+    // Every frame read once in order, as an output does: the snapshot of all frames is taken
     // first and held until the end, each picture read whole. The frames were written out and
     // dropped from the page cache, as after a long capture.
     TFrameStore& store = list.Store();
@@ -145,8 +145,9 @@ int RunFrames(const QStringList& args) {
     quint64 fold = 0;
     timer.start();
     {
-        const QList<QImage> pictures = list.FramePictures(TFrameChoice::All);
-        for (const QImage& picture : pictures) {
+        const TFrameSnapshot pictures = list.Snapshot(TFrameChoice::All);
+        for (int i = 0; i < pictures.Count(); ++i) {
+            const QImage picture = pictures.Picture(i);
             std::memcpy(copy.bits(), picture.constBits(),
                         size_t(std::min(copy.sizeInBytes(), picture.sizeInBytes())));
             fold += copy.constBits()[copy.sizeInBytes() / 2];

@@ -131,8 +131,10 @@ int RunOutputs(const QStringList& args) {
         return a;
     };
     desktop.BrowseForFolder = [&](QWidget*, const QString&) { return outDir; };
-    desktop.ShellOpen = [](const QString&) { return true; };
-    desktop.StartProgram = [](const QString&, const QStringList&) { return false; };
+    desktop.ShellOpen = [](const QString&, std::function<void()>) { return true; };
+    desktop.StartProgram = [](const QString&, const QStringList&, std::function<void()>) {
+        return false;
+    };
     kw::TDesktopOverride fake(desktop);
 
     QList<QImage> source;
@@ -169,7 +171,7 @@ int RunOutputs(const QStringList& args) {
     for (QDialog* form : std::initializer_list<QDialog*>{&exportForm, &sheetForm, &gifForm})
         form->show();
     exportForm.BtnOutFolderClick();
-    const QList<QImage> frames = list.FramePictures(TFrameChoice::All);
+    const TFrameSnapshot frames = list.Snapshot(TFrameChoice::All);
 
     struct TOutput {
         const char* Name;
@@ -202,8 +204,8 @@ int RunOutputs(const QStringList& args) {
         g.Height = height;
         g.Gray = gray;
         codecs::TAnimatedGif animation(g);
-        for (const QImage& f : frames)
-            animation.AddFrame(f);
+        for (int i = 0; i < frames.Count(); ++i)
+            animation.AddFrame(frames.Picture(i));
         animation.Finish();
         animation.SaveToFile(outDir + QStringLiteral("/core.gif"));
     };

@@ -1,6 +1,7 @@
 #include "codecs/bmp_codec.h"
 
 #include "codecs/codec_io.h"
+#include "codecs/picture_writer.h"
 
 #include <bit>
 #include <cstring>
@@ -268,6 +269,7 @@ void EncodeInto(const QImage& source, int bitCount, std::uint8_t* out, std::int6
 } // namespace
 
 QByteArray EncodeBmp(const QImage& image) {
+    AskEncoderMemory(TPictureFormat::Bmp, image.size());
     int bitCount;
     const std::int64_t total = BmpSize(image, bitCount);
     QByteArray bytes(qsizetype(total), Qt::Uninitialized);

@@ -3,14 +3,17 @@
 #include "codecs/codec_io.h"
 #include "codecs/gif_delta.h"
 #include "codecs/gif_dither.h"
+#include "codecs/gif_limits.h"
 #include "codecs/liq_palette.h"
 #include "codecs/octree.h"
+#include "codecs/picture_writer.h"
 #include "common/kw_guard.h"
 #include "graphics/stretch.h"
 
 #include <gif_lib.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -112,6 +115,11 @@ std::vector<QRgb> SingleGifPalette(const QImage& image) {
 QByteArray EncodeSingleGif(const QImage& image) {
     if (image.width() < 1 || image.height() < 1 || image.width() > 65535 || image.height() > 65535)
         throw kw::EFcError(QStringLiteral("A GIF picture must be 1 to 65535 pixels wide and high"));
+    if (qint64(image.width()) * image.height() > INT_MAX) // giflib's int line length
+        throw kw::EFcError(QStringLiteral("A GIF picture of %1 x %2 pixels is too large")
+                               .arg(image.width())
+                               .arg(image.height()));
+    AskEncoderMemory(TPictureFormat::Gif, image.size());
     const std::vector<QRgb> palette = SingleGifPalette(image);
     TIndexedPicture pixels = MapNearest(image, palette);
     QByteArray out;
@@ -286,9 +294,7 @@ QByteArray EncodeFrameChunk(int index, TGifFrame& frame, const TGifSettings& s) 
 } // namespace
 
 TAnimatedGif::TAnimatedGif(const TGifSettings& settings, int threads) : FSettings(settings) {
-    if (settings.Width < 1 || settings.Height < 1 || settings.Width > 65535 ||
-        settings.Height > 65535)
-        throw kw::EFcError(QStringLiteral("The GIF width and height must be 1 to 65535 pixels"));
+    CheckGifLimits(settings, WorkerCount(threads));
     if (settings.Smaller && settings.Transparent)
         throw kw::EFcError(QStringLiteral(
             "A smaller file cannot have a transparent color: its transparent entry keeps the "

@@ -106,8 +106,8 @@ void PrepareGifFrame(const QImage& picture, const TGifSettings& settings, TGifFr
 //   gif.SaveToFile(path);
 class TAnimatedGif {
 public:
-    // Throws kw::EFcError for a width or height outside 1..65535, or for Smaller together
-    // with Transparent. threads: 0 = all cores.
+    // Throws as CheckGifLimits (gif_limits.h) does for the size and the workers' memory, and
+    // kw::EFcError for Smaller together with Transparent. threads: 0 = all cores.
     explicit TAnimatedGif(const TGifSettings& settings, int threads = 0);
     ~TAnimatedGif();
     TAnimatedGif(const TAnimatedGif&) = delete;

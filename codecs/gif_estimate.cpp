@@ -28,7 +28,7 @@ std::vector<int> GifEstimateSample(int n, bool smaller) {
 }
 
 std::int64_t EstimateGifSize(int n, const std::vector<QImage>& sample, const TGifSettings& settings,
-                             const std::atomic<bool>* cancel) {
+                             const std::atomic<bool>* cancel, int threads) {
     if (n <= 0 || sample.empty())
         return 0;
     const bool exact = int(sample.size()) == n;
@@ -37,7 +37,7 @@ std::int64_t EstimateGifSize(int n, const std::vector<QImage>& sample, const TGi
     std::int64_t firsts = 0, others = 0;
     int firstCount = 0, otherCount = 0;
     for (std::size_t start = 0; start < sample.size(); start += runLength) {
-        TAnimatedGif gif(settings);
+        TAnimatedGif gif(settings, threads);
         const std::size_t end = std::min(sample.size(), start + runLength);
         for (std::size_t i = start; i < end; ++i) {
             if (cancel && cancel->load())

@@ -21,8 +21,8 @@ std::vector<int> GifEstimateSample(int n, bool smaller);
 // GifEstimateSample in that order: exact when they are all the frames; otherwise the file's
 // fixed bytes plus the mean frame (for a smaller file: one whole first frame and n - 1 times
 // the mean of the later cut frames of the run). -1 when cancel was set meanwhile. Throws as
-// TAnimatedGif does.
+// TAnimatedGif does. threads as for TAnimatedGif (0: all cores).
 std::int64_t EstimateGifSize(int n, const std::vector<QImage>& sample, const TGifSettings& settings,
-                             const std::atomic<bool>* cancel = nullptr);
+                             const std::atomic<bool>* cancel = nullptr, int threads = 0);
 
 } // namespace codecs

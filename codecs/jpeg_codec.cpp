@@ -1,6 +1,7 @@
 #include "codecs/jpeg_codec.h"
 
 #include "codecs/codec_io.h"
+#include "codecs/picture_writer.h"
 #include "common/kw_guard.h"
 
 #include <algorithm>
@@ -92,6 +93,7 @@ QByteArray EncodeJpeg(const QImage& picture, int quality) {
         picture.height() > JPEG_MAX_DIMENSION)
         throw kw::EFcError(QStringLiteral("A JPEG picture must be 1 to %1 pixels wide and high")
                                .arg(JPEG_MAX_DIMENSION));
+    AskEncoderMemory(TPictureFormat::Jpg, picture.size());
     QImage image = picture;
     J_COLOR_SPACE space = JCS_EXT_RGB;
     int components = 3;

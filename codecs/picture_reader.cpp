@@ -1,25 +1,28 @@
+// Reading picture files. Each extension the open dialog offers names the decoders that may
+// read it (Qt's readers by their format name, ImageMagick's coders, our own Targa decoder),
+// and only those are asked, each told its format: a file whose content claims another format
+// (SVG text in a .jpg, a script for ImageMagick in a .pcx) is refused like a damaged one, and
+// no decoder outside the list ever sees it. Before any decoder makes pixels, the size the file
+// declares is asked of the memory budget; ImageMagick also runs under resource limits set
+// here, whatever the system's policy file allows.
+
 #include "codecs/picture_reader.h"
 
-#include "codecs/bmp_codec.h"
+#include "codecs/picture_checks.h"
+#include "codecs/tga_reader.h"
 #include "common/kw_guard.h"
+#include "common/kw_memory.h"
 
 #include <Magick++.h>
-#include <gif_lib.h>
-#include <jpeglib.h>
-
-#include <jerror.h> // needs jpeglib.h before it
 
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QImageReader>
 #include <QPainter>
 
-#include <algorithm>
-#include <cctype>
-#include <csetjmp>
-#include <cstdint>
-#include <cstdlib>
+#include <climits>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -27,61 +30,54 @@
 
 namespace {
 
+constexpr int MaxSide = 65535;
+
+// The decoders of one extension, asked in this order: Qt's readers, our Targa decoder, then
+// ImageMagick's coders.
+struct TDecoders {
+    QList<QByteArray> Qt;
+    bool Tga = false;
+    std::vector<std::string> Magick;
+};
+
 struct TPictureFormat {
     const char* Label;
     QStringList Extensions;
+    TDecoders Decoders;
 };
 
-// The formats of the open dialog, in its order.
+// The formats of the open dialog, in its order, with the decoders of their extensions.
+// Paint Shop Pro and Autodesk files are offered but have no decoder here: they are refused.
 const QList<TPictureFormat>& PictureFormats() {
     static const QList<TPictureFormat> formats = {
-        {"Bitmaps", {"bmp", "rle", "dib"}},
-        {"Icons", {"ico"}},
-        {"Metafiles", {"wmf", "emf"}},
-        {"JPEG images", {"jpg", "jpeg", "jpe", "jfif"}},
-        {"Portable network graphics", {"png"}},
-        {"CompuServe GIF images", {"gif"}},
-        {"TIFF images", {"tif", "tiff", "fax"}},
-        {"Targa images", {"tga", "win", "vst", "vda", "icb"}},
-        {"ZSoft Paintbrush images", {"pcx", "pcc", "scr"}},
-        {"Encapsulated PostScript", {"eps"}},
-        {"Alias/Wavefront images", {"rla", "rpf"}},
-        {"SGI images", {"sgi", "rgb", "rgba", "bw"}},
-        {"Photoshop images", {"psd", "pdd"}},
-        {"Portable pixmaps", {"ppm", "pgm", "pbm"}},
-        {"Autodesk images", {"cel", "pic"}},
-        {"Kodak Photo CD images", {"pcd"}},
-        {"Dr. Halo images", {"cut"}},
-        {"Paint Shop Pro images", {"psp"}},
+        {"Bitmaps", {"bmp", "rle", "dib"}, {{"bmp"}, false, {"BMP"}}},
+        {"Icons", {"ico"}, {{"ico"}, false, {"ICO"}}},
+        {"Metafiles", {"wmf", "emf"}, {{}, false, {"WMF", "EMF"}}},
+        {"JPEG images", {"jpg", "jpeg", "jpe", "jfif"}, {{"jpeg"}, false, {"JPEG"}}},
+        {"Portable network graphics", {"png"}, {{"png"}, false, {"PNG"}}},
+        {"CompuServe GIF images", {"gif"}, {{"gif"}, false, {"GIF"}}},
+        {"TIFF images", {"tif", "tiff"}, {{"tiff"}, false, {"TIFF"}}},
+        {"TIFF images", {"fax"}, {{"tiff"}, false, {"TIFF", "FAX"}}},
+        {"Targa images", {"tga", "win", "vst", "vda", "icb"}, {{}, true, {}}},
+        {"ZSoft Paintbrush images", {"pcx", "pcc", "scr"}, {{}, false, {"PCX"}}},
+        {"Encapsulated PostScript", {"eps"}, {{}, false, {"EPS", "EPT"}}},
+        {"Alias/Wavefront images", {"rla", "rpf"}, {{}, false, {"RLA"}}},
+        {"SGI images", {"sgi", "rgb", "rgba", "bw"}, {{}, false, {"SGI"}}},
+        {"Photoshop images", {"psd", "pdd"}, {{}, false, {"PSD"}}},
+        {"Portable pixmaps", {"ppm", "pgm", "pbm"}, {{"ppm"}, false, {"PNM"}}},
+        {"Autodesk images", {"cel", "pic"}, {}},
+        {"Kodak Photo CD images", {"pcd"}, {{}, false, {"PCD"}}},
+        {"Dr. Halo images", {"cut"}, {{}, false, {"CUT"}}},
+        {"Paint Shop Pro images", {"psp"}, {}},
     };
     return formats;
 }
 
-// The ImageMagick coder that the extension names, for files whose content does not tell
-// their format. Empty when ImageMagick has no coder for it.
-std::string MagickFormatOf(const QString& ext) {
-    static const QHash<QString, const char*> coders = {
-        {"bmp", "BMP"}, {"rle", "BMP"},  {"dib", "BMP"},   {"ico", "ICO"},   {"wmf", "WMF"},
-        {"emf", "EMF"}, {"jpg", "JPEG"}, {"jpeg", "JPEG"}, {"jpe", "JPEG"},  {"jfif", "JPEG"},
-        {"png", "PNG"}, {"gif", "GIF"},  {"tif", "TIFF"},  {"tiff", "TIFF"}, {"fax", "FAX"},
-        {"tga", "TGA"}, {"win", "TGA"},  {"vst", "TGA"},   {"vda", "TGA"},   {"icb", "TGA"},
-        {"pcx", "PCX"}, {"pcc", "PCX"},  {"scr", "PCX"},   {"eps", "EPS"},   {"rla", "RLA"},
-        {"rpf", "RLA"}, {"sgi", "SGI"},  {"rgb", "SGI"},   {"rgba", "SGI"},  {"bw", "SGI"},
-        {"psd", "PSD"}, {"pdd", "PSD"},  {"ppm", "PNM"},   {"pgm", "PNM"},   {"pbm", "PNM"},
-        {"pcd", "PCD"}, {"cut", "CUT"},
-    };
-    const auto it = coders.constFind(ext);
-    return it == coders.constEnd() ? std::string() : std::string(it.value());
-}
-
-// The Qt reader that the extension names, for Targa files (no signature) and the like.
-QByteArray QtFormatOf(const QString& ext) {
-    static const QHash<QString, QByteArray> formats = {
-        {"rle", "bmp"}, {"dib", "bmp"}, {"jpe", "jpeg"}, {"jfif", "jpeg"}, {"fax", "tiff"},
-        {"tga", "tga"}, {"win", "tga"}, {"vst", "tga"},  {"vda", "tga"},   {"icb", "tga"},
-        {"ppm", "ppm"}, {"pgm", "pgm"}, {"pbm", "pbm"},
-    };
-    return formats.value(ext);
+const TDecoders* DecodersOf(const QString& ext) {
+    for (const TPictureFormat& f : PictureFormats())
+        if (f.Extensions.contains(ext))
+            return &f.Decoders;
+    return nullptr;
 }
 
 QImage Opaque(QImage image) {
@@ -98,238 +94,8 @@ QImage Opaque(QImage image) {
     return flat;
 }
 
-// ---- damage that Qt's readers let through ----
-// Qt's GIF, JPEG, BMP, icon and PNM readers return a picture even where the file ends early or
-// its data is corrupt, filling what is missing with black, grey or whatever the memory held.
-// These checks look at the file's data as its own decoder does and report such damage.
-
-std::uint32_t Le32(const std::uint8_t* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | std::uint32_t(p[3]) << 24;
-}
-std::uint16_t Le16(const std::uint8_t* p) {
-    return std::uint16_t(p[0] | p[1] << 8);
-}
-
-// The first picture of a GIF file decodes completely (what follows it does not matter).
-bool GifIntact(const QByteArray& bytes) {
-    struct TSource {
-        const QByteArray* Bytes;
-        qsizetype At = 0;
-    } source{&bytes};
-    const InputFunc read = [](GifFileType* gif, GifByteType* into, int n) {
-        TSource* s = static_cast<TSource*>(gif->UserData);
-        const int count = int(std::min<qsizetype>(n, s->Bytes->size() - s->At));
-        std::memcpy(into, s->Bytes->constData() + s->At, size_t(std::max(count, 0)));
-        s->At += std::max(count, 0);
-        return count;
-    };
-    int error = 0;
-    GifFileType* gif = DGifOpen(&source, read, &error);
-    if (!gif)
-        return false;
-    bool intact = false;
-    for (bool done = false; !done;) {
-        GifRecordType record;
-        if (DGifGetRecordType(gif, &record) == GIF_ERROR)
-            break;
-        if (record == IMAGE_DESC_RECORD_TYPE) {
-            if (DGifGetImageDesc(gif) == GIF_ERROR)
-                break;
-            const int w = gif->Image.Width, h = gif->Image.Height;
-            std::vector<GifPixelType> line(size_t(std::max(w, 1)));
-            int y = 0;
-            while (y < h && DGifGetLine(gif, line.data(), w) == GIF_OK)
-                ++y;
-            intact = w > 0 && y == h;
-            done = true;
-        } else if (record == EXTENSION_RECORD_TYPE) {
-            int code = 0;
-            GifByteType* block = nullptr;
-            if (DGifGetExtension(gif, &code, &block) == GIF_ERROR)
-                break;
-            while (block && DGifGetExtensionNext(gif, &block) == GIF_OK) {
-            }
-            if (block)
-                break; // the loop above ended on an error
-        } else {
-            done = true; // the end without a picture
-        }
-    }
-    DGifCloseFile(gif, &error);
-    return intact;
-}
-
-// The picture data of a JPEG file decodes without running out or hitting corrupt entropy
-// coding (libjpeg then fills the rest with grey). Decoded at an eighth of the size, which
-// reads every coefficient but spares the transforms.
-struct TJpegCheck {
-    jpeg_error_mgr Manager;
-    std::jmp_buf Jump;
-    bool Damaged = false;
-};
-
-bool JpegIntact(const QByteArray& bytes) {
-    jpeg_decompress_struct info{};
-    TJpegCheck check{};
-    info.err = jpeg_std_error(&check.Manager);
-    check.Manager.error_exit = [](j_common_ptr c) {
-        std::longjmp(reinterpret_cast<TJpegCheck*>(c->err)->Jump, 1);
-    };
-    check.Manager.emit_message = [](j_common_ptr c, int level) {
-        const int code = c->err->msg_code;
-        // Running out of data is reported as hitting a marker once bits that the picture
-        // needs are missing; the end of the data alone (a lost end marker) is no damage.
-        if (level < 0 && (code == JWRN_HIT_MARKER || code == JWRN_HUFF_BAD_CODE ||
-                          code == JWRN_ARITH_BAD_CODE || code == JWRN_MUST_RESYNC))
-            reinterpret_cast<TJpegCheck*>(c->err)->Damaged = true;
-    };
-    volatile bool intact = false;
-    if (setjmp(check.Jump) == 0) {
-        jpeg_create_decompress(&info);
-        jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.constData()),
-                     static_cast<unsigned long>(bytes.size()));
-        jpeg_read_header(&info, TRUE);
-        info.scale_num = 1;
-        info.scale_denom = 8;
-        info.dct_method = JDCT_IFAST;
-        info.do_fancy_upsampling = FALSE;
-        jpeg_start_decompress(&info);
-        // The row belongs to libjpeg, so that an error jumping out of here leaks nothing.
-        JSAMPARRAY rows =
-            (*info.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
-                                      info.output_width * JDIMENSION(info.output_components), 1);
-        while (info.output_scanline < info.output_height)
-            jpeg_read_scanlines(&info, rows, 1);
-        intact = !check.Damaged;
-    }
-    jpeg_destroy_decompress(&info);
-    return intact;
-}
-
-// An uncompressed BMP file holds every row its header promises (the padding of the last row
-// may be missing).
-bool BmpIntact(const QByteArray& bytes) {
-    const auto* d = reinterpret_cast<const std::uint8_t*>(bytes.constData());
-    if (bytes.size() < 14 + 16)
-        return false;
-    const std::uint32_t header = Le32(d + 14);
-    std::int64_t width, height;
-    int bits;
-    std::uint32_t compression = 0;
-    if (header == 12) {
-        width = Le16(d + 18);
-        height = Le16(d + 20);
-        bits = Le16(d + 24);
-    } else if (header >= 40 && bytes.size() >= 14 + 40) {
-        width = std::int32_t(Le32(d + 18));
-        height = std::abs(std::int64_t(std::int32_t(Le32(d + 22))));
-        bits = Le16(d + 28);
-        compression = Le32(d + 30);
-    } else {
-        return false;
-    }
-    if (compression != 0 && compression != 3) // run-length coded: left to the reader
-        return true;
-    const std::int64_t stride = codecs::BmpRowStride(width, bits);
-    const std::int64_t need = Le32(d + 10) + stride * (height - 1) + (width * bits + 7) / 8;
-    return width > 0 && height > 0 && bytes.size() >= need;
-}
-
-// Every picture an icon file lists lies inside the file.
-bool IcoIntact(const QByteArray& bytes) {
-    const auto* d = reinterpret_cast<const std::uint8_t*>(bytes.constData());
-    if (bytes.size() < 6)
-        return false;
-    const int count = Le16(d + 4);
-    if (bytes.size() < 6 + 16 * qsizetype(count))
-        return false;
-    for (int i = 0; i < count; ++i) {
-        const std::uint8_t* entry = d + 6 + 16 * i;
-        if (std::int64_t(Le32(entry + 12)) + Le32(entry + 8) > bytes.size())
-            return false;
-    }
-    return true;
-}
-
-// A PNM file (P1 to P6) holds as many samples as its header promises, none above its
-// maximum value.
-bool PnmIntact(const QByteArray& bytes) {
-    qsizetype at = 2;
-    auto skipSpace = [&] {
-        while (at < bytes.size()) {
-            if (bytes[at] == '#')
-                while (at < bytes.size() && bytes[at] != '\n')
-                    ++at;
-            else if (std::isspace(static_cast<unsigned char>(bytes[at])))
-                ++at;
-            else
-                break;
-        }
-    };
-    auto number = [&](std::int64_t& value) {
-        skipSpace();
-        const qsizetype start = at;
-        value = 0;
-        while (at < bytes.size() && std::isdigit(static_cast<unsigned char>(bytes[at])) &&
-               value < (std::int64_t(1) << 40))
-            value = value * 10 + (bytes[at++] - '0');
-        return at > start;
-    };
-    if (bytes.size() < 3 || bytes[0] != 'P' || bytes[1] < '1' || bytes[1] > '6')
-        return false;
-    const int kind = bytes[1] - '0';
-    std::int64_t width = 0, height = 0, max = 1;
-    if (!number(width) || !number(height) || width < 1 || height < 1 ||
-        (kind != 1 && kind != 4 && (!number(max) || max < 1 || max > 65535)))
-        return false;
-    const int channels = kind == 3 || kind == 6 ? 3 : 1;
-    if (kind <= 3) {
-        const std::int64_t samples = width * height * channels;
-        for (std::int64_t i = 0; i < samples; ++i) {
-            std::int64_t v = 0;
-            if (kind == 1) { // bits may stand without spaces between them
-                skipSpace();
-                if (at >= bytes.size() || (bytes[at] != '0' && bytes[at] != '1'))
-                    return false;
-                ++at;
-            } else if (!number(v) || v > max) {
-                return false;
-            }
-        }
-        return true;
-    }
-    ++at; // the one whitespace byte before the samples
-    const int sampleBytes = max > 255 ? 2 : 1;
-    const std::int64_t need =
-        kind == 4 ? (width + 7) / 8 * height : width * height * channels * sampleBytes;
-    if (bytes.size() - at < need)
-        return false;
-    if (kind == 4 || max == 255 || max == 65535)
-        return true;
-    const auto* d = reinterpret_cast<const std::uint8_t*>(bytes.constData()) + at;
-    for (std::int64_t i = 0; i < need; i += sampleBytes)
-        if ((sampleBytes == 2 ? (d[i] << 8 | d[i + 1]) : d[i]) > max)
-            return false;
-    return true;
-}
-
-// Whether the data of a file whose content is of that format (as Qt's readers name it) is
-// whole; formats without a check here pass.
-bool IntactFor(const QByteArray& qtFormat, const QByteArray& bytes) {
-    if (qtFormat == "gif")
-        return GifIntact(bytes);
-    if (qtFormat == "jpeg" || qtFormat == "jpg")
-        return JpegIntact(bytes);
-    if (qtFormat == "bmp")
-        return BmpIntact(bytes);
-    if (qtFormat == "ico" || qtFormat == "cur")
-        return IcoIntact(bytes);
-    if (qtFormat == "ppm" || qtFormat == "pgm" || qtFormat == "pbm")
-        return PnmIntact(bytes);
-    return true;
-}
-
-// The format Qt's readers see in the content (lower case), or empty.
+// The format Qt's readers see in the content (lower case), or empty; only for the checks of
+// damage, never to choose a decoder.
 QByteArray ContentFormat(const QByteArray& bytes) {
     QByteArray data = bytes; // shared, not copied
     QBuffer buffer(&data);
@@ -337,39 +103,127 @@ QByteArray ContentFormat(const QByteArray& bytes) {
     return QImageReader(&buffer).format().toLower();
 }
 
+// What reading a picture of that size takes at most: the decoded pixels (ImageMagick keeps 16
+// bits a channel), the 32-bit picture made of them and its flattened copy.
+qint64 ReadingBytes(QSize size) {
+    return 4 * kw::FrameBytes(size, QImage::Format_ARGB32);
+}
+
+// Asks the budget for a picture of the size a file declares, before it is decoded.
+void NeedPictureMemory(const QString& path, QSize size) {
+    if (size.width() > MaxSide || size.height() > MaxSide)
+        throw kw::EFcError(QStringLiteral("The picture file \"%1\" holds a picture of %2 x %3 "
+                                          "pixels, larger than %4 pixels a side")
+                               .arg(path)
+                               .arg(size.width())
+                               .arg(size.height())
+                               .arg(MaxSide));
+    kw::NeedMemory(ReadingBytes(size), QStringLiteral("the picture \"%1\"").arg(path), size);
+}
+
+void InitMagick() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        Magick::InitializeMagick(nullptr);
+        // Limits of our own, whatever the system's policy file says (it may only lower them):
+        // no picture larger than the program takes, pixel caches in memory and mapped memory
+        // only (never on disk), and no decoder running for more than a minute.
+        using namespace MagickCore;
+        SetMagickResourceLimit(WidthResource, MaxSide);
+        SetMagickResourceLimit(HeightResource, MaxSide);
+        SetMagickResourceLimit(AreaResource, MagickSizeType(256) << 20);
+        SetMagickResourceLimit(MemoryResource, MagickSizeType(2) << 30);
+        SetMagickResourceLimit(MapResource, MagickSizeType(4) << 30);
+        SetMagickResourceLimit(DiskResource, 0);
+        SetMagickResourceLimit(TimeResource, 60);
+    });
+}
+
+// Whether two of ImageMagick's format names belong to the same coder ("ICO" and "ICON", "PNM"
+// and "PPM", "BMP" and "BMP3").
+bool SameCoder(const std::string& a, const std::string& b) {
+    if (a == b)
+        return true;
+    MagickCore::ExceptionInfo* exception = MagickCore::AcquireExceptionInfo();
+    const MagickCore::MagickInfo* x = MagickCore::GetMagickInfo(a.c_str(), exception);
+    const MagickCore::MagickInfo* y = MagickCore::GetMagickInfo(b.c_str(), exception);
+    MagickCore::DestroyExceptionInfo(exception);
+    return x && y && x->magick_module && y->magick_module &&
+           std::strcmp(x->magick_module, y->magick_module) == 0;
+}
+
 // The readers below return a null picture when they fail and add the decoder's own message to
-// causes, which travels up with the error for a developer to read.
-QImage ReadWithQt(const QByteArray& bytes, const QByteArray& format, QStringList& causes) {
+// causes, which travels up with the error for a developer to read. Each asks the memory budget
+// for the size the file declares first: a refusal is thrown, not added to the causes.
+
+QImage ReadWithQt(const QString& path, const QByteArray& bytes, const QByteArray& format,
+                  QStringList& causes) {
     QByteArray data = bytes; // QBuffer wants a non-const array; this shares, it does not copy
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer, format);
-    // With a format given, only that reader is asked; without one, the content decides.
-    reader.setAutoDetectImageFormat(format.isEmpty());
+    reader.setAutoDetectImageFormat(false); // only this format's reader is asked
+    if (!reader.canRead()) {
+        causes << QStringLiteral("Qt %1: not such a file").arg(QString::fromLatin1(format));
+        return QImage();
+    }
+    if (format == "ico") {
+        // An icon holds pictures of several sizes and depths: the largest and deepest.
+        const int best = codecs::BestIcoEntry(bytes);
+        if (best > 0)
+            reader.jumpToImage(best);
+    }
+    const QSize size = reader.size();
+    if (size.isValid()) {
+        NeedPictureMemory(path, size);
+        // The budget has agreed: Qt's own cap on a picture's memory would refuse it anyway.
+        reader.setAllocationLimit(int(std::min<qint64>(ReadingBytes(size) >> 20, 1 << 30)) + 1);
+    }
     QImage image;
     if (!reader.read(&image)) {
-        if (!format.isEmpty() || reader.error() != QImageReader::UnsupportedFormatError)
-            causes << QStringLiteral("Qt: ") + reader.errorString();
+        causes << QStringLiteral("Qt: ") + reader.errorString();
         return QImage();
     }
     return image;
 }
 
-void InitMagick() {
-    static std::once_flag once;
-    std::call_once(once, [] { Magick::InitializeMagick(nullptr); });
+QImage ReadWithTga(const QString& path, const QByteArray& bytes, QStringList& causes) {
+    QSize size;
+    if (codecs::TgaDeclaredSize(bytes, size))
+        NeedPictureMemory(path, size);
+    QString error;
+    const QImage image = codecs::ReadTga(bytes, error);
+    if (image.isNull())
+        causes << error;
+    return image;
 }
 
-QImage ReadWithMagick(const QByteArray& bytes, const std::string& format, QStringList& causes) {
+QImage ReadWithMagick(const QString& path, const QByteArray& bytes, const std::string& format,
+                      QStringList& causes) {
     InitMagick();
     try {
         Magick::Blob blob(bytes.constData(), size_t(bytes.size()));
         Magick::Image image;
-        image.quiet(false); // warnings are thrown once the picture has been read
+        image.quiet(false);   // warnings are thrown once the picture has been read
+        image.magick(format); // the coder is taken as given, not guessed from the content
+        // The header first: the size it declares, and the coder that really reads the data.
+        Magick::Image header;
+        header.magick(format);
+        header.ping(blob);
+        const auto otherCoder = [&](const Magick::Image& read) {
+            if (SameCoder(read.magick(), format))
+                return false;
+            causes << QStringLiteral("ImageMagick: %1 data found where %2 was expected")
+                          .arg(QString::fromStdString(read.magick()),
+                               QString::fromStdString(format));
+            return true;
+        };
+        if (otherCoder(header))
+            return QImage();
+        NeedPictureMemory(path, QSize(int(std::min<size_t>(header.columns(), INT_MAX)),
+                                      int(std::min<size_t>(header.rows(), INT_MAX))));
         // Of a file with several pictures the first is kept. (No scene range is asked for: in
         // Photo CD files the scenes are the resolutions, and the default is the base one.)
-        if (!format.empty())
-            image.magick(format); // the coder is then taken as given, not guessed
         try {
             image.read(blob);
         } catch (const Magick::WarningCorruptImage& e) {
@@ -379,9 +233,11 @@ QImage ReadWithMagick(const QByteArray& bytes, const std::string& format, QStrin
         } catch (const Magick::Warning&) {
             // odd but readable (an unknown tag, a profile it does not use): no failure
         }
+        if (otherCoder(image))
+            return QImage();
         const size_t w = image.columns();
         const size_t h = image.rows();
-        if (w == 0 || h == 0 || w > 65535 || h > 65535) {
+        if (w == 0 || h == 0 || w > MaxSide || h > MaxSide) {
             causes << QStringLiteral("ImageMagick: a picture of %1 x %2 pixels").arg(w).arg(h);
             return QImage();
         }
@@ -417,7 +273,9 @@ QImage ReadWithMagick(const QByteArray& bytes, const std::string& format, QStrin
 QStringList PictureFileExtensions() {
     QStringList all;
     for (const TPictureFormat& f : PictureFormats())
-        all << f.Extensions;
+        for (const QString& e : f.Extensions)
+            if (!all.contains(e))
+                all << e;
     return all;
 }
 
@@ -428,9 +286,18 @@ QString PictureFileFilter() {
             p << QStringLiteral("*.") + e;
         return p.join(';');
     };
+    // Formats of one label (TIFF and raw fax) make one entry of the dialog.
+    QStringList labels;
+    QHash<QString, QStringList> extensions;
+    for (const TPictureFormat& f : PictureFormats()) {
+        const QString label = QString::fromLatin1(f.Label);
+        if (!labels.contains(label))
+            labels << label;
+        extensions[label] << f.Extensions;
+    }
     QStringList parts{QStringLiteral("All pictures"), patterns(PictureFileExtensions())};
-    for (const TPictureFormat& f : PictureFormats())
-        parts << QString::fromLatin1(f.Label) << patterns(f.Extensions);
+    for (const QString& label : labels)
+        parts << label << patterns(extensions[label]);
     return parts.join('|');
 }
 
@@ -439,26 +306,34 @@ QImage ReadPicture(const QString& path) {
     if (!file.open(QIODevice::ReadOnly))
         throw kw::EFcError(QStringLiteral("Cannot open the picture file \"%1\"").arg(path),
                            file.errorString());
+    if (!kw::RoomForFrame(file.size()))
+        throw kw::EMemoryRefused(
+            QStringLiteral("Not enough memory to read the picture file \"%1\"").arg(path));
     const QByteArray bytes = file.readAll();
     file.close();
     const QString ext = QFileInfo(path).suffix().toLower();
 
     // A damaged file of a format whose readers make a picture of the damage is refused
-    // before any reader sees it. Then the content decides, through Qt and then ImageMagick;
-    // the extension only when neither recognises it.
+    // before any reader sees it. Then the extension's own decoders, in turn.
     QImage image;
     QStringList causes;
-    if (IntactFor(ContentFormat(bytes), bytes)) {
-        image = ReadWithQt(bytes, QByteArray(), causes);
-        if (image.isNull())
-            image = ReadWithMagick(bytes, std::string(), causes);
-        if (image.isNull() && !QtFormatOf(ext).isEmpty())
-            image = ReadWithQt(bytes, QtFormatOf(ext), causes);
-        if (image.isNull() && !MagickFormatOf(ext).empty())
-            image = ReadWithMagick(bytes, MagickFormatOf(ext), causes);
-        image = Opaque(std::move(image));
-    } else {
+    const TDecoders* decoders = DecodersOf(ext);
+    if (!decoders) {
+        causes << QStringLiteral("no decoder reads files named .%1").arg(ext);
+    } else if (!codecs::IntactFor(ContentFormat(bytes), bytes)) {
         causes << QStringLiteral("the file is cut short or its structure is damaged");
+    } else {
+        for (const QByteArray& format : decoders->Qt)
+            if (image.isNull())
+                image = ReadWithQt(path, bytes, format, causes);
+        if (image.isNull() && decoders->Tga)
+            image = ReadWithTga(path, bytes, causes);
+        for (const std::string& coder : decoders->Magick)
+            if (image.isNull())
+                image = ReadWithMagick(path, bytes, coder, causes);
+        if (image.isNull() && causes.isEmpty())
+            causes << QStringLiteral("no decoder reads files named .%1").arg(ext);
+        image = Opaque(std::move(image));
     }
     if (image.isNull())
         throw kw::EFcError(QStringLiteral("Cannot read the picture file \"%1\": its format is "

@@ -4,6 +4,7 @@
 #include "codecs/gif_codec.h"
 #include "codecs/jpeg_codec.h"
 #include "codecs/png_codec.h"
+#include "common/kw_memory.h"
 
 namespace codecs {
 
@@ -49,6 +50,27 @@ QByteArray EncodePicture(const QImage& image, TPictureFormat format, int jpegQua
         break;
     }
     return EncodePng(image);
+}
+
+qint64 EncodeWorkingBytes(TPictureFormat format, QSize size) {
+    const qint64 pixels = size.isEmpty() ? 0 : qint64(size.width()) * size.height();
+    switch (format) {
+    case TPictureFormat::Jpg:
+        return 4 * pixels; // RGB output at the highest quality, its copy, a 24-bit conversion
+    case TPictureFormat::Bmp:
+        return 4 * pixels; // the file itself
+    case TPictureFormat::Gif:
+        return 3 * pixels; // the indices, the compressed data and its copy
+    case TPictureFormat::Png:
+        break;
+    }
+    return 5 * pixels; // the deflated rows (at worst a little more than the raw ones), a copy
+}
+
+void AskEncoderMemory(TPictureFormat format, QSize size) {
+    static const char* const names[] = {"a JPEG picture", "a BMP picture", "a GIF picture",
+                                        "a PNG picture"};
+    kw::NeedMemory(EncodeWorkingBytes(format, size), QString::fromLatin1(names[int(format)]), size);
 }
 
 } // namespace codecs

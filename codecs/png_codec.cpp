@@ -1,6 +1,7 @@
 #include "codecs/png_codec.h"
 
 #include "codecs/codec_io.h"
+#include "codecs/picture_writer.h"
 #include "common/kw_guard.h"
 
 #include <png.h>
@@ -67,6 +68,7 @@ bool Compress(const png_bytep* rows, int width, int height, bool bgrx, TPngOut* 
 QByteArray EncodePng(const QImage& picture) {
     if (picture.width() < 1 || picture.height() < 1)
         throw kw::EFcError(QStringLiteral("A PNG picture must be at least 1 pixel wide and high"));
+    AskEncoderMemory(TPictureFormat::Png, picture.size());
     QImage image = picture;
     const bool bgrx =
         image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32;

@@ -1,5 +1,6 @@
 #include "common/kw_dialogs.h"
 
+#include "common/kw_guard.h"
 #include "common/kw_meminfo.h"
 
 #include <QApplication>
@@ -14,10 +15,13 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QUrl>
 
+#include <iterator>
 #include <vector>
 
 #include <sys/statvfs.h>
@@ -136,14 +140,49 @@ QString RealBrowseForFolder(QWidget* owner, const QString& text) {
     return dialog.selectedFiles().value(0);
 }
 
-bool RealShellOpen(const QString& target) {
+// Starts the program and watches it: an exit code other than 0 (xdg-open and the browser
+// scripts say so when they find nothing to open the file with) or a crash calls failed. The
+// process object lives until the program ends; one still running when Framecatch quits is
+// left to run (the viewer it started stays open).
+bool StartWatched(const QString& program, const QStringList& args, std::function<void()> failed) {
+    const QString path = QStandardPaths::findExecutable(program);
+    if (path.isEmpty())
+        return false;
+    auto* process = new QProcess;
+    process->setProgram(path);
+    process->setArguments(args);
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setStandardErrorFile(QProcess::nullDevice());
+    QObject::connect(process, &QProcess::finished, process,
+                     [process, failed](int code, QProcess::ExitStatus status) {
+                         if ((code != 0 || status != QProcess::NormalExit) && failed)
+                             failed();
+                         process->deleteLater();
+                     });
+    QObject::connect(process, &QProcess::errorOccurred, process,
+                     [process, failed](QProcess::ProcessError error) {
+                         if (error != QProcess::FailedToStart)
+                             return; // a crash also ends in finished()
+                         if (failed)
+                             failed();
+                         process->deleteLater();
+                     });
+    process->start();
+    return true;
+}
+
+bool RealShellOpen(const QString& target, std::function<void()> failed) {
+    // xdg-open decides as the desktop's own file manager does, and says when it found nothing.
+    if (StartWatched(QStringLiteral("xdg-open"), {target}, std::move(failed)))
+        return true;
     const QUrl url =
         QFileInfo::exists(target) ? QUrl::fromLocalFile(target) : QUrl::fromUserInput(target);
     return QDesktopServices::openUrl(url);
 }
 
-bool RealStartProgram(const QString& program, const QStringList& args) {
-    return QProcess::startDetached(program, args);
+bool RealStartProgram(const QString& program, const QStringList& args,
+                      std::function<void()> failed) {
+    return StartWatched(program, args, std::move(failed));
 }
 
 QRgb RealScreenPixel(QPoint pos) {
@@ -255,15 +294,32 @@ bool SwallowEnterAndEscape(QKeyEvent* event) {
     return true;
 }
 
-void OpenWithShell(QWidget* /*owner*/, const QString& path) {
+namespace {
+
+// Tries the openers from `step` on: the desktop's own, then these programs.
+void OpenFrom(const QPointer<QWidget>& owner, const QString& path, int step) {
+    static const char* const programs[] = {"xdg-open", "x-www-browser", "sensible-browser"};
+    constexpr int steps = 1 + int(std::size(programs));
     TDesktop& d = Desktop();
-    if (d.ShellOpen(path))
-        return;
-    if (d.StartProgram(QStringLiteral("xdg-open"), {path}))
-        return;
-    if (d.StartProgram(QStringLiteral("x-www-browser"), {path}))
-        return;
-    d.StartProgram(QStringLiteral("sensible-browser"), {path});
+    for (; step < steps; ++step) {
+        auto next = [owner, path, step] { Guarded([&] { OpenFrom(owner, path, step + 1); }); };
+        const bool started =
+            step == 0 ? d.ShellOpen(path, next)
+                      : d.StartProgram(QString::fromLatin1(programs[step - 1]), {path}, next);
+        if (started)
+            return;
+    }
+    WarningBox(owner, QStringLiteral("Warning"), NothingOpensText(path));
+}
+
+} // namespace
+
+QString NothingOpensText(const QString& path) {
+    return QStringLiteral("No program was found to open \"%1\".").arg(path);
+}
+
+void OpenWithShell(QWidget* owner, const QString& path) {
+    OpenFrom(QPointer<QWidget>(owner), path, 0);
 }
 
 QString QtFilterFromPairs(const QString& filter) {

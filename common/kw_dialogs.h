@@ -60,10 +60,14 @@ struct TDesktop {
     std::function<QString(TFileDialogRequest&)> SaveFileName;
     // Folder chooser showing Text above the tree; empty when cancelled.
     std::function<QString(QWidget* owner, const QString& text)> BrowseForFolder;
-    // The desktop's default action on a path or address; true when it was accepted.
-    std::function<bool(const QString& target)> ShellOpen;
-    // Starts a program detached; true when it started.
-    std::function<bool(const QString& program, const QStringList& args)> StartProgram;
+    // The desktop's default action on a path or address; true when it was handed on. The
+    // program that took it may still find nothing to open it with: failed then runs later, on
+    // the GUI thread (and never when the call said false).
+    std::function<bool(const QString& target, std::function<void()> failed)> ShellOpen;
+    // Starts a program; true when it started, failed as above when it ends reporting failure.
+    std::function<bool(const QString& program, const QStringList& args,
+                       std::function<void()> failed)>
+        StartProgram;
     std::function<QRgb(QPoint screenPos)> ScreenPixel;
     std::function<QSize()> ScreenSize;
     std::function<QStringList()> FontFamilies;
@@ -112,8 +116,11 @@ int ShowModal(QDialog& dialog);
 bool SwallowEnterAndEscape(QKeyEvent* event);
 
 // Opens a file or address with the desktop's default program, then with xdg-open, then with
-// a web browser; silent when all of them fail.
+// a web browser, each next one when the one before could not start or ended in failure. When
+// all of them fail, a warning names the path (NothingOpensText), so that the user knows where
+// the written file is.
 void OpenWithShell(QWidget* owner, const QString& path);
+QString NothingOpensText(const QString& path);
 
 // "label|patterns|..." to Qt's "label (p1 p2);;..." form.
 QString QtFilterFromPairs(const QString& filter);

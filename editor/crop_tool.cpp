@@ -78,6 +78,7 @@ void TCropTool::ExecuteCrop() {
     if (!UnderWay())
         return;
     const TCropAction action = BandAction();
+    FForm.NeedPictureMemory(QSize(action.Width, action.Height));
     CancelCrop();
     const TBitmap32 cropped = action.Apply(FForm.Image1->Bitmap());
     FForm.Script().RecordCrop(action);

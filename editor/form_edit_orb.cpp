@@ -1,6 +1,7 @@
 #include "editor/form_edit_orb.h"
 
 #include "common/kw_common.h"
+#include "common/kw_memory.h"
 #include "controls/kw_dock.h"
 #include "controls/kw_img_panel.h"
 #include "controls/kw_line_panel.h"
@@ -305,18 +306,35 @@ void TFormEditORB::UpdateStepButtons() {
     BtnNext->setEnabled(FFrameIndex != count - 1);
 }
 
-// Stepping keeps the history, the backup and the edit script, and writes nothing into the
-// list: what was done to the picture shown before is not kept. A crop or resize under way is
-// cancelled first, so that it cannot carry the earlier frame's picture over to this one.
+// A step leaves the frame on display settled: when it carries edits, the save prompt of the
+// editor's closing asks first what becomes of them (saved into this frame, repeated on every
+// frame, or dropped), and its close box cancels the step. The frame stepped to then starts a
+// history and an edit script of its own, so that Undo and Redo reach only its own states and a
+// repeat replays only what was done to it. A crop or resize under way is cancelled first, so
+// that it cannot carry this frame's picture over to the next one.
 void TFormEditORB::StepTo(int index) {
     if (!FThumbnails || index < 0 || index >= FThumbnails->Count())
         return;
     CancelPendingTool();
+    if (FEditScript.CountActiveActions() > 0) {
+        TFormChanged prompt(this, *this);
+        if (kw::ShowModal(prompt) != QDialog::Accepted)
+            return;
+    }
     const QImage picture = FThumbnails->FramePicture(index);
     FFrameIndex = index;
     Image1->SetBitmap(TBitmap32::FromFrame(picture));
+    FEditScript.Create();
+    FHistory.Clear();
+    FHistory.Add(Image1->Bitmap());
+    UpdateUndoRedo();
     UpdateStepButtons();
     ShowFrameInfo();
+}
+
+void TFormEditORB::NeedPictureMemory(QSize size) const {
+    kw::NeedMemory(2 * kw::FrameBytes(size, QImage::Format_ARGB32), QStringLiteral("a picture"),
+                   size);
 }
 
 void TFormEditORB::BtnPreviousClick() {
@@ -522,8 +540,8 @@ void TFormEditORB::TimerHidePanelImgWMTimer() {
 }
 
 // A crop, resize or watermark still under way is not a finished edit and is dropped first; a
-// resize under way would otherwise leave an empty picture to be saved. The prompt offers no
-// way back: the window closes in every case.
+// resize under way would otherwise leave an empty picture to be saved. At closing the prompt
+// offers no way back: its close box keeps nothing, and the window closes in every case.
 void TFormEditORB::FormCloseQuery() {
     CancelPendingTool();
     if (FEditScript.CountActiveActions() < 1)

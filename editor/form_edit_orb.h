@@ -61,6 +61,10 @@ public:
     // A finished edit, after its tool has recorded it in the edit script: the shown picture
     // becomes the result and one history step; Undo/Redo and the frame line follow.
     void EditDone(const TBitmap32& picture);
+    // Asks the memory budget for an edit's result of that size (the picture and a working
+    // copy) before the edit makes it; throws kw::EMemoryRefused naming the size, with the
+    // picture, the history and the script as they were.
+    void NeedPictureMemory(QSize size) const;
     // FBackup: a copy of the shown picture, and the shown picture as the copy again.
     void SaveBackup();
     void RestoreBackup();
@@ -95,6 +99,8 @@ public:
     void SetBusyCursor(bool on);
 
     // --- Handlers, public so that tests drive them as the controls would --------------
+    // Step to the previous or next frame (see StepTo: a changed frame asks the save prompt
+    // first).
     void BtnPreviousClick();
     void BtnNextClick();
     void BtnUndoClick();
@@ -161,7 +167,9 @@ private:
     void CreatePopupMenus();
     void FormCreate();
     void UpdateStepButtons();
-    // Shows the stored picture of the frame at FFrameIndex.
+    // Settles the frame on display (the save prompt when it was changed; its close box
+    // cancels the step), then shows the stored picture of the frame at index with a new
+    // history and edit script.
     void StepTo(int index);
     void SlideIn(TKWLinePanel* side, QTimer& timer, QWidget* okButton);
     void SlideOut(TKWLinePanel* side, QTimer& timer);

@@ -1,11 +1,12 @@
 #pragma once
-// The save prompt of the frame editor, shown as the editor closes with at least one active
-// edit: "Yes, save it" writes the shown picture into the frame the editor is on; "Repeat the
-// same editing actions for each captured frames" replays the edit script on every frame, the
-// progress bar running over the frames once per action; "Don't save" and the close box keep
-// nothing. After a refusal (a watermark's file that cannot be read, too little memory or room
-// in the frame store) the prompt stays open with no frame changed, so the user can choose
-// again.
+// The save prompt of the frame editor, shown as the editor closes or steps away from a frame
+// with at least one active edit: "Yes, save it" writes the shown picture into the frame the
+// editor is on; "Repeat the same editing actions for each captured frames" replays the edit
+// script on every frame, the progress bar running over the frames once per action; "Don't
+// save" keeps nothing. OK accepts the prompt; its close box rejects it, which at closing keeps
+// nothing and at a step stays on the frame with its edits. After a refusal (a watermark's file that
+// cannot be read, too little memory or room in the frame store) the prompt stays open with no frame
+// changed, so the user can choose again.
 
 #include <QDialog>
 

@@ -62,6 +62,7 @@ void TImageWMTool::TrackBarImgWmTransChange() {
 }
 
 void TImageWMTool::ShowImageWatermark(const QImage& picture) {
+    FForm.NeedPictureMemory(picture.size());
     TBitmapLayer* layer = FForm.WatermarkLayer();
     layer->SetBitmap(TBitmap32::FromFrame(picture));
     layer->SetMasterAlpha(FPanel->TrackBarImgWmTrans->Position());
@@ -94,6 +95,9 @@ void TImageWMTool::MergeImageWatermark() {
     if (!layer->Visible() || !FForm.WatermarkBand()->Visible())
         return;
     const TImageWMAction action = LayerAction();
+    // The watermark at the size it was dragged to, and the merged picture.
+    FForm.NeedPictureMemory(QSize(action.Width, action.Height));
+    FForm.NeedPictureMemory(FForm.Image1->Bitmap().BoundsRect().size());
     FForm.WatermarkBand()->SetVisible(false);
     FForm.Image1->update();
     const QImage watermark = action.Scale(layer->Bitmap().Image());
@@ -117,8 +121,9 @@ void TImageWMTool::RemoveImageWatermark() {
 void TImageWMTool::BtnImgWMOKClick() {
     if (!FUnderWay)
         return;
-    FUnderWay = false;
+    // A merge the memory budget refuses leaves the panel in, the watermark where it is.
     MergeImageWatermark();
+    FUnderWay = false;
     FForm.SlideOutImgPanel();
 }
 

@@ -2,8 +2,8 @@
 
 #include "codecs/ordered_pool.h"
 #include "common/kw_dialogs.h"
+#include "common/kw_memory.h"
 #include "frames/frame_store.h"
-#include "frames/memory_guard.h"
 #include "frames/thumbnails.h"
 
 #include <algorithm>
@@ -56,7 +56,7 @@ namespace {
 // The bytes the store gives a frame: whole pages.
 qint64 StoredBytes(QSize size, QImage::Format format) {
     constexpr qint64 Page = 4096;
-    return (FrameBytes(size, format) + Page - 1) / Page * Page;
+    return (kw::FrameBytes(size, format) + Page - 1) / Page * Page;
 }
 
 // The layout a frame keeps through the actions.
@@ -99,10 +99,11 @@ void RunStep(TThumbnails& list, const TReplayStep& step, const TReplayProgress& 
         if (progress.FrameDone)
             progress.FrameDone(i);
     });
+    // Each frame is read on the worker that works on it; its job holds the frame as the
+    // previous action left it only until the job is done.
     for (int i = 0; i < count; ++i) {
-        QImage frame = list.FramePicture(i);
         QImage* out = &scratch[std::size_t(i % scratches)];
-        pool.Submit([&step, frame = std::move(frame), out] { step.Apply(frame, *out); });
+        pool.Submit([&step, frame = list.Snapshot(i), out] { step.Apply(frame.Picture(0), *out); });
     }
     pool.Wait();
 }
@@ -148,12 +149,12 @@ void ReplayActions(TThumbnails& list, const std::vector<TEditAction>& actions,
         steps.emplace_back(action);
 
     const int count = list.Count();
+    const TFrameSnapshot frames = list.Snapshot(TFrameChoice::All);
     std::vector<QSize> sizes;
     std::vector<QImage::Format> formats;
     for (int i = 0; i < count; ++i) {
-        const QImage frame = list.FramePicture(i);
-        sizes.push_back(frame.size());
-        formats.push_back(frame.format());
+        sizes.push_back(frames.Size(i));
+        formats.push_back(frames.Format(i));
     }
     // The working pictures: the scratch pictures, each as large as the largest result.
     qint64 largest = 0;
@@ -161,10 +162,10 @@ void ReplayActions(TThumbnails& list, const std::vector<TEditAction>& actions,
     for (const TReplayStep& step : steps)
         for (int i = 0; i < count; ++i) {
             now[std::size_t(i)] = step.ResultSize(now[std::size_t(i)]);
-            largest = std::max(
-                largest, FrameBytes(now[std::size_t(i)], ResultFormat(formats[std::size_t(i)])));
+            largest = std::max(largest, kw::FrameBytes(now[std::size_t(i)],
+                                                       ResultFormat(formats[std::size_t(i)])));
         }
-    if (!RoomForFrame(largest * ScratchCount(codecs::WorkerCount(threads))))
+    if (!kw::RoomForFrame(largest * ScratchCount(codecs::WorkerCount(threads))))
         throw EReplayRefused(ReplayMemoryText());
     const kw::TDiskSpace space = kw::Desktop().DiskSpace(list.Store().Folder());
     if (!StoreAllows(ReplayExtraBytes(sizes, formats, steps), space.Free, space.Total))

@@ -89,6 +89,8 @@ void TResizeTool::ExecuteResize() {
         return;
     const TFloatRect& r = FForm.ResizeBand()->Location();
     const TResizeAction action{Nearest(r.Width()), Nearest(r.Height())};
+    // Refused, the band stays over the picture it was started on.
+    FForm.NeedPictureMemory(QSize(action.Width, action.Height));
     CancelResize();
     const TBitmap32 resized = action.Apply(FForm.Backup());
     FForm.Script().RecordResize(action);
@@ -140,6 +142,7 @@ void TResizeTool::PPMenuResize_1Click(const QString& caption) {
                        QStringLiteral("The picture is too small to be resized to %1%.").arg(p));
         return;
     }
+    FForm.NeedPictureMemory(QSize(action.Width, action.Height));
     const TBitmap32 resized = action.Apply(picture);
     FForm.Script().RecordResize(action);
     FForm.EditDone(resized);

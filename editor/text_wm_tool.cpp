@@ -59,6 +59,7 @@ void TTextWMTool::CheckBoxTileClick() {
 void TTextWMTool::DrawTextWatermark() {
     if (!FUnderWay)
         return;
+    FForm.NeedPictureMemory(FForm.Backup().BoundsRect().size());
     TBusyCursor busy(FForm);
     FForm.Image1->SetBitmap(FPanel->Settings().Apply(FForm.Backup()));
 }

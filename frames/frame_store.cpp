@@ -1,47 +1,49 @@
 // The frame store. What lives where:
 //
-// - On disk: one cache file, <cache>/Corvane/orb/frames-XXXXXX.cache (the folder 0700, the
-//   file 0600), locked with flock by the program that owns it for as long as it is open, so
-//   that a later start can tell a dead program's file (nobody holds its lock) from a live
-//   one's. Each frame has a slot: a page-aligned range of the file whose blocks are reserved
-//   (fallocate) before the frame is written, so that a full disk refuses the frame at once
-//   instead of failing later in the middle of a write. A freed slot's range goes to the next
-//   frame that fits at once; its blocks go back to the file system shortly after (a punched
-//   hole, or a shorter file where the freed ranges end the file).
-// - In the address space: one read-only shared mapping of the file, made once as large as the
-//   file could ever grow, so that it never moves. The pictures handed out are QImages over
-//   it; each one holds its slot (and the slot the file) until its last copy goes.
+// - On disk: one cache file, <cache>/Corvane/orb/frames-XXXXXX.cache (the folder 0700 and
+//   checked to be this user's own, the file 0600), locked with flock by the program that owns
+//   it for as long as it is open, so that a later start can tell a dead program's file (nobody
+//   holds its lock) from a live one's. Each frame has a slot: a page-aligned range of the file
+//   whose blocks are reserved (fallocate) before the frame is written, so that a full disk
+//   refuses the frame at once instead of failing later in the middle of a write. A freed
+//   slot's range goes to the next frame that fits at once; its blocks go back to the file
+//   system shortly after (a punched hole, or a shorter file where the freed ranges end the
+//   file).
 // - In memory: a slot record per frame (about a hundred bytes); the frame list adds each
-//   tile's small painting copy. The pixels are resident only while a picture is being read:
-//   the pages of a slot are dropped from the mapping and from the page cache when its last
-//   picture goes, and while pictures are out the write-back thread drops the mapping's pages
-//   four times a second, so that an output holding every frame's picture keeps only what it
-//   read in the last moment (the mapping is read-only and shared, so dropping a page loses
-//   nothing: the next read faults it in again from the page cache or the file).
+//   tile's small painting copy. A frame's pixels are in memory only while a picture read from
+//   it lives: TStoredFrame::Picture reads the slot with pread into a picture of its own. The
+//   pages read stay in the page cache as clean pages, which the system takes back whenever it
+//   needs the memory (and counts as available meanwhile), so that an output run again on the
+//   same frames reads them at memory speed.
+//   Frames are never read through a memory mapping: a mapped page that the disk cannot
+//   deliver (an I/O error, a cache file cut short behind the store's back) would kill the
+//   program with SIGBUS, while pread reports it as an error that leaves every other frame as
+//   it is.
 // - In the page cache: a frame is written with pwrite, the one copy that costs the caller
 //   time. The write-back thread starts writing it out at once and, a few frames later, waits
 //   until it is on disk and drops it from the cache, so that a long capture neither fills
 //   memory with dirty pages nor pushes everything else out of the cache.
 //
 // Threads. Put runs on the caller's thread (the GUI thread): it checks the space, reserves
-// the slot and writes the pixels. The write-back thread writes out, waits for and drops
-// ranges of the file (sync_file_range, posix_fadvise, madvise of the mapping), for which a
-// range freed and reused meanwhile is harmless, and gives the blocks of freed slots back
-// (punches holes, cuts the file) under the file's mutex, where the range is still free. The last
-// copy of a picture may go on any thread (an output's worker): it drops the slot's pages and, when
-// the slot's frame is gone too, frees the slot. The file's mutex guards the free ranges and the
-// file's length, and is held while the file's length or blocks change (reserve, punch, truncate);
-// a slot's picture count is atomic.
+// the slot and writes the pixels. Picture may run on any thread (an output's worker). The
+// write-back thread writes out, waits for and drops ranges of the file (sync_file_range,
+// posix_fadvise), for which a range freed and reused meanwhile is harmless, and gives the
+// blocks of freed slots back (punches holes, cuts the file) under the file's mutex, where the
+// range is still free. The last handle of a slot may go on any thread: it frees the slot. The
+// file's mutex guards the free ranges and the file's length, and is held while the file's
+// length or blocks change (reserve, punch, truncate).
 
 #include "frames/frame_store.h"
 
 #include "codecs/bmp_codec.h"
 #include "common/kw_dialogs.h"
 #include "common/kw_guard.h"
+#include "common/kw_memory.h"
+#include "common/kw_paths.h"
+#include "graphics/picture_memory.h"
 
 #include <QDir>
 #include <QFile>
-#include <QStandardPaths>
 
 #include <algorithm>
 #include <atomic>
@@ -58,9 +60,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -69,7 +69,7 @@ constexpr qint64 GiB = qint64(1) << 30;
 constexpr qint64 Page = 4096; // slots start on page boundaries of every page size in use
 // Written frames whose write-out may run before the oldest is waited for.
 constexpr qint64 InFlightBytes = qint64(64) << 20;
-constexpr auto TrimEvery = std::chrono::milliseconds(250);
+constexpr auto RoundEvery = std::chrono::milliseconds(250);
 
 qint64 RoundUp(qint64 bytes, qint64 unit) {
     return (bytes + unit - 1) / unit * unit;
@@ -140,22 +140,6 @@ int WritePixels(int fd, const QImage& picture, qint64 line, qint64 offset) {
     return 0;
 }
 
-// Makes every missing level of the folder for its owner alone, and the folder itself so
-// even when it exists.
-void MakePrivateFolder(const QString& folder) {
-    const QStringList parts = QDir::cleanPath(folder).split(QLatin1Char('/'));
-    QString path;
-    for (int i = 0; i < parts.size(); ++i) {
-        path += (i == 0 ? QString() : QStringLiteral("/")) + parts[i];
-        if (path.isEmpty())
-            continue; // the root of an absolute path
-        if (::mkdir(QFile::encodeName(path).constData(), 0700) != 0 && errno != EEXIST)
-            throw kw::EFcError(QStringLiteral("Cannot create the frame store's folder %1: %2")
-                                   .arg(path, SystemError(errno)));
-    }
-    ::chmod(QFile::encodeName(folder).constData(), 0700);
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -164,8 +148,6 @@ void MakePrivateFolder(const QString& folder) {
 struct TStoreFile {
     int Fd = -1;
     QString Path;
-    const uchar* Base = nullptr;
-    qint64 MapBytes = 0;
 
     std::mutex Mutex;
     std::map<qint64, qint64> Free; // offset -> length of the unused ranges below End
@@ -173,11 +155,8 @@ struct TStoreFile {
     qint64 FileSize = 0;           // the file's length: End, or more until it is cut
     // Freed ranges whose blocks are still to go back to the file system.
     std::vector<std::pair<qint64, qint64>> Freed;
-    std::atomic<int> PicturesOut{0};
 
     ~TStoreFile() {
-        if (Base)
-            ::munmap(const_cast<uchar*>(Base), size_t(MapBytes));
         if (Fd >= 0)
             ::close(Fd);
     }
@@ -192,8 +171,6 @@ struct TStoreFile {
                 best = it;
         const bool atEnd = best == Free.end();
         offset = atEnd ? End : best->first;
-        if (atEnd && End + length > MapBytes)
-            return ENOSPC; // beyond the mapping: twice the file system's size
         if (const int error = Allocate(Fd, offset, length)) {
             // Blocks reserved before the failure go back: beyond the file's length at once,
             // inside it with the other freed ranges.
@@ -296,32 +273,31 @@ struct TFrameSlot {
     int DotsPerMeterX = 0;
     int DotsPerMeterY = 0;
     QList<QRgb> ColorTable;
-    mutable std::atomic<int> Pictures{0};
 
     ~TFrameSlot() {
         if (Length > 0)
             File->Release(Offset, Length);
     }
-
-    // Drops the slot's pages from this program's memory and from the page cache.
-    void DropPages() const {
-        ::madvise(const_cast<uchar*>(File->Base + Offset), size_t(Length), MADV_DONTNEED);
-        ::posix_fadvise(File->Fd, off_t(Offset), off_t(Length), POSIX_FADV_DONTNEED);
-    }
 };
 
 namespace {
 
-using TSlotHold = std::shared_ptr<const TFrameSlot>;
-
-// The cleanup of a picture, when its last copy goes (on whatever thread that is).
-void ReleasePicture(void* info) {
-    auto* hold = static_cast<TSlotHold*>(info);
-    const TFrameSlot& slot = **hold;
-    if (slot.Pictures.fetch_sub(1) == 1)
-        slot.DropPages();
-    slot.File->PicturesOut.fetch_sub(1);
-    delete hold; // may free the slot, and with the last slot the file
+// Reads bytes at the offset into the buffer; 0, errno, or -1 when the file ends first.
+int ReadAll(int fd, uchar* into, qint64 bytes, qint64 offset) {
+    while (bytes > 0) {
+        const ssize_t n = ::pread(fd, into, size_t(bytes), off_t(offset));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (n == 0)
+            return -1; // the end of the file
+        into += n;
+        bytes -= n;
+        offset += n;
+    }
+    return 0;
 }
 
 } // namespace
@@ -330,16 +306,25 @@ QImage TStoredFrame::Picture() const {
     if (!FSlot)
         return QImage();
     const TFrameSlot& slot = *FSlot;
-    auto* hold = new TSlotHold(FSlot);
-    slot.Pictures.fetch_add(1);
-    slot.File->PicturesOut.fetch_add(1);
-    // The const buffer makes a read-only picture: whoever writes to it gets a copy first.
-    QImage picture(slot.File->Base + slot.Offset, slot.Size.width(), slot.Size.height(),
-                   slot.BytesPerLine, slot.Format, ReleasePicture, hold);
-    if (picture.isNull()) { // Qt keeps no cleanup for a picture it could not make
-        ReleasePicture(hold);
-        return picture;
+    kw::NeedMemory(kw::FrameBytes(slot.Size, slot.Format), QStringLiteral("a frame"), slot.Size);
+    QImage picture = graphics::NewPicture(slot.Size, slot.Format);
+    if (picture.isNull())
+        throw kw::EMemoryRefused(kw::MemoryFullText());
+    int error = 0;
+    const qint64 used = (qint64(slot.Size.width()) * picture.depth() + 7) / 8;
+    if (picture.bytesPerLine() == slot.BytesPerLine) {
+        error = ReadAll(slot.File->Fd, picture.bits(),
+                        qint64(slot.BytesPerLine) * slot.Size.height(), slot.Offset);
+    } else {
+        for (int y = 0; y < slot.Size.height() && error == 0; ++y)
+            error = ReadAll(slot.File->Fd, picture.scanLine(y), used,
+                            slot.Offset + qint64(y) * slot.BytesPerLine);
     }
+    if (error != 0)
+        throw kw::EFcError(
+            QStringLiteral("Cannot read a frame from the frame store's cache file %1: %2")
+                .arg(slot.File->Path, error < 0 ? QStringLiteral("the file ends before the frame")
+                                                : SystemError(error)));
     picture.setDotsPerMeterX(slot.DotsPerMeterX);
     picture.setDotsPerMeterY(slot.DotsPerMeterY);
     if (!slot.ColorTable.isEmpty())
@@ -399,10 +384,11 @@ private:
         const int fd = FFile->Fd;
         std::deque<TRange> inFlight;
         qint64 inFlightBytes = 0;
-        auto lastTrim = std::chrono::steady_clock::now();
         std::unique_lock lock(FMutex);
         while (!FStop) {
-            FWake.wait_for(lock, TrimEvery,
+            // Woken by a write or a request, and at least every round: writes that paused are
+            // settled, and the blocks of freed slots given back, within a round.
+            FWake.wait_for(lock, RoundEvery,
                            [this] { return FStop || FSettled < FRequested || !FFresh.empty(); });
             // The store is going and its file with it: nothing left is worth waiting for.
             if (FStop)
@@ -430,15 +416,6 @@ private:
                 ::posix_fadvise(fd, r.first, r.second, POSIX_FADV_DONTNEED);
             }
             FFile->GiveBack();
-            const auto now = std::chrono::steady_clock::now();
-            if (now - lastTrim >= TrimEvery) {
-                lastTrim = now;
-                // Pictures held for long (an output's list of every frame) keep the pages they
-                // were read through mapped: drop them.
-                if (FFile->PicturesOut.load() > 0)
-                    ::madvise(const_cast<uchar*>(FFile->Base), size_t(FFile->Length()),
-                              MADV_DONTNEED);
-            }
             lock.lock();
             if (FSettled < ticket) {
                 FSettled = ticket;
@@ -481,10 +458,7 @@ void ShowStoreFullWarning(QWidget* owner) {
 }
 
 QString TFrameStore::CacheFolder() {
-    QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-    if (cache.isEmpty())
-        cache = QDir::tempPath();
-    return cache + QStringLiteral("/Corvane/orb");
+    return kw::PrivateCacheDir();
 }
 
 int TFrameStore::RemoveStaleCaches(const QString& folder) {
@@ -515,7 +489,7 @@ TFrameStore::~TFrameStore() {
 }
 
 void TFrameStore::Open() {
-    MakePrivateFolder(FFolder);
+    kw::ForcePrivateDir(FFolder);
     int fd = -1;
     QByteArray path;
     for (;;) {
@@ -535,33 +509,9 @@ void TFrameStore::Open() {
             break;
         ::close(fd);
     }
-    // One mapping for the file's whole life: twice the file system's size (the file cannot
-    // hold more, even with every free range left unused), less where the address space is
-    // limited.
-    struct statvfs fs = {};
-    const qint64 total =
-        ::fstatvfs(fd, &fs) == 0 ? qint64(fs.f_blocks) * qint64(fs.f_frsize) : 64 * GiB;
-    qint64 mapBytes = std::clamp(RoundUp(2 * total, GiB), GiB, qint64(16) << 40);
-    void* base = MAP_FAILED;
-    for (; mapBytes >= (qint64(256) << 20); mapBytes /= 2) {
-        base = ::mmap(nullptr, size_t(mapBytes), PROT_READ, MAP_SHARED | MAP_NORESERVE, fd, 0);
-        if (base != MAP_FAILED)
-            break;
-    }
-    if (base == MAP_FAILED) {
-        const int error = errno;
-        ::unlink(path.constData());
-        ::close(fd);
-        throw kw::EFcError(
-            QStringLiteral("Cannot map the frame store's cache file: %1").arg(SystemError(error)));
-    }
-    // Frames are read front to back: read ahead generously and let read pages go soon.
-    ::madvise(base, size_t(mapBytes), MADV_SEQUENTIAL);
     auto file = std::make_shared<TStoreFile>();
     file->Fd = fd;
     file->Path = QFile::decodeName(path);
-    file->Base = static_cast<const uchar*>(base);
-    file->MapBytes = mapBytes;
     FWriteBack = std::make_unique<TWriteBack>(file);
     FFile = std::move(file);
 }

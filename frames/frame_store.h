@@ -2,7 +2,7 @@
 // The frame store: every frame's full-size pixels live in one cache file under the user's
 // cache folder (~/.cache/Corvane/orb/), so that the number of frames is bounded by the disk
 // rather than by memory. The frame list keeps one TStoredFrame per tile; everything else
-// sees frames only as the QImages that TStoredFrame::Picture hands out.
+// sees frames only as the QImages that TStoredFrame::Picture reads.
 //
 // The storage check: a frame is refused when storing it would leave the cache's file system
 // with less than 1 GiB or 5 % of its size free, or when the file system refuses to reserve
@@ -32,20 +32,20 @@ bool StoreAllows(qint64 bytes, qint64 freeBytes, qint64 totalBytes);
 QString StoreFullText();
 void ShowStoreFullWarning(QWidget* owner);
 
-// One stored frame: a handle that keeps the frame's pixels for as long as it, or a picture
-// taken from it, lives. Copies share the frame. A default-made handle is an empty picture.
+// One stored frame: a handle that keeps the frame's pixels in the cache file for as long as
+// it (or a copy of it) lives, also when the frame is replaced or deleted in the list and even
+// after the store is gone. Copies share the frame. A default-made handle is an empty picture.
 class TStoredFrame {
 public:
     TStoredFrame() = default;
 
-    // The frame as a QImage over the stored pixels, in the size and pixel layout in which it
-    // was stored. Nothing is copied or read when it is made; its pages are read from the
-    // cache file as the picture is read (at disk speed when they are not in the page cache)
-    // and are dropped from memory again once its last copy is gone. The picture is read-only
-    // underneath: writing to it (bits(), a QPainter) first makes a private copy, as for any
-    // shared QImage. It stays valid, with the same pixels, when the frame is replaced or
-    // deleted, and even after the store is gone: a picture holds its slot of the file until
-    // its last copy goes.
+    // The frame read from the cache file into a picture of its own, in the size and pixel
+    // layout in which it was stored: costs the frame's bytes of memory (asked of the memory
+    // budget first) and one read at disk speed, or page-cache speed right after it was
+    // written. Throws kw::EMemoryRefused when the budget refuses, and kw::EFcError with the
+    // system's reason when the file cannot deliver the frame (an I/O error, a file cut short
+    // behind the store's back); the store and every other frame stay as they are. Safe on any
+    // thread.
     QImage Picture() const;
 
     bool IsNull() const { return !FSlot; }
@@ -53,6 +53,10 @@ public:
     QImage::Format Format() const;
     // Where the pixels are in the cache file; -1 for an empty picture.
     qint64 Offset() const;
+    // The same stored pixels: a copy of this handle (not a frame stored again).
+    friend bool operator==(const TStoredFrame& a, const TStoredFrame& b) {
+        return a.FSlot == b.FSlot;
+    }
 
 private:
     friend class TFrameStore;

@@ -4,7 +4,7 @@
 #include "common/kw_dialogs.h"
 #include "common/kw_fonts.h"
 #include "common/kw_guard.h"
-#include "frames/memory_guard.h"
+#include "common/kw_memory.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -150,6 +150,7 @@ bool TThumbItem::SetFrame(const QImage& frame) {
     FFrame = std::move(*stored);
     FFrameSize = frame.size();
     FWritten = false;
+    FUnreadable = false;
     // Made from the caller's picture while it is at hand, rather than read back from disk.
     FPaintCopy = StretchForTile(frame, PictureRect().size());
     update();
@@ -166,8 +167,17 @@ QRect TThumbItem::PictureRect() const {
 
 const QImage& TThumbItem::PaintCopy() {
     const QSize fitted = PictureRect().size();
-    if (FPaintCopy.size() != fitted && !FFrame.IsNull())
-        FPaintCopy = StretchForTile(Bitmap(), fitted);
+    if (FPaintCopy.size() != fitted && !FFrame.IsNull() && !FUnreadable) {
+        // A frame the store cannot read (or no memory to read it in now) paints black; the
+        // error shows where the frame is used, not at every repaint.
+        try {
+            FPaintCopy = StretchForTile(Bitmap(), fitted);
+        } catch (const std::exception& e) {
+            FPaintCopy = QImage();
+            FUnreadable = dynamic_cast<const kw::EMemoryRefused*>(&e) == nullptr;
+            kw::ReportCause(QStringLiteral("A tile's frame cannot be read"), kw::MessageOf(e));
+        }
+    }
     return FPaintCopy;
 }
 
@@ -320,6 +330,7 @@ TThumbnails::~TThumbnails() {
         tile->FFrame = TStoredFrame();
     FSelectedItems.clear();
     FItems.clear();
+    FById.clear();
 }
 
 void TThumbnails::SetBackgroundColor(const QColor& color) {
@@ -340,6 +351,11 @@ void TThumbnails::SetBackgroundColor(const QColor& color) {
 }
 
 void TThumbnails::SetFrameSize(int width, int height) {
+    FFrameSizeFromVideo = true;
+    ApplyFrameSize(width, height);
+}
+
+void TThumbnails::ApplyFrameSize(int width, int height) {
     FFrameWidth = width;
     FFrameHeight = height;
     FThumbHeight = kw::Desktop().ScreenSize().height() / 10;
@@ -360,6 +376,13 @@ TThumbItem* TThumbnails::NewTile(const QImage& frame) {
     tile->resize(CellSize());
     if (!tile->SetFrame(frame))
         return nullptr;
+    // Pictures before any video: the first frame gives the size the outputs work with.
+    if (!FFrameSizeFromVideo && (FFrameWidth <= 0 || FFrameHeight <= 0) && !frame.isNull()) {
+        ApplyFrameSize(frame.width(), frame.height());
+        tile->resize(CellSize());
+    }
+    tile->FId = TFrameId(++FLastId);
+    FById.insert(tile->FId.Value(), tile.get());
     tile->show();
     return tile.release();
 }
@@ -390,54 +413,10 @@ bool TThumbnails::InsertFrameAt(int position, const QImage& frame) {
     return true;
 }
 
-int TThumbnails::UnwrittenCount() const {
-    return int(std::count_if(FItems.cbegin(), FItems.cend(),
-                             [](const TThumbItem* tile) { return !tile->FWritten; }));
-}
-
-void TThumbnails::MarkWritten(const QList<int>& indexes) {
-    for (const int i : indexes)
-        if (i >= 0 && i < Count())
-            FItems[i]->FWritten = true;
-}
-
 TThumbItem* TThumbnails::GetItem(int index) const {
     if (index < 0 || index >= Count())
         throw kw::EFcError(QStringLiteral("List index out of bounds (%1)").arg(index));
     return FItems[index];
-}
-
-QList<int> TThumbnails::FrameIndexes(TFrameChoice choice) const {
-    QList<int> indexes;
-    if (choice == TFrameChoice::All) {
-        indexes.reserve(FItems.size());
-        for (int i = 0; i < Count(); ++i)
-            indexes.append(i);
-    } else {
-        indexes.reserve(FSelectedItems.size());
-        for (const TThumbItem* tile : FSelectedItems)
-            indexes.append(tile->Index());
-    }
-    return indexes;
-}
-
-QImage TThumbnails::FramePicture(int index) const {
-    return GetItem(index)->Bitmap();
-}
-
-QList<QImage> TThumbnails::FramePictures(TFrameChoice choice) const {
-    const QList<TThumbItem*>& tiles = choice == TFrameChoice::All ? FItems : FSelectedItems;
-    QList<QImage> pictures;
-    pictures.reserve(tiles.size());
-    for (const TThumbItem* tile : tiles)
-        pictures.append(tile->Bitmap());
-    return pictures;
-}
-
-bool TThumbnails::ReplaceFramePicture(int index, const QImage& picture) {
-    // The new picture gets a slot of its own (of its own size); the old slot is freed once
-    // no picture taken from it is held any more.
-    return GetItem(index)->SetFrame(picture);
 }
 
 TThumbItem* TThumbnails::SelectedItem(int index) const {
@@ -461,6 +440,7 @@ void TThumbnails::DeleteSelected() {
         tile->FFrame = TStoredFrame();
         tile->FPaintCopy = QImage();
         tile->FSelected = false;
+        FById.remove(tile->FId.Value());
         tile->deleteLater();
     }
     RepaintItems();

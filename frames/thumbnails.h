@@ -5,13 +5,17 @@
 // Items().
 //
 // Code outside frames/ reads and replaces frames through the list's data interface
-// (FrameIndexes, FramePicture, FramePictures, ReplaceFramePicture), never through a tile,
-// so that where a frame's pixels live stays the list's business.
+// (FrameIndexes, FramePicture, Snapshot, ReplaceFramePicture), never through a tile, so that
+// where a frame's pixels live stays the list's business. Every frame has an identity
+// (frame_id.h) from the moment it enters the list.
 
+#include "frames/frame_id.h"
+#include "frames/frame_snapshot.h"
 #include "frames/frame_store.h"
 
 #include <QAbstractScrollArea>
 #include <QColor>
+#include <QHash>
 #include <QImage>
 #include <QList>
 #include <QMenu>
@@ -40,15 +44,18 @@ public:
     explicit TThumbItem(TThumbnails* thumbnails, QWidget* parent);
 
     TThumbnails* Thumbnails() const { return FThumbnails; }
+    // The frame's identity, given when the tile was made.
+    TFrameId Id() const { return FId; }
     bool Selected() const { return FSelected; }
     // Position in the list's Items(); -1 once the tile was deleted.
     int Index() const;
 
     // Sets the flag and keeps SelectedItems() in step; gives the tile the focus and repaints.
     void SetSelected(bool value);
-    // The frame at full size, in the pixel layout in which it was handed in: a picture over
-    // the stored pixels (see TStoredFrame::Picture for what it costs and promises).
+    // The frame at full size, in the pixel layout in which it was handed in, read from the
+    // frame store (see TStoredFrame::Picture for what it costs and how it fails).
     QImage Bitmap() const { return FFrame.Picture(); }
+    QSize FrameSize() const { return FFrameSize; }
     // Stores a copy of the picture as the tile's frame, makes the painting copy from it and
     // repaints; false, with the frame as it was, when the store is full.
     bool SetFrame(const QImage& frame);
@@ -76,9 +83,11 @@ protected:
 private:
     friend class TThumbnails;
     TThumbnails* FThumbnails;
+    TFrameId FId;
     bool FSelected = false;
     bool FWritten = false;
-    QSize FFrameSize; // of the stored frame, for the letter-box
+    bool FUnreadable = false; // the store could not read the frame for the painting copy
+    QSize FFrameSize;         // of the stored frame, for the letter-box
     TStoredFrame FFrame;
     QImage FPaintCopy;
 };
@@ -124,17 +133,22 @@ public:
     // --- Frames as data ----------------------------------------------------------------
     // Positions of the chosen frames, in the order an output reads them.
     QList<int> FrameIndexes(TFrameChoice choice) const;
-    // The picture of the frame at a position: a read-only QImage over the frame store's
-    // cache file, made without copying or reading anything. Its pixels are read from disk
-    // (or the page cache) as the caller reads them, and dropped from memory once its last
-    // copy goes, so hold it only while reading it. It keeps the pixels it was given even
-    // when the frame is replaced or deleted later. Writing to it makes a private copy first.
-    // Throws kw::EFcError "List index out of bounds (%d)" outside 0..Count()-1.
+    // The picture of the frame at a position, read from the frame store into memory of its
+    // own (the frame's bytes), so hold it only while working on it. Throws kw::EFcError
+    // "List index out of bounds (%d)" outside 0..Count()-1, and the store's errors when the
+    // frame cannot be read (TStoredFrame::Picture).
     QImage FramePicture(int index) const;
-    // The pictures of the chosen frames, in the order of FrameIndexes: the snapshot an
-    // output works through. As cheap as FramePicture for each: a list of every frame costs
-    // no memory until the frames are read.
-    QList<QImage> FramePictures(TFrameChoice choice) const;
+    // The frame's size, without reading it; the same index error.
+    QSize FrameSizeAt(int index) const;
+    // The chosen frames, in the order of FrameIndexes, with their identities: the snapshot an
+    // output works through. Costs no frame's memory until a frame is read from it.
+    TFrameSnapshot Snapshot(TFrameChoice choice) const;
+    // The frame at a position alone (the index error outside the list).
+    TFrameSnapshot Snapshot(int index) const;
+    // The identity of the frame at a position (the index error outside the list), and the
+    // position of the frame of an identity (-1 when it is no longer in the list).
+    TFrameId FrameId(int index) const;
+    int IndexOf(TFrameId id) const;
     // Stores a copy of the picture (any size, any pixel layout) as the frame at the position
     // and repaints its tile; nothing else changes (position, selection, FrameWidth and
     // FrameHeight). False, with the frame as it was, when the frame store is full: the
@@ -145,6 +159,10 @@ public:
     // Stores the video's frame size: the grid's cells become a tenth of the screen high with
     // the video's proportions, and every tile takes the new cell size.
     void SetFrameSize(int width, int height);
+    // True once a video gave the frame size. Before that, the first frame to enter the list
+    // gives FrameWidth and FrameHeight (and the cells' proportions), so that the outputs have
+    // a size to work with when pictures came before any video.
+    bool FrameSizeFromVideo() const { return FFrameSizeFromVideo; }
     // The size of every tile: ThumbWidth x ThumbHeight once a frame size is known; before
     // that a tenth of the screen high in 4:3, so that early frames show too.
     QSize CellSize() const;
@@ -156,20 +174,23 @@ public:
     // cache file other than a full disk is thrown as kw::EFcError.
     bool AddFrame(const QImage& frame);
     bool InsertFrame(const QImage& frame);
-    // Reads the picture files and inserts them, stretched to the frame size, before the
-    // earliest selected frame (in file order). With nothing selected they go to the end when
-    // appendWhenNothingSelected, else nowhere. A file that cannot be read shows its loading
-    // error; with skipUnreadable the other files still go in, otherwise the insertion ends
-    // there. A full memory or frame store ends it with its warning.
-    void InsertPictureFiles(const QStringList& files, bool appendWhenNothingSelected,
-                            bool skipUnreadable);
+    // Reads the picture files and inserts them, stretched to the video's frame size (in their
+    // own size before any video gave one), before the earliest selected frame (in file
+    // order). With nothing selected they go to the end when appendWhenNothingSelected, else
+    // nowhere (the files are still read). Every readable picture goes in; the files that
+    // cannot be read are reported together at the end, in one error box naming each file and
+    // its reason. A full memory or frame store ends the insertion with its warning, followed
+    // by the report of the files read until then.
+    void InsertPictureFiles(const QStringList& files, bool appendWhenNothingSelected);
 
     // --- What the outputs wrote ------------------------------------------------------------
     // Frames that no output has written since they last changed (were grabbed, inserted or
     // replaced).
     int UnwrittenCount() const;
-    // An output wrote the frames at these positions.
-    void MarkWritten(const QList<int>& indexes);
+    // An output wrote these frames: each frame of the snapshot that is still in the list and
+    // still holds the pixels the snapshot took counts as written, wherever it is now. Frames
+    // deleted or replaced meanwhile are left as they are.
+    void MarkWritten(const TFrameSnapshot& written);
 
     // --- Keyboard ----------------------------------------------------------------------
     // Every frame becomes selected (those already selected keep their place in
@@ -230,6 +251,9 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // The frame size and the cells that follow from it, from a video or the first frame.
+    void ApplyFrameSize(int width, int height);
+    // A tile holding a copy of the frame, with a new identity; nullptr when the store is full.
     TThumbItem* NewTile(const QImage& frame);
     TThumbItem* SelectedItem(int index) const;
     void UpdateScrollRange();
@@ -250,6 +274,9 @@ private:
     int FThumbHeight = 0;
     int FContentHeight = 0;
     int FColumnCount = 1;
+    bool FFrameSizeFromVideo = false;
+    quint64 FLastId = 0; // the identity handed out last
+    QHash<quint64, TThumbItem*> FById;
     QColor FBackground;
     // The frames' pixels; the tiles hold their frames from it.
     TFrameStore FStore;

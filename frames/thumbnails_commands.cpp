@@ -6,7 +6,7 @@
 #include "codecs/picture_reader.h"
 #include "common/kw_dialogs.h"
 #include "common/kw_guard.h"
-#include "frames/memory_guard.h"
+#include "common/kw_memory.h"
 
 #include <QKeyEvent>
 #include <QPainter>
@@ -154,47 +154,78 @@ void TThumbnails::InsertImagesClick() {
     request.Title = QStringLiteral("Select Images");
     request.Filter = PictureFileFilter();
     const QStringList files = kw::Desktop().OpenFileNames(request);
-    InsertPictureFiles(files, false, false);
+    InsertPictureFiles(files, false);
 }
 
-void TThumbnails::InsertPictureFiles(const QStringList& files, bool appendWhenNothingSelected,
-                                     bool skipUnreadable) {
+namespace {
+
+// The files that could not be read, told together once the insertion is over (also when it
+// ends early): one box, each file's own message (it names the file and its reason) on a line
+// of its own, the decoders' messages under the details.
+class TUnreadableFiles {
+public:
+    ~TUnreadableFiles() {
+        if (FMessages.isEmpty())
+            return;
+        const QString text = FMessages.size() == 1
+                                 ? FMessages[0]
+                                 : QStringLiteral("%1 of the pictures could not be read:\n\n%2")
+                                       .arg(FMessages.size())
+                                       .arg(FMessages.join(QLatin1Char('\n')));
+        kw::ShowDefaultError(text, FDetails.join(QLatin1Char('\n')));
+    }
+    void Add(const std::exception& e) {
+        FMessages << kw::WithPeriod(kw::MessageOf(e));
+        if (const auto* error = dynamic_cast<const kw::EFcError*>(&e);
+            error && !error->Details().isEmpty())
+            FDetails << error->Details();
+    }
+    // Reads the file; a null picture, with the reason kept, when it cannot be read.
+    QImage Read(const QString& file) {
+        try {
+            return ReadPicture(file);
+        } catch (const std::exception& e) {
+            Add(e);
+        }
+        return QImage();
+    }
+
+private:
+    QStringList FMessages;
+    QStringList FDetails;
+};
+
+} // namespace
+
+void TThumbnails::InsertPictureFiles(const QStringList& files, bool appendWhenNothingSelected) {
     if (files.isEmpty())
         return;
+    TUnreadableFiles unreadable;
     // Each picture goes before the same selected frame, so they keep the files' order.
     TThumbItem* before = FSelectedItems.isEmpty() ? nullptr : FSelectedItems.first();
     if (!before && !appendWhenNothingSelected) {
         // Nothing to insert before: the files are still read, as the menu always did.
         for (const QString& file : files)
-            ReadPicture(file);
+            unreadable.Read(file);
         return;
     }
-    // One working picture for all files, the video's frame size. Before the first video
-    // there is no frame size yet; a picture then keeps its own size.
+    // One working picture for all files, the video's frame size. Before any video gave one,
+    // a picture keeps its own size.
     QImage work;
     for (const QString& file : files) {
-        QImage picture;
-        if (skipUnreadable) {
-            try {
-                picture = ReadPicture(file);
-            } catch (const std::exception& e) {
-                kw::ShowException(e);
-                continue;
-            }
-        } else {
-            picture = ReadPicture(file); // an error ends the insertion here
-        }
-        const QSize size =
-            FFrameWidth > 0 && FFrameHeight > 0 ? QSize(FFrameWidth, FFrameHeight) : picture.size();
+        const QImage picture = unreadable.Read(file);
+        if (picture.isNull())
+            continue;
+        const QSize size = FFrameSizeFromVideo ? QSize(FFrameWidth, FFrameHeight) : picture.size();
         // The working picture is memory; the frame made from it goes to the frame store.
-        if (work.size() != size && !RoomForFrame(FrameBytes(size))) {
-            ShowMemoryFullWarning(window());
+        if (work.size() != size && !kw::RoomForFrame(kw::FrameBytes(size))) {
+            kw::ShowMemoryFullWarning(window());
             return;
         }
         if (work.size() != size)
             work = QImage(size, QImage::Format_RGB888);
         if (work.isNull()) {
-            ShowMemoryFullWarning(window());
+            kw::ShowMemoryFullWarning(window());
             return;
         }
         {

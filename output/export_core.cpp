@@ -3,6 +3,7 @@
 #include "codecs/codec_io.h"
 #include "codecs/ordered_pool.h"
 #include "common/kw_guard.h"
+#include "common/kw_memory.h"
 
 #include <deque>
 
@@ -21,8 +22,19 @@ QString ExportFilePath(const TExportSettings& s, int i) {
            codecs::PictureExtension(s.Format);
 }
 
-std::int64_t ExportFrames(const QList<QImage>& frames, const TExportSettings& settings,
+std::int64_t ExportFrames(const TFrameSnapshot& frames, const TExportSettings& settings,
                           const std::function<void(int)>& afterFile) {
+    QSize largest;
+    for (int i = 0; i < frames.Count(); ++i)
+        if (qint64(frames.Size(i).width()) * frames.Size(i).height() >
+            qint64(largest.width()) * largest.height())
+            largest = frames.Size(i);
+    // Each worker holds a frame read from the store, the encoder's buffers and, until the file
+    // is written, the encoded bytes.
+    const int workers = codecs::WorkerCount(settings.Threads);
+    kw::NeedMemory(qint64(workers) * (kw::FrameBytes(largest, QImage::Format_RGB32) +
+                                      codecs::EncodeWorkingBytes(settings.Format, largest)),
+                   QStringLiteral("the export"), largest);
     std::deque<QByteArray> encoded; // a deque: slots stay put while workers fill them
     std::int64_t written = 0;
     codecs::TOrderedPool pool(settings.Threads, [&](int i) {
@@ -32,12 +44,11 @@ std::int64_t ExportFrames(const QList<QImage>& frames, const TExportSettings& se
         if (afterFile)
             afterFile(i);
     });
-    for (int i = 0; i < frames.size(); ++i) {
+    for (int i = 0; i < frames.Count(); ++i) {
         encoded.emplace_back();
         QByteArray* slot = &encoded.back();
-        const QImage frame = frames[i];
-        pool.Submit([frame, slot, &settings] {
-            *slot = codecs::EncodePicture(frame, settings.Format, settings.JpegQuality);
+        pool.Submit([&frames, i, slot, &settings] {
+            *slot = codecs::EncodePicture(frames.Picture(i), settings.Format, settings.JpegQuality);
         });
     }
     pool.Wait();

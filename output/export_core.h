@@ -3,6 +3,7 @@
 // number + extension, encoded on all cores and written in frame order.
 
 #include "codecs/picture_writer.h"
+#include "frames/frame_snapshot.h"
 
 #include <QImage>
 #include <QList>
@@ -30,11 +31,13 @@ std::int64_t ExportStartNumber(const QString& text);
 // number is 64-bit, so a start near the 32-bit limit keeps counting up.
 QString ExportFilePath(const TExportSettings& settings, int i);
 
-// Encodes frames[i] for i = 0 .. n-1 on worker threads and writes the files on the calling
-// thread in order, replacing existing files; afterFile(i) runs on the calling thread after
-// file i is written. A file that cannot be written throws kw::EFcError naming it: the files
-// before it stay, none after it is written. Returns the bytes written.
-std::int64_t ExportFrames(const QList<QImage>& frames, const TExportSettings& settings,
+// Reads and encodes frame i for i = 0 .. n-1 on worker threads and writes the files on the
+// calling thread in order, replacing existing files; afterFile(i) runs on the calling thread
+// after file i is written. The memory of every worker's largest frame and its encoder is asked
+// of the budget at once before the first frame is read (kw::EMemoryRefused, nothing written).
+// A frame that cannot be read or a file that cannot be written throws kw::EFcError naming it:
+// the files before it stay, none after it is written. Returns the bytes written.
+std::int64_t ExportFrames(const TFrameSnapshot& frames, const TExportSettings& settings,
                           const std::function<void(int)>& afterFile = {});
 
 } // namespace output

@@ -97,7 +97,7 @@ TFormExportFrames::TFormExportFrames(TThumbnails* thumbnails, QWidget* owner)
 }
 
 void TFormExportFrames::FormShow() {
-    EditOutputFolder->setText(kw::GetSpecialFolderPath(kw::CSIDL_DESKTOP));
+    EditOutputFolder->setText(kw::DefaultPicturesDir());
     const QString video = FThumbnails ? FThumbnails->VideoFileName : QString();
     const qsizetype dot = video.lastIndexOf(QLatin1Char('.'));
     QString base = dot >= 0 ? video.left(dot) : video;
@@ -128,8 +128,7 @@ void TFormExportFrames::BtnOKClick() {
         return;
     }
     const TFrameChoice choice = RBAll->isChecked() ? TFrameChoice::All : TFrameChoice::Selected;
-    const QList<int> written = FThumbnails->FrameIndexes(choice);
-    const QList<QImage> frames = FThumbnails->FramePictures(choice);
+    const TFrameSnapshot frames = FThumbnails->Snapshot(choice);
     output::TExportSettings settings;
     settings.Folder = EditOutputFolder->text();
     settings.BaseName = EditFileName->text();
@@ -141,11 +140,11 @@ void TFormExportFrames::BtnOKClick() {
         // The window repaints between files, its buttons off; a failing file ends the export
         // with the error naming it, and the files before it stay.
         output::TOutputBusy busy(this, {BtnOK, BtnCancel}, TeProgressBar);
-        output::TOutputProgress progress(TeProgressBar, int(frames.size()));
+        output::TOutputProgress progress(TeProgressBar, frames.Count());
         progress.Run(
             [&] { output::ExportFrames(frames, settings, [&](int i) { progress.Report(i); }); });
     }
-    FThumbnails->MarkWritten(written);
+    FThumbnails->MarkWritten(frames);
     kw::InfoBox(this, QStringLiteral("Done"), QStringLiteral("Task completed !"));
 }
 

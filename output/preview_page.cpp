@@ -3,8 +3,11 @@
 #include "codecs/codec_io.h"
 #include "common/kw_paths.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QUrl>
+
+#include <unistd.h>
 
 namespace output {
 
@@ -113,11 +116,15 @@ QByteArray GifPreviewPageBytes(const QStringList& lines) {
 }
 
 QString GifPreviewPagePath() {
-    return kw::GetTempDir() + QStringLiteral("GIF-Preview.html");
+    return kw::PrivateCacheDir() + QStringLiteral("/GIF-Preview.html");
 }
 
 QString WriteGifPreviewPageFile(const QStringList& templateLines, const TGifPreviewValues& values) {
     const QString path = GifPreviewPagePath();
+    kw::ForcePrivateDir(QFileInfo(path).path());
+    // The folder is this user's alone, so whatever is at the page's path is the program's own
+    // scratch: it goes (a link as a link, its target untouched) and the page is written anew.
+    ::unlink(QFile::encodeName(path).constData());
     codecs::WriteWholeFile(path, GifPreviewPageBytes(FillGifPreviewPage(templateLines, values)));
     return path;
 }

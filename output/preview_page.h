@@ -1,6 +1,6 @@
 #pragma once
 // The GIF preview page without its window: the template, the filling of its placeholders and
-// writing it into the temporary folder.
+// writing it into the program's private scratch folder, which no other user can enter.
 
 #include <QByteArray>
 #include <QString>
@@ -37,11 +37,12 @@ QStringList FillGifPreviewPage(const QStringList& templateLines, const TGifPrevi
 // The page as bytes: each line in UTF-8 followed by CR LF, the last one too; no byte-order mark.
 QByteArray GifPreviewPageBytes(const QStringList& lines);
 
-// kw::GetTempDir() + "GIF-Preview.html".
+// kw::PrivateCacheDir() + "/GIF-Preview.html".
 QString GifPreviewPagePath();
 
-// Fills the template and writes the page over the previous one; returns its path. Throws
-// kw::EFcError when the page cannot be written.
+// Fills the template and writes the page in place of the previous one (whatever was at its
+// path, a link included, is removed first, never written through); returns its path. Throws
+// kw::EFcError when the folder is not the user's alone or the page cannot be written.
 QString WriteGifPreviewPageFile(const QStringList& templateLines, const TGifPreviewValues& values);
 
 } // namespace output

@@ -1,7 +1,9 @@
 #include "output/save_gif.h"
 
 #include "codecs/gif_estimate.h"
+#include "codecs/gif_limits.h"
 #include "common/kw_common.h"
+#include "common/kw_memory.h"
 #include "common/orb_common.h"
 #include "controls/kw_dock.h"
 #include "controls/kw_line_panel.h"
@@ -74,27 +76,27 @@ void output::WriteGIFPreviewPage(const QString& gifPath, int width, int height, 
 void output::SaveAsGIF(TThumbnails& thumbnails, const QString& path, bool allFrames,
                        const codecs::TGifSettings& settings, TTeProgressBar* progressBar) {
     QWidget* owner = progressBar ? progressBar->window() : &thumbnails;
-    const QList<QImage> frames =
-        thumbnails.FramePictures(allFrames ? TFrameChoice::All : TFrameChoice::Selected);
-    if (frames.isEmpty()) {
+    const TFrameSnapshot frames =
+        thumbnails.Snapshot(allFrames ? TFrameChoice::All : TFrameChoice::Selected);
+    if (frames.IsEmpty()) {
         kw::WarningBox(owner, QStringLiteral("Warning"), QStringLiteral("No images found."));
         return;
     }
-    TOutputProgress progress(progressBar, int(frames.size()));
+    TOutputProgress progress(progressBar, frames.Count());
     std::int64_t size = 0;
     progress.Run([&] {
+        // The size and the workers' memory are checked here, before any frame is read.
         codecs::TAnimatedGif gif(settings);
         gif.OnFrameDone = [&](int i) { progress.Report(i); };
-        for (const QImage& frame : frames)
-            gif.AddFrame(frame);
+        for (int i = 0; i < frames.Count(); ++i)
+            gif.AddFrame(frames.Picture(i));
         gif.Finish();
         gif.SaveToFile(path);
         size = gif.Size();
     });
     // Only a file that was written whole takes the frames off the quit question.
-    thumbnails.MarkWritten(
-        thumbnails.FrameIndexes(allFrames ? TFrameChoice::All : TFrameChoice::Selected));
-    WriteGIFPreviewPage(path, settings.Width, settings.Height, settings.Loops, int(frames.size()),
+    thumbnails.MarkWritten(frames);
+    WriteGIFPreviewPage(path, settings.Width, settings.Height, settings.Loops, frames.Count(),
                         kw::FileSizeText(size), owner);
 }
 
@@ -221,7 +223,7 @@ void TFormSaveGIF::FormShow() {
     PlaceUpDown(UpDown_Loops, edit_loops, RectLoops, ArrowOffset);
     // The first frame's own size, whichever frames are chosen.
     if (FThumbnails && FThumbnails->Count() > 0) {
-        const QImage first = FThumbnails->FramePicture(0);
+        const QSize first = FThumbnails->FrameSizeAt(0);
         Edit_width->setText(QString::number(first.width()));
         Edit_Height->setText(QString::number(first.height()));
     }
@@ -367,15 +369,14 @@ void TFormSaveGIF::EstimateTimerTimer() {
     StopEstimate();
     const int number = ++FEstimateNumber;
     codecs::TGifSettings settings;
-    QList<int> chosen;
+    TFrameSnapshot frames;
     try {
         settings = Settings();
         if (!FThumbnails)
             return;
-        chosen = FThumbnails->FrameIndexes(Rb_allframes->isChecked() ? TFrameChoice::All
-                                                                     : TFrameChoice::Selected);
-        if (settings.Width < 1 || settings.Height < 1 || settings.Width > 65535 ||
-            settings.Height > 65535 || chosen.isEmpty()) {
+        frames = FThumbnails->Snapshot(Rb_allframes->isChecked() ? TFrameChoice::All
+                                                                 : TFrameChoice::Selected);
+        if (!codecs::GifSizeWritable(settings) || frames.IsEmpty()) {
             LabelEstimate->clear();
             return;
         }
@@ -383,17 +384,22 @@ void TFormSaveGIF::EstimateTimerTimer() {
         LabelEstimate->clear(); // a field that is not a number yet: no estimate
         return;
     }
-    const std::vector<int> positions =
-        codecs::GifEstimateSample(int(chosen.size()), settings.Smaller);
-    std::vector<QImage> sample;
-    for (const int p : positions)
-        sample.push_back(FThumbnails->FramePicture(chosen[p]));
+    int threads = 0;
+    const std::vector<int> positions = EstimateSample(frames, settings, threads);
+    if (positions.empty()) {
+        LabelEstimate->setText(QStringLiteral("too large to estimate"));
+        return;
+    }
     LabelEstimate->setText(QStringLiteral("Estimating size ..."));
-    const int n = int(chosen.size());
-    FEstimateThread = std::thread([this, number, n, sample = std::move(sample), settings] {
+    // The sample is read on the worker too: reading frames from the store takes disk time.
+    FEstimateThread = std::thread([this, number, frames, positions, settings, threads] {
         std::int64_t size = -1;
         try {
-            size = codecs::EstimateGifSize(n, sample, settings, &FEstimateCancel);
+            std::vector<QImage> sample;
+            for (const int p : positions)
+                sample.push_back(frames.Picture(p));
+            size = codecs::EstimateGifSize(frames.Count(), sample, settings, &FEstimateCancel,
+                                           threads);
         } catch (...) {
             size = -1; // shown as no estimate; saving reports the reason
         }
@@ -410,4 +416,27 @@ void TFormSaveGIF::EstimateTimerTimer() {
             },
             Qt::QueuedConnection);
     });
+}
+
+std::vector<int> TFormSaveGIF::EstimateSample(const TFrameSnapshot& frames,
+                                              const codecs::TGifSettings& settings,
+                                              int& threads) const {
+    std::vector<int> positions = codecs::GifEstimateSample(frames.Count(), settings.Smaller);
+    while (!positions.empty()) {
+        qint64 sampleBytes = 0;
+        for (const int p : positions)
+            sampleBytes += kw::FrameBytes(frames.Size(p), QImage::Format_RGB32);
+        threads = codecs::GifWorkersThatFit(settings, codecs::WorkerCount(0), sampleBytes);
+        if (threads > 0)
+            return positions;
+        if (positions.size() == 1)
+            break;
+        // Half the sample: the first half of a run of neighbours, every other spread frame.
+        std::vector<int> fewer;
+        for (std::size_t k = 0; k < positions.size(); ++k)
+            if (settings.Smaller ? k < positions.size() / 2 : k % 2 == 0)
+                fewer.push_back(positions[k]);
+        positions = std::move(fewer);
+    }
+    return {};
 }

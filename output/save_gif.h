@@ -4,6 +4,7 @@
 // WriteGIFPreviewPage, which writes the HTML page of the animation and offers to open it.
 
 #include "codecs/gif_codec.h"
+#include "frames/frame_snapshot.h"
 #include "output/output_window.h"
 
 #include <QPoint>
@@ -12,6 +13,7 @@
 #include <atomic>
 #include <cstdint>
 #include <thread>
+#include <vector>
 
 class QComboBox;
 class QLabel;
@@ -35,7 +37,7 @@ namespace output {
 void SaveAsGIF(TThumbnails& thumbnails, const QString& path, bool allFrames,
                const codecs::TGifSettings& settings, TTeProgressBar* progressBar);
 
-// Writes GIF-Preview.html into the temporary folder from the template of the export window
+// Writes GIF-Preview.html into the private scratch folder from the template of the export window
 // (loops as the user entered them), then asks "Complete": OK opens the page with the desktop.
 // A page that cannot be written throws, and nothing is asked.
 void WriteGIFPreviewPage(const QString& gifPath, int width, int height, int loops, int frameCount,
@@ -83,7 +85,9 @@ public:
     void CheckBoxTransColorSmaller();
     // Starts a new size estimate a moment after the last change of a setting that matters.
     void SettingsChange();
-    // Encodes a few of the chosen frames on a worker thread and shows the expected size.
+    // Encodes a few of the chosen frames on a worker thread and shows the expected size. The
+    // sample and the encoder's workers ask the memory budget first: fewer workers, then fewer
+    // sample frames, and "too large to estimate" when not even one frame fits.
     void EstimateTimerTimer();
 
     TKWLinePanel* panel_source_frame = nullptr;
@@ -134,10 +138,14 @@ private:
     void KeepProportions(TTeEdit* changed, TTeEdit* other, bool fromWidth);
 
     void StopEstimate();
+    // The positions (in frames) of the sample the budget allows, with the workers for it in
+    // threads; empty when not even one frame fits.
+    std::vector<int> EstimateSample(const TFrameSnapshot& frames,
+                                    const codecs::TGifSettings& settings, int& threads) const;
 
     TThumbnails* FThumbnails;
     QPoint FLastMousePos;
-    // The estimate's worker encodes copies of a few frames (read-only pictures) and hands
+    // The estimate's worker reads a few frames from a snapshot and encodes them, and hands
     // its result to the GUI thread through a queued call, which carries the number of the
     // estimate so that a result overtaken by a newer change is dropped. The window stops and
     // joins the worker before it goes, so the queued call never outlives it.

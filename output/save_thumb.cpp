@@ -22,8 +22,8 @@ int output::SaveAsThumbnails(TThumbnails& thumbnails, bool allFrames, int rows, 
                              int width, int margin, TTeProgressBar* progressBar) {
     QWidget* owner = progressBar ? progressBar->window() : &thumbnails;
     const TFrameChoice choice = allFrames ? TFrameChoice::All : TFrameChoice::Selected;
-    const QList<QImage> frames = thumbnails.FramePictures(choice);
-    if (frames.isEmpty()) {
+    const TFrameSnapshot frames = thumbnails.Snapshot(choice);
+    if (frames.IsEmpty()) {
         kw::WarningBox(owner, QStringLiteral("Warning"), QStringLiteral("No images found."));
         return -1;
     }
@@ -40,17 +40,16 @@ int output::SaveAsThumbnails(TThumbnails& thumbnails, bool allFrames, int rows, 
 
     const TSheetGeometry geometry = ThumbSheetGeometry(
         width, rows, columns, thumbnails.FrameWidth(), thumbnails.FrameHeight(), margin);
-    TOutputProgress progress(progressBar, int(frames.size()));
+    TOutputProgress progress(progressBar, frames.Count());
     progress.Run([&] {
         const QImage sheet = DrawThumbSheet(geometry, frames, [&](int i) { progress.Report(i); });
         SaveThumbSheet(sheet, path, bmp ? TSheetFormat::Bmp : TSheetFormat::Jpeg);
     });
     // The frames beyond rows x columns are not on the sheet, so they are not written.
-    const int onSheet =
-        int(std::min<qint64>(frames.size(), std::max<qint64>(0, qint64(rows) * columns)));
-    thumbnails.MarkWritten(thumbnails.FrameIndexes(choice).mid(0, onSheet));
+    const int onSheet = std::min(frames.Count(), std::max(0, geometry.Capacity()));
+    thumbnails.MarkWritten(frames.First(onSheet));
     kw::OpenWithShell(owner, path);
-    return int(frames.size()) - onSheet;
+    return frames.Count() - onSheet;
 }
 
 TFormSaveThumb::TFormSaveThumb(TThumbnails* thumbnails, QWidget* owner)

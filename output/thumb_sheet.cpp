@@ -3,7 +3,7 @@
 #include "codecs/bmp_codec.h"
 #include "codecs/jpeg_codec.h"
 #include "common/kw_guard.h"
-#include "frames/memory_guard.h"
+#include "common/kw_memory.h"
 #include "graphics/stretch.h"
 
 #include <climits>
@@ -48,22 +48,22 @@ TSheetGeometry ThumbSheetGeometry(int width, int rows, int columns, int frameWid
     return g;
 }
 
-QImage DrawThumbSheet(const TSheetGeometry& g, const QList<QImage>& frames,
+QImage DrawThumbSheet(const TSheetGeometry& g, const TFrameSnapshot& frames,
                       const std::function<void(int)>& beforeFrame) {
     // The same room is asked for as for every other working picture.
     QImage sheet;
-    if (RoomForFrame(FrameBytes(QSize(g.Width, g.Height), QImage::Format_RGB888)))
+    if (kw::RoomForFrame(kw::FrameBytes(QSize(g.Width, g.Height), QImage::Format_RGB888)))
         sheet = QImage(g.Width, g.Height, QImage::Format_RGB888);
     if (sheet.isNull())
         throw kw::EFcError(QStringLiteral("Not enough memory for a sheet of %1 x %2 pixels")
                                .arg(g.Width)
                                .arg(g.Height));
     sheet.fill(Qt::white);
-    for (int i = 0; i < frames.size(); ++i) {
+    for (int i = 0; i < frames.Count(); ++i) {
         if (beforeFrame)
             beforeFrame(i);
         if (i < g.Capacity())
-            graphics::StretchNearestInto(frames[i], sheet, g.Cell(i));
+            graphics::StretchNearestInto(frames.Picture(i), sheet, g.Cell(i));
     }
     return sheet;
 }

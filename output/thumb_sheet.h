@@ -1,6 +1,8 @@
 #pragma once
 // The thumbnail sheet without its window: geometry, drawing and writing.
 
+#include "frames/frame_snapshot.h"
+
 #include <QImage>
 #include <QList>
 #include <QRect>
@@ -33,12 +35,12 @@ struct TSheetGeometry {
 TSheetGeometry ThumbSheetGeometry(int width, int rows, int columns, int frameWidth, int frameHeight,
                                   int margin = 5);
 
-// A white Format_RGB888 sheet with frames[i] stretched into cell i (plain dropping and
+// A white Format_RGB888 sheet with frame i stretched into cell i (plain dropping and
 // repeating of pixels, proportions ignored) for every i below the capacity; frames beyond it
-// are left out. beforeFrame(i) runs for every i = 0 .. n-1 before frame i is drawn (the
-// progress bar and repainting of the dialog). Throws kw::EFcError when the sheet's memory
-// cannot be had.
-QImage DrawThumbSheet(const TSheetGeometry& geometry, const QList<QImage>& frames,
+// are left out (and not read). beforeFrame(i) runs for every i = 0 .. n-1 before frame i is
+// drawn (the progress bar and repainting of the dialog). Throws kw::EFcError when the sheet's
+// memory cannot be had, or a frame cannot be read.
+QImage DrawThumbSheet(const TSheetGeometry& geometry, const TFrameSnapshot& frames,
                       const std::function<void(int)>& beforeFrame = {});
 
 enum class TSheetFormat { Jpeg, Bmp };

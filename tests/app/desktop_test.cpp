@@ -119,7 +119,7 @@ TEST_F(DesktopTest, QuittingAsksOnlyWhileFramesAreUnwritten) {
     EXPECT_EQ(FDesktop.Messages[0].Buttons, kw::TMsgButtons::YesNo);
 
     // Written by an output, then one of them changed again: only that one counts.
-    list.MarkWritten({0, 1});
+    list.MarkWritten(list.Snapshot(TFrameChoice::All));
     ASSERT_TRUE(list.ReplaceFramePicture(1, frame));
     EXPECT_FALSE(FForm->close());
     EXPECT_EQ(FDesktop.Messages.last().Text,
@@ -135,7 +135,7 @@ TEST_F(DesktopTest, QuittingWithEveryFrameWrittenAsksNothing) {
     QImage frame(64, 48, QImage::Format_RGB888);
     frame.fill(Qt::blue);
     ASSERT_TRUE(FForm->Thumbnails->AddFrame(frame));
-    FForm->Thumbnails->MarkWritten({0});
+    FForm->Thumbnails->MarkWritten(FForm->Thumbnails->Snapshot(TFrameChoice::All));
     EXPECT_TRUE(FForm->close());
     EXPECT_TRUE(FDesktop.Messages.isEmpty());
 }

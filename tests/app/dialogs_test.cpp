@@ -51,9 +51,12 @@ TEST_F(OptionsTest, KeysOtherThanDigitsAndBackspaceBeep) {
     EXPECT_EQ(FDesktop.Beeps, 4);
 }
 
-TEST_F(OptionsTest, OkWithATextThatDoesNotConvertKeepsTheDialogOpen) {
+// An interval under 1 ms is refused like a text that does not convert: continuous capture
+// would grab nothing with it.
+TEST_F(OptionsTest, OkWithATextThatDoesNotConvertOrUnder1MsKeepsTheDialogOpen) {
     for (const QString& text :
-         {QString(), QStringLiteral("2147483648"), QStringLiteral("99999999999")}) {
+         {QString(), QStringLiteral("2147483648"), QStringLiteral("99999999999"),
+          QStringLiteral("0"), QStringLiteral("000")}) {
         FDesktop.Messages.clear();
         GlbCfg->CaptureInterval = 200;
         TFormOptions options(nullptr);
@@ -72,15 +75,15 @@ TEST_F(OptionsTest, OkWithATextThatDoesNotConvertKeepsTheDialogOpen) {
     }
 }
 
-TEST_F(OptionsTest, OkWithZeroStoresAndSavesAtOnce) {
+TEST_F(OptionsTest, OkWithOneStoresAndSavesAtOnce) {
     TFormOptions options(nullptr);
     options.show();
-    options.edit_msel->setText(QStringLiteral("0"));
+    options.edit_msel->setText(QStringLiteral("1"));
     options.btn_ok->click();
     EXPECT_TRUE(FDesktop.Messages.isEmpty());
     EXPECT_EQ(options.result(), int(QDialog::Accepted));
-    EXPECT_EQ(GlbCfg->CaptureInterval, 0);
-    EXPECT_EQ(SettingsText(), QByteArray("0,,,,"));
+    EXPECT_EQ(GlbCfg->CaptureInterval, 1);
+    EXPECT_EQ(SettingsText(), QByteArray("1,,,,"));
 }
 
 TEST_F(OptionsTest, CancelAndEscapeStoreNothing) {

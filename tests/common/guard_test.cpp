@@ -69,7 +69,10 @@ TEST(IntegerConversion, AcceptsThe32BitRangeOnly) {
     }
 }
 
-TEST(Shell, OpenWithShellFallsBackInOrderAndStaysSilent) {
+// Each opener in turn, the next one when the one before cannot start or, started, finds
+// nothing to open the file with; when none is left the user is told where the file is (the
+// chain once ended in silence).
+TEST(Shell, OpenWithShellFallsBackInOrderAndSaysSoWhenNothingOpensTheFile) {
     TFakeDesktop desktop;
     desktop.ShellAccepts = false;
     OpenWithShell(nullptr, "/tmp/page.html");
@@ -78,7 +81,26 @@ TEST(Shell, OpenWithShellFallsBackInOrderAndStaysSilent) {
     EXPECT_EQ(desktop.Started[0], (QStringList{"xdg-open", "/tmp/page.html"}));
     EXPECT_EQ(desktop.Started[1].front(), QStringLiteral("x-www-browser"));
     EXPECT_EQ(desktop.Started[2].front(), QStringLiteral("sensible-browser"));
-    EXPECT_TRUE(desktop.Messages.isEmpty());
+    ASSERT_EQ(desktop.Texts(), QStringList{NothingOpensText("/tmp/page.html")});
+    EXPECT_EQ(desktop.Texts()[0],
+              QStringLiteral("No program was found to open \"/tmp/page.html\"."));
+
+    // The desktop takes the file, then finds no program for it: the next ones are tried.
+    desktop.Messages.clear();
+    desktop.Started.clear();
+    desktop.ShellAccepts = true;
+    desktop.StartAccepts = true;
+    OpenWithShell(nullptr, "/tmp/sheet.jpg");
+    ASSERT_EQ(desktop.OpenFailures.size(), 1u);
+    EXPECT_TRUE(desktop.Started.isEmpty());
+    desktop.OpenFailures.front()(); // xdg-open found nothing
+    ASSERT_EQ(desktop.Started.size(), 1);
+    EXPECT_EQ(desktop.Started[0].front(), QStringLiteral("xdg-open"));
+    desktop.OpenFailures[1]();
+    desktop.OpenFailures[2]();
+    desktop.OpenFailures[3]();
+    EXPECT_EQ(desktop.Started.size(), 3);
+    EXPECT_EQ(desktop.Texts(), QStringList{NothingOpensText("/tmp/sheet.jpg")});
 }
 
 TEST(Shell, FilterPairsBecomeQtFilters) {

@@ -117,7 +117,7 @@ TEST_F(EditorTest, OpensSizedToTheFrameWithinTheScreenAndTheMinimum) {
     EXPECT_EQ(Editor->PanelTextWM->ComboBoxFonts->currentIndex(), -1);
 }
 
-TEST_F(EditorTest, StepsThroughTheFramesWithoutKeepingEdits) {
+TEST_F(EditorTest, StepsThroughTheFramesEachWithAHistoryOfItsOwn) {
     Fill(5);
     TFormEditORB& e = Open(4);
     EXPECT_TRUE(e.BtnPrevious->isEnabled());
@@ -126,8 +126,8 @@ TEST_F(EditorTest, StepsThroughTheFramesWithoutKeepingEdits) {
     EXPECT_FALSE(Editor->BtnPrevious->isEnabled());
     EXPECT_TRUE(Editor->BtnNext->isEnabled());
 
-    // An edit on frame 0, then a step: the next frame shows as stored, the edit is not kept,
-    // but the history still holds it.
+    // A picture change that recorded no edit (so the step asks nothing), then a step: the next
+    // frame shows as stored and the change is not kept.
     TBitmap32 edited = Editor->Image1->Bitmap();
     edited.SetSize(100, 50);
     Editor->EditDone(edited);
@@ -145,7 +145,11 @@ TEST_F(EditorTest, StepsThroughTheFramesWithoutKeepingEdits) {
     EXPECT_EQ(Shown(), FrameColor(0) | 0xFF000000u);
     EXPECT_EQ(Editor->Image1->Bitmap().Width(), 640);
     EXPECT_EQ(List.FramePicture(0).size(), QSize(640, 480));
-    EXPECT_TRUE(Editor->BtnUndo->isEnabled());
+    // Each frame stepped to starts its own history, so Undo cannot reach the picture of another
+    // frame. (The history once went on across steps: Undo on one frame showed the edit of the
+    // frame before, which "Yes, save it" then wrote into the wrong frame.)
+    EXPECT_FALSE(Editor->BtnUndo->isEnabled());
+    EXPECT_EQ(Editor->History().Count(), 1);
 
     // The two buttons' hints.
     QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));

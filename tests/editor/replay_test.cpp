@@ -1,8 +1,8 @@
 #include "common/kw_fonts.h"
+#include "common/kw_memory.h"
 #include "editor/replay.h"
 #include "editor/watermark_panels.h"
 #include "frames/frame_store.h"
-#include "frames/memory_guard.h"
 #include "graphics/rubberband_layer.h"
 #include "skin/te_controls.h"
 #include "tests/editor/editor_fixture.h"
@@ -161,7 +161,7 @@ TEST_F(ReplayTest, AnUnreadableFileTooLittleMemoryOrAFullStoreChangesNoFrame) {
         ok(); // the file is gone
         WritePicture(QStringLiteral("mark.png"), QImage(8, 8, QImage::Format_RGB32));
         // The working pictures of a 200 % replay (a few 1280 x 960 ones) need more than 10 MB.
-        Desktop.AvailableMemory = MemoryMargin(SystemTotalMemory()) + tenMB;
+        Desktop.AvailableMemory = kw::MemoryMargin(kw::SystemTotalMemory()) + tenMB;
         ok();
         // Nor do three frames of 1280 x 960 fit into 10 MB more of the store.
         Desktop.AvailableMemory = qint64(16) << 30;

@@ -1,3 +1,4 @@
+#include "common/kw_memory.h"
 #include "controls/kw_img_btn.h"
 #include "controls/kw_img_panel.h"
 #include "editor/resize_tool.h"
@@ -114,6 +115,39 @@ TEST_F(ToolsTest, ResizePreviewsOnTheLayerAndEscapeOrPercentBringThePictureBack)
         Xml().contains(QStringLiteral("<Resize Active=\"yes\" Width=\"320\" Height=\"120\"/>")));
 }
 
+// An edit whose result the memory cannot hold is refused with its size before it is made: the
+// picture, the history and the script stay as they were, and a resize band stays up so that
+// the user can make it smaller or cancel. (Repeated 200 % resizes once grew the picture until
+// the system killed the program.)
+TEST_F(ToolsTest, AnEditTheMemoryCannotHoldIsRefusedWithItsSize) {
+    Fill(1);
+    TFormEditORB& e = Open(0);
+    const TBitmap32 opened = Shown();
+    Desktop.AvailableMemory = kw::MemoryMargin(kw::SystemTotalMemory()) + (qint64(8) << 20);
+    e.PopupMenuResize_1->actions()[5]->trigger(); // 200 %: 1280 x 960, twice 4.7 MB
+    ASSERT_EQ(Desktop.Messages.size(), 1);
+    EXPECT_TRUE(Desktop.Messages[0].Text.startsWith(
+        QStringLiteral("Not enough memory for a picture of 1280 x 960 pixels: it needs ")))
+        << Desktop.Messages[0].Text.toStdString();
+    EXPECT_EQ(Shown(), opened);
+    EXPECT_EQ(e.Script().CountActiveActions(), 0);
+    EXPECT_EQ(e.History().Count(), 1);
+
+    e.BtnResize->click();
+    const TFloatRect start = e.ResizeBand()->Location();
+    e.ResizeBand()->SetLocation(
+        FloatRect(start.Left, start.Top, start.Left + 2000, start.Top + 1500));
+    QTest::keyClick(&e, Qt::Key_Enter);
+    EXPECT_EQ(Desktop.Messages.size(), 2);
+    EXPECT_TRUE(e.ResizeBand()->Visible());
+    QTest::keyClick(&e, Qt::Key_Escape);
+    EXPECT_EQ(Shown(), opened);
+    // What fits is done as ever.
+    e.PopupMenuResize_1->actions()[1]->trigger();
+    EXPECT_EQ(Shown().Width(), 320);
+    EXPECT_EQ(Desktop.Messages.size(), 2);
+}
+
 TEST_F(ToolsTest, PercentResizesByTheMenuAndRefusesAStepThatLeavesNoPixels) {
     List.SetFrameSize(333, 201);
     ASSERT_TRUE(List.AddFrame(PatternFrame(0, QSize(333, 201))));
@@ -127,13 +161,21 @@ TEST_F(ToolsTest, PercentResizesByTheMenuAndRefusesAStepThatLeavesNoPixels) {
     EXPECT_EQ(e.Script().CountActiveActions(), 2);
     EXPECT_EQ(TResizeTool::Percentage(QStringLiteral("1x0%")), 100);
 
-    // 25 % of a picture 3 pixels wide would leave none: refused, nothing recorded.
+    // 25 % of a picture 3 pixels wide would leave none: refused, nothing recorded. (The step
+    // leaves frame 0 without saving it.)
+    Desktop.OnModal = [](QDialog& dialog) {
+        auto& prompt = dynamic_cast<TFormChanged&>(dialog);
+        prompt.RBNotSave->setChecked(true);
+        prompt.BtnOK->click();
+        return prompt.result();
+    };
     e.BtnNextClick();
+    Desktop.OnModal = nullptr;
     items[0]->trigger();
     EXPECT_EQ(Desktop.Texts(), QStringList{"The picture is too small to be resized to 25%."});
     EXPECT_EQ(Shown().Width(), 3);
-    EXPECT_EQ(e.Script().CountActiveActions(), 2);
-    EXPECT_EQ(e.History().Count(), 3);
+    EXPECT_EQ(e.Script().CountActiveActions(), 0);
+    EXPECT_EQ(e.History().Count(), 1);
 }
 
 TEST_F(ToolsTest, TextPanelPreviewsFromTheBackupAndCancelRestoresThePictureExactly) {
@@ -291,30 +333,77 @@ TEST_F(ToolsTest, TheScriptFollowsUndoAndRedoAndDecidesWhetherThePromptShows) {
     EXPECT_TRUE(Desktop.ModalTitles.isEmpty());
 }
 
-TEST_F(ToolsTest, SaveWritesTheShownPictureIntoTheFrameSteppedTo) {
+// Stepping away from a changed frame settles it first with the prompt of the editor's
+// closing: its close box cancels the step and keeps the edits; "Yes, save it" writes them into
+// the frame left, "Don't save" drops them, "Repeat ..." repeats that frame's own edits on every
+// frame. The frame stepped to starts its own history and edit script. (Stepping once dropped
+// the edits without a word, kept the history, and let "Yes, save it" or "Repeat" write one
+// frame's edits into another: this test pinned that, and now pins the prompt instead.)
+TEST_F(ToolsTest, SteppingAwayFromAChangedFrameAsksFirstAndTheNextFrameStartsAfresh) {
     Fill(3);
     TFormEditORB& e = Open(0);
-    e.PopupMenuResize_1->actions()[1]->trigger(); // 50 % of frame 0, not kept by stepping
-    e.BtnNextClick();
-    EXPECT_EQ(Rgb(Shown().Image()), Rgb(PatternFrame(1)));
-    e.PopupMenuResize_1->actions()[2]->trigger(); // 75 % of frame 1
-    e.BtnCrop->click();                           // under way at closing: dropped, not saved
-    ASSERT_TRUE(CloseChoosing(&TFormChanged::RBSave));
-    EXPECT_EQ(Desktop.ModalTitles, QStringList{"Save"});
-    EXPECT_EQ(Rgb(List.FramePicture(1)),
-              Rgb(TResizeAction{480, 360}.Apply(TBitmap32::FromFrame(PatternFrame(1))).Image()));
-    EXPECT_EQ(Rgb(List.FramePicture(0)), Rgb(PatternFrame(0)));
-    EXPECT_EQ(Rgb(List.FramePicture(2)), Rgb(PatternFrame(2)));
+    TTeRadioButton* TFormChanged::*choice = nullptr; // nullptr: the prompt's close box
+    int prompts = 0;
+    Desktop.OnModal = [&](QDialog& dialog) {
+        auto& prompt = dynamic_cast<TFormChanged&>(dialog);
+        ++prompts;
+        if (!choice)
+            return int(QDialog::Rejected);
+        (prompt.*choice)->setChecked(true);
+        prompt.BtnOK->click();
+        return prompt.result();
+    };
+    e.PopupMenuResize_1->actions()[1]->trigger(); // 50 % of frame 0
+    e.BtnNextClick();                             // closed: the step is cancelled
+    EXPECT_EQ(prompts, 1);
+    EXPECT_EQ(e.FrameIndex(), 0);
+    EXPECT_EQ(Shown().Width(), 320);
+    EXPECT_TRUE(e.BtnUndo->isEnabled());
 
-    // A resize under way when the editor closes leaves the picture as it was, not empty.
-    Open(2);
-    Editor->PopupMenuResize_1->actions()[0]->trigger(); // 25 %
-    Editor->BtnResize->click();
+    choice = &TFormChanged::RBSave;
+    e.BtnNextClick();
+    EXPECT_EQ(e.FrameIndex(), 1);
+    EXPECT_EQ(List.FramePicture(0).size(), QSize(320, 240));
+    EXPECT_EQ(Rgb(Shown().Image()), Rgb(PatternFrame(1)));
+    EXPECT_FALSE(e.BtnUndo->isEnabled()) << "frame 0's states are not frame 1's";
+    EXPECT_EQ(e.Script().CountActiveActions(), 0);
+
+    // A crop of frame 1 undone and redone stays frame 1's own; "Don't save" drops it.
+    e.BtnCrop->click();
+    QTest::keyClick(&e, Qt::Key_Return);
+    e.BtnUndo->click();
+    EXPECT_EQ(Rgb(Shown().Image()), Rgb(PatternFrame(1)));
+    EXPECT_FALSE(e.BtnUndo->isEnabled());
+    e.BtnRedo->click();
+    EXPECT_EQ(Shown().Width(), 320);
+    choice = &TFormChanged::RBNotSave;
+    e.BtnPreviousClick();
+    EXPECT_EQ(e.FrameIndex(), 0);
+    EXPECT_EQ(Rgb(List.FramePicture(1)), Rgb(PatternFrame(1)));
+
+    // Repeat replays the edits of the frame on display only: its resize to 75 % (240 x 180,
+    // recorded as that size), not frame 1's crop, which would have cut the frames first.
+    e.PopupMenuResize_1->actions()[2]->trigger();
+    choice = &TFormChanged::RBSaveAll;
+    e.BtnNextClick();
+    for (int n = 0; n < 3; ++n)
+        EXPECT_EQ(Rgb(List.FramePicture(n)),
+                  Rgb(TResizeAction{240, 180}
+                          .Apply(TBitmap32::FromFrame(
+                              n == 0 ? TResizeAction{320, 240}
+                                           .Apply(TBitmap32::FromFrame(PatternFrame(0)))
+                                           .Image()
+                                     : PatternFrame(n)))
+                          .Image()))
+            << n;
+    EXPECT_EQ(Shown().Width(), 240) << "frame 1 as the repeat left it";
+
+    // A frame without active edits steps without asking; closing asks as before.
+    const int asked = prompts;
+    e.BtnNextClick();
+    EXPECT_EQ(prompts, asked);
+    Desktop.OnModal = nullptr;
+    e.PopupMenuResize_1->actions()[0]->trigger(); // 25 % of frame 2
     ASSERT_TRUE(CloseChoosing(&TFormChanged::RBSave));
-    EXPECT_EQ(List.FramePicture(2).size(), QSize(160, 120));
-    // "Don't save" keeps nothing.
-    Open(0);
-    Editor->PopupMenuResize_1->actions()[0]->trigger();
-    ASSERT_TRUE(CloseChoosing(&TFormChanged::RBNotSave));
-    EXPECT_EQ(List.FramePicture(0).size(), QSize(640, 480));
+    EXPECT_EQ(List.FramePicture(2).size(), QSize(60, 45));
 }

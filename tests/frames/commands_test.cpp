@@ -1,6 +1,6 @@
 #include "codecs/picture_reader.h"
 #include "common/kw_dialogs.h"
-#include "frames/memory_guard.h"
+#include "common/kw_memory.h"
 #include "tests/frames/frames_fixture.h"
 
 #include <QAction>
@@ -281,7 +281,10 @@ TEST_F(Insert, TheFilterOffersEveryPictureExtensionInOneEntry) {
     EXPECT_EQ(PictureFileExtensions().size(), all.size());
 }
 
-TEST_F(Insert, ALoadErrorKeepsTheEarlierPicturesAndSkipsTheRest) {
+// Every readable picture goes in, in file order; the unreadable ones are told together at
+// the end, each file with its reason, in one box (once a load error ended the insertion and
+// the files after it were never read).
+TEST_F(Insert, EveryReadablePictureGoesInAndTheUnreadableOnesAreToldTogether) {
     Fill(3);
     Select({1});
     const QString bad = Dir.filePath("broken.png");
@@ -289,13 +292,57 @@ TEST_F(Insert, ALoadErrorKeepsTheEarlierPicturesAndSkipsTheRest) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("this is not a picture");
     file.close();
+    const QString missing = Dir.filePath("gone.png");
     Desktop.OpenFilesAnswers.push_back(
-        {Picture("a.png", Qt::red), bad, Picture("c.png", Qt::green)});
+        {Picture("a.png", Qt::red), bad, Picture("c.png", Qt::green), missing});
     List.PopMenu()->ItemInsertImages->trigger();
-    EXPECT_EQ(Order(), (Order10{0, -1, 1, 2}));
+    EXPECT_EQ(Order(), (Order10{0, -1, -1, 1, 2}));
+    EXPECT_EQ(List.FramePicture(2).pixelColor(0, 0), QColor(Qt::green));
     ASSERT_EQ(Desktop.Messages.size(), 1);
-    EXPECT_EQ(Desktop.Messages[0].Icon, kw::TMsgIcon::Error);
-    EXPECT_TRUE(Desktop.Messages[0].Text.contains(bad)) << Desktop.Messages[0].Text.toStdString();
+    const kw::TMessage& report = Desktop.Messages[0];
+    EXPECT_EQ(report.Icon, kw::TMsgIcon::Error);
+    const QStringList lines = report.Text.split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 4) << report.Text.toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("2 of the pictures could not be read:"));
+    EXPECT_TRUE(lines[2].contains(bad) && lines[2].contains(QStringLiteral("not supported")))
+        << lines[2].toStdString();
+    EXPECT_TRUE(
+        lines[3].startsWith(QStringLiteral("Cannot open the picture file \"%1\"").arg(missing)))
+        << lines[3].toStdString();
+    EXPECT_FALSE(report.Details.isEmpty()) << "the decoders' and the system's reasons";
+
+    // Dropped files take the same way, to the end of the list.
+    Desktop.Messages.clear();
+    List.ClearSelection();
+    List.InsertPictureFiles({bad, Picture("d.png", Qt::blue)}, true);
+    EXPECT_EQ(List.Count(), 6);
+    EXPECT_EQ(List.FramePicture(5).pixelColor(0, 0), QColor(Qt::blue));
+    ASSERT_EQ(Desktop.Messages.size(), 1);
+    EXPECT_TRUE(Desktop.Messages[0].Text.startsWith(
+        QStringLiteral("Cannot read the picture file \"%1\"").arg(bad)));
+}
+
+// Pictures before any video: the first one gives the list its frame size, which the outputs
+// work with, and keeps its own size, as do the pictures after it; the first video's size
+// replaces it.
+TEST(PicturesBeforeAnyVideo, TheFirstFrameGivesTheFrameSize) {
+    TFakeDesktop desktop;
+    QTemporaryDir dir;
+    TThumbnails list;
+    EXPECT_FALSE(list.FrameSizeFromVideo());
+    QImage tall(300, 500, QImage::Format_RGB32), wide(800, 200, QImage::Format_RGB32);
+    tall.fill(Qt::red);
+    wide.fill(Qt::blue);
+    ASSERT_TRUE(tall.save(dir.filePath("tall.png")) && wide.save(dir.filePath("wide.png")));
+    list.InsertPictureFiles({dir.filePath("tall.png"), dir.filePath("wide.png")}, true);
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_EQ(QSize(list.FrameWidth(), list.FrameHeight()), QSize(300, 500));
+    EXPECT_EQ(list.FrameSizeAt(1), QSize(800, 200));
+    EXPECT_EQ(list.CellSize(), QSize(46, 76)); // a tenth of the screen high, in 300:500
+    EXPECT_FALSE(list.FrameSizeFromVideo());
+    list.SetFrameSize(640, 360);
+    EXPECT_TRUE(list.FrameSizeFromVideo());
+    EXPECT_EQ(list.FrameWidth(), 640);
 }
 
 TEST_F(Insert, NothingSelectedLoadsTheFilesButInsertsNothing) {
@@ -310,12 +357,13 @@ TEST_F(Insert, NothingSelectedLoadsTheFilesButInsertsNothing) {
 TEST_F(Insert, TheMemoryGuardRefusesWithAWarning) {
     Fill(2);
     Select({0});
-    Desktop.AvailableMemory = qint64(100) << 20;
+    // Room to read the small pictures, not for the 640 x 480 working picture.
+    Desktop.AvailableMemory = kw::MemoryMargin(kw::SystemTotalMemory()) + 600 * 1024;
     Desktop.OpenFilesAnswers.push_back({Picture("a.png", Qt::red), Picture("b.png", Qt::blue)});
     List.PopMenu()->ItemInsertImages->trigger();
     EXPECT_EQ(List.Count(), 2);
     ASSERT_EQ(Desktop.Messages.size(), 1);
     EXPECT_EQ(Desktop.Messages[0].Caption, QStringLiteral("Warning"));
-    EXPECT_EQ(Desktop.Messages[0].Text, MemoryFullText());
+    EXPECT_EQ(Desktop.Messages[0].Text, kw::MemoryFullText());
     EXPECT_EQ(Desktop.Messages[0].Icon, kw::TMsgIcon::Warning);
 }

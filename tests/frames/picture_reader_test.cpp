@@ -3,15 +3,21 @@
 
 #include "codecs/picture_reader.h"
 #include "common/kw_guard.h"
+#include "common/kw_memory.h"
+#include "tests/support/fake_desktop.h"
 
 #include <Magick++.h>
 
+#include <QBuffer>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -154,18 +160,37 @@ TEST_F(PictureReader, FlattensTransparencyOntoWhite) {
     }
 }
 
-TEST_F(PictureReader, TheContentWinsOverAWrongExtension) {
+// Only the decoders of a file's extension read it, each told its format: content that claims
+// another format is refused like a damaged file. (A misnamed file was once read by whatever
+// its content claimed, which let SVG text in a .jpg be drawn as SVG, and any script that
+// ImageMagick understands run through a .pcx.)
+TEST_F(PictureReader, ContentOfAnotherFormatThanTheExtensionIsRefused) {
+    const QByteArray svg = "<?xml version=\"1.0\"?>\n<svg xmlns=\"http://www.w3.org/2000/svg\" "
+                           "width=\"40\" height=\"30\"><rect width=\"40\" height=\"30\" "
+                           "fill=\"red\"/></svg>\n";
     const QString png = Write("a.png", "PNG");
-    const QString misnamed = Dir.filePath("really-a-png.tga");
-    ASSERT_TRUE(QFile::copy(png, misnamed));
-    ExpectPattern(ReadPicture(misnamed), 0, "png named .tga");
+    const QString pngAsTga = Dir.filePath("really-a-png.tga");
+    ASSERT_TRUE(QFile::copy(png, pngAsTga));
     const QString pcx = Write("b.pcx", "PCX");
-    const QString misnamedPcx = Dir.filePath("really-a-pcx.jpg");
-    ASSERT_TRUE(QFile::copy(pcx, misnamedPcx));
-    ExpectPattern(ReadPicture(misnamedPcx), 0, "pcx named .jpg");
-    // .scr names PCX, but screen grabs of other programs hold other formats.
-    ExpectPattern(ReadPicture(Write("gif.scr", "GIF")), 0, "gif named .scr");
-    ExpectPattern(ReadPicture(Write("bmp.scr", "BMP")), 0, "bmp named .scr");
+    const QString pcxAsJpg = Dir.filePath("really-a-pcx.jpg");
+    ASSERT_TRUE(QFile::copy(pcx, pcxAsJpg));
+    const QStringList misnamed = {WriteBytes("svg.jpg", svg),
+                                  WriteBytes("svg.pcx", svg),
+                                  WriteBytes("svg.png", svg),
+                                  pngAsTga,
+                                  pcxAsJpg,
+                                  Write("gif.scr", "GIF")};
+    for (const QString& path : misnamed) {
+        try {
+            ReadPicture(path);
+            ADD_FAILURE() << "read " << path.toStdString();
+        } catch (const kw::EFcError& e) {
+            EXPECT_TRUE(e.Message().startsWith(
+                QStringLiteral("Cannot read the picture file \"%1\"").arg(path)))
+                << e.Message().toStdString();
+        }
+    }
+    ExpectPattern(ReadPicture(png), 0, "the same PNG named .png");
 }
 
 TEST_F(PictureReader, FailsWithAClearErrorNamingTheFile) {
@@ -242,4 +267,201 @@ TEST_F(PictureReader, RefusesDamagedFilesAndReadsOnesThatLostOnlyTheirEnd) {
     const QImage plain = ReadPicture(WriteBytes("plain.ppm", "P3\n2 1\n15\n15 0 0  0 0 15\n"));
     EXPECT_EQ(plain.pixel(0, 0), qRgb(255, 0, 0));
     EXPECT_EQ(plain.pixel(1, 0), qRgb(0, 0, 255));
+}
+
+namespace {
+
+std::uint32_t Crc32(const QByteArray& bytes) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (const char c : bytes) {
+        crc ^= std::uint8_t(c);
+        for (int k = 0; k < 8; ++k)
+            crc = crc & 1 ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+    }
+    return ~crc;
+}
+
+QByteArray Be32(std::uint32_t v) {
+    const char bytes[4] = {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    return QByteArray(bytes, 4);
+}
+
+QByteArray PngChunk(const char* type, const QByteArray& data) {
+    const QByteArray body = QByteArray(type) + data;
+    return Be32(std::uint32_t(data.size())) + body + Be32(Crc32(body));
+}
+
+// A Targa header (18 bytes) of a true-colour or run-length coded picture.
+QByteArray TgaHeader(int type, int width, int height, int bits, int descriptor) {
+    QByteArray h(18, '\0');
+    h[2] = char(type);
+    h[12] = char(width & 0xFF);
+    h[13] = char(width >> 8);
+    h[14] = char(height & 0xFF);
+    h[15] = char(height >> 8);
+    h[16] = char(bits);
+    h[17] = char(descriptor);
+    return h;
+}
+
+} // namespace
+
+// A file that declares a picture larger than the memory can spare is refused before any
+// decoder makes its pixels, with a message naming its size; so is a header that is no number.
+TEST_F(PictureReader, APictureDeclaringMoreThanTheMemoryCanSpareIsRefusedBeforeDecoding) {
+    TFakeDesktop desktop; // 16 GB available
+    QByteArray ihdr = Be32(60000) + Be32(60000);
+    ihdr += QByteArray("\x08\x02\x00\x00\x00", 5);
+    const QByteArray png = QByteArray("\x89PNG\r\n\x1A\n", 8) + PngChunk("IHDR", ihdr) +
+                           PngChunk("IDAT", QByteArray("\x78\x9C\x03\x00\x00\x00\x00\x01", 8)) +
+                           PngChunk("IEND", {});
+    const QString bigPng = WriteBytes("big.png", png);
+    const QString bigTga = WriteBytes("big.tga", TgaHeader(2, 60000, 60000, 24, 0x20));
+    for (const QString& path : {bigPng, bigTga}) {
+        try {
+            ReadPicture(path);
+            ADD_FAILURE() << "read " << path.toStdString();
+        } catch (const kw::EMemoryRefused& e) {
+            EXPECT_TRUE(e.Message().contains(QStringLiteral("60000 x 60000")))
+                << e.Message().toStdString();
+            EXPECT_TRUE(e.Message().contains(path)) << e.Message().toStdString();
+        }
+    }
+    // With the memory for it, the same header is only a damaged file.
+    desktop.AvailableMemory = qint64(1) << 50;
+    EXPECT_THROW(ReadPicture(bigTga), kw::EFcError);
+    // A PNM header with numbers no picture has: damaged, without arithmetic that overflows.
+    for (const char* header : {"P6\n99999999999999999999 99999999999999999999\n255\n",
+                               "P3\n4294967296 4294967296\n255\n0 0 0\n", "P5\n70000 1\n255\n"})
+        EXPECT_THROW(ReadPicture(WriteBytes(QStringLiteral("big.ppm"), header)), kw::EFcError)
+            << header;
+}
+
+// Targa files start at any of the four corners, as bits 4 and 5 of their descriptor say; each
+// comes out the right way up, run-length coded and with alpha too.
+TEST_F(PictureReader, ReadsEveryTargaOrientationTheRightWayUp) {
+    const int w = 3, h = 2;
+    auto colour = [](int x, int y) { return qRgb(x * 80, y * 120, 50); };
+    for (const int descriptor : {0x00, 0x10, 0x20, 0x30}) {
+        QByteArray tga = TgaHeader(2, w, h, 24, descriptor);
+        QByteArray rle = TgaHeader(10, w, h, 32, descriptor | 8);
+        for (int line = 0; line < h; ++line) {
+            const int y = descriptor & 0x20 ? line : h - 1 - line;
+            rle.append(char(0x80 | (w - 1))); // one run per line, then fixed below
+            QByteArray raw;
+            for (int column = 0; column < w; ++column) {
+                const int x = descriptor & 0x10 ? w - 1 - column : column;
+                const QRgb c = colour(x, y);
+                tga.append(char(qBlue(c))).append(char(qGreen(c))).append(char(qRed(c)));
+                raw.append(char(qBlue(c))).append(char(qGreen(c))).append(char(qRed(c)));
+                raw.append(char(255));
+            }
+            rle[rle.size() - 1] = char(w - 1); // a raw packet of w pixels
+            rle.append(raw);
+        }
+        for (const auto& [name, bytes] :
+             {std::pair{QStringLiteral("o%1.tga").arg(descriptor), tga},
+              std::pair{QStringLiteral("r%1.icb").arg(descriptor), rle}}) {
+            const QImage image = ReadPicture(WriteBytes(name, bytes));
+            ASSERT_EQ(image.size(), QSize(w, h)) << name.toStdString();
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    EXPECT_EQ(image.pixel(x, y), colour(x, y))
+                        << name.toStdString() << " at " << x << "," << y;
+        }
+    }
+    // A run that repeats one pixel, and data cut short.
+    QByteArray run = TgaHeader(10, 4, 1, 24, 0x20);
+    run.append(char(0x83)).append("\x10\x20\x30", 3);
+    EXPECT_EQ(ReadPicture(WriteBytes("run.tga", run)).pixel(3, 0), qRgb(0x30, 0x20, 0x10));
+    EXPECT_THROW(ReadPicture(WriteBytes("cut.tga", TgaHeader(2, 4, 4, 24, 0) + "abc")),
+                 kw::EFcError);
+}
+
+namespace {
+
+// An icon directory entry and the picture it points to: a BMP-coded one of 4 or 32 bits
+// filled with one colour, or a PNG.
+struct TIcon {
+    int Size;
+    int Bits; // 4, 32, or 0 for a PNG of 32 bits
+    QRgb Colour;
+};
+
+QByteArray IcoPicture(const TIcon& icon) {
+    if (icon.Bits == 0) {
+        QImage png(icon.Size, icon.Size, QImage::Format_ARGB32);
+        png.fill(icon.Colour);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        png.save(&buffer, "PNG");
+        return bytes;
+    }
+    auto le = [](QByteArray& b, std::uint32_t v, int n) {
+        for (int i = 0; i < n; ++i)
+            b.append(char((v >> (8 * i)) & 0xFF));
+    };
+    QByteArray b;
+    le(b, 40, 4);
+    le(b, std::uint32_t(icon.Size), 4);
+    le(b, std::uint32_t(2 * icon.Size), 4); // the picture and its mask
+    le(b, 1, 2);
+    le(b, std::uint32_t(icon.Bits), 2);
+    for (int i = 0; i < 6; ++i)
+        le(b, 0, 4);
+    const int line = (icon.Size * icon.Bits + 31) / 32 * 4;
+    QByteArray pixels;
+    if (icon.Bits == 4) {
+        le(b, 0, 4); // entry 0 black, entry 1 the colour, 14 more black
+        le(b, icon.Colour & 0xFFFFFF, 4);
+        for (int i = 2; i < 16; ++i)
+            le(b, 0, 4);
+        pixels = QByteArray(line * icon.Size, char(0x11));
+    } else {
+        for (int i = 0; i < icon.Size * icon.Size; ++i)
+            le(pixels, icon.Colour | 0xFF000000u, 4);
+    }
+    b += pixels;
+    b += QByteArray((icon.Size + 31) / 32 * 4 * icon.Size, '\0'); // mask: all shown
+    return b;
+}
+
+QByteArray Ico(const std::vector<TIcon>& icons) {
+    QByteArray head, data;
+    auto le = [](QByteArray& b, std::uint32_t v, int n) {
+        for (int i = 0; i < n; ++i)
+            b.append(char((v >> (8 * i)) & 0xFF));
+    };
+    le(head, 0, 2);
+    le(head, 1, 2);
+    le(head, std::uint32_t(icons.size()), 2);
+    std::uint32_t offset = 6 + 16 * std::uint32_t(icons.size());
+    for (const TIcon& icon : icons) {
+        const QByteArray picture = IcoPicture(icon);
+        head.append(char(icon.Size & 0xFF)).append(char(icon.Size & 0xFF));
+        head.append(char(icon.Bits == 4 ? 16 : 0)).append(char(0));
+        le(head, 1, 2);
+        le(head, std::uint32_t(icon.Bits == 0 ? 32 : icon.Bits), 2);
+        le(head, std::uint32_t(picture.size()), 4);
+        le(head, offset, 4);
+        offset += std::uint32_t(picture.size());
+        data += picture;
+    }
+    return head + data;
+}
+
+} // namespace
+
+// An icon file gives its largest picture, and of pictures of one size the deepest, wherever
+// they stand in its directory.
+TEST_F(PictureReader, AnIconGivesItsLargestAndDeepestPicture) {
+    const QImage large = ReadPicture(WriteBytes(
+        "large.ico", Ico({{48, 4, qRgb(255, 0, 0)}, {256, 0, qRgb(0, 0, 255)}, {32, 32, 0}})));
+    EXPECT_EQ(large.size(), QSize(256, 256));
+    EXPECT_EQ(large.pixel(100, 100), qRgb(0, 0, 255));
+    const QImage deep = ReadPicture(
+        WriteBytes("deep.ico", Ico({{16, 4, qRgb(255, 0, 0)}, {16, 32, qRgb(0, 255, 0)}})));
+    EXPECT_EQ(deep.size(), QSize(16, 16));
+    EXPECT_EQ(deep.pixel(8, 8), qRgb(0, 255, 0));
 }

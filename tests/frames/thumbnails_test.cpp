@@ -348,10 +348,11 @@ TEST_F(Frames, OutputsReadChosenFramesAndReplaceThemThroughTheList) {
     Select({4, 1, 3});
     EXPECT_EQ(List.FrameIndexes(TFrameChoice::All), (QList<int>{0, 1, 2, 3, 4}));
     EXPECT_EQ(List.FrameIndexes(TFrameChoice::Selected), (QList<int>{4, 1, 3}));
-    const QList<QImage> chosen = List.FramePictures(TFrameChoice::Selected);
-    ASSERT_EQ(chosen.size(), 3);
-    EXPECT_EQ(chosen[0].pixelColor(0, 0), FrameColor(4));
-    EXPECT_EQ(chosen[2].pixelColor(0, 0), FrameColor(3));
+    const TFrameSnapshot chosen = List.Snapshot(TFrameChoice::Selected);
+    ASSERT_EQ(chosen.Count(), 3);
+    EXPECT_EQ(chosen.Picture(0).pixelColor(0, 0), FrameColor(4));
+    EXPECT_EQ(chosen.Picture(2).pixelColor(0, 0), FrameColor(3));
+    EXPECT_EQ(chosen.Id(1), List.FrameId(1));
 
     // A replacement of another size and layout: the frame and its tile change, the snapshot
     // taken before keeps the old pixels, and the list's geometry stays.
@@ -362,7 +363,7 @@ TEST_F(Frames, OutputsReadChosenFramesAndReplaceThemThroughTheList) {
     EXPECT_EQ(List.FramePicture(4).size(), QSize(64, 32));
     EXPECT_EQ(List.FramePicture(4).pixelColor(63, 31), QColor(10, 200, 30));
     EXPECT_EQ(T[4]->grab().toImage().pixelColor(60, 60), QColor(10, 200, 30));
-    EXPECT_EQ(chosen[0].pixelColor(0, 0), FrameColor(4));
+    EXPECT_EQ(chosen.Picture(0).pixelColor(0, 0), FrameColor(4));
     EXPECT_EQ(List.FrameIndexes(TFrameChoice::Selected), (QList<int>{4, 1, 3}));
     EXPECT_EQ(List.FrameWidth(), 640);
 

@@ -55,7 +55,7 @@ TEST(ExportCore, WritesEveryFrameInOrderOnAllCoresAndOverwrites) {
     old.write("an older, longer file that must be replaced completely by the export ...........");
     old.close();
     QList<int> order;
-    const std::int64_t bytes = ExportFrames(frames, s, [&](int i) { order << i; });
+    const std::int64_t bytes = ExportFrames(TFrameSnapshot(frames), s, [&](int i) { order << i; });
     EXPECT_EQ(order, (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
     std::int64_t total = 0;
     for (int i = 0; i < 9; ++i) {
@@ -83,7 +83,7 @@ TEST(ExportCore, AFileThatCannotBeWrittenStopsTheExportThere) {
         frames << Flat(qRgb(0, i * 40, 0));
     QList<int> written;
     try {
-        ExportFrames(frames, s, [&](int i) { written << i; });
+        ExportFrames(TFrameSnapshot(frames), s, [&](int i) { written << i; });
         FAIL() << "no error";
     } catch (const kw::EFcError& e) {
         EXPECT_TRUE(e.Message().contains(QStringLiteral("f2.jpg")));

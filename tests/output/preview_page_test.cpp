@@ -126,9 +126,11 @@ TEST(PreviewPage, PlaceholdersAreReplacedOnceOnTheirOwnLinesIgnoringCase) {
     EXPECT_EQ(FillGifPreviewPage({QStringLiteral("only")}, v), QStringList{QStringLiteral("only")});
 }
 
-TEST(PreviewPage, WrittenIntoTheTemporaryFolderReplacingThePreviousPage) {
+// The page goes into the program's own folder, which no other user can enter, never into the
+// shared temporary folder, where another user could plant a link at its fixed name.
+TEST(PreviewPage, WrittenIntoThePrivateFolderReplacingThePreviousPage) {
     const QString path = GifPreviewPagePath();
-    EXPECT_EQ(path, kw::GetTempDir() + QStringLiteral("GIF-Preview.html"));
+    EXPECT_EQ(path, kw::PrivateCacheDir() + QStringLiteral("/GIF-Preview.html"));
     EXPECT_EQ(WriteGifPreviewPageFile(GifPreviewTemplate(), Example()), path);
     TGifPreviewValues second = Example();
     second.FrameCount = 3;

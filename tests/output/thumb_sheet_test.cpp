@@ -71,7 +71,7 @@ TEST(ThumbSheet, DrawsEachFrameIntoItsCellOnWhiteAndLeavesOutTheRest) {
         frames << Flat(i % 2 ? 640 : 300, i % 3 ? 480 : 100, qRgb(i * 10, 255 - i * 10, 7),
                        i % 2 ? QImage::Format_RGB32 : QImage::Format_RGB888);
     QList<int> progress;
-    const QImage sheet = DrawThumbSheet(g, frames, [&](int i) { progress << i; });
+    const QImage sheet = DrawThumbSheet(g, TFrameSnapshot(frames), [&](int i) { progress << i; });
     ASSERT_EQ(sheet.size(), QSize(600, 453));
     EXPECT_EQ(sheet.format(), QImage::Format_RGB888);
     EXPECT_EQ(progress.size(), 20);
@@ -97,7 +97,7 @@ TEST(ThumbSheet, FewerFramesLeaveWhiteCellsAndAFrameIsStretchedPlainly) {
     QImage split(2, 1, QImage::Format_RGB888);
     split.setPixel(0, 0, qRgb(255, 0, 0));
     split.setPixel(1, 0, qRgb(0, 0, 255));
-    const QImage sheet = DrawThumbSheet(g, {split});
+    const QImage sheet = DrawThumbSheet(g, TFrameSnapshot({split}));
     const QRect c = g.Cell(0);
     EXPECT_EQ(sheet.pixel(c.left() + 70, c.top()),
               qRgb(255, 0, 0)); // centres of 0..70 fall on the left pixel
@@ -117,7 +117,7 @@ TEST(ThumbSheet, SavesJpegQuality90Or24BitBmp) {
     TFakeDesktop desktop;
     QTemporaryDir dir;
     const TSheetGeometry g = ThumbSheetGeometry(200, 2, 2, 640, 480);
-    const QImage sheet = DrawThumbSheet(g, {Flat(64, 48, qRgb(10, 120, 200))});
+    const QImage sheet = DrawThumbSheet(g, TFrameSnapshot({Flat(64, 48, qRgb(10, 120, 200))}));
     const QString bmp = dir.filePath(QStringLiteral("sheet.bmp"));
     SaveThumbSheet(sheet, bmp, TSheetFormat::Bmp);
     QFile file(bmp);

@@ -18,6 +18,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QTemporaryDir>
 
@@ -36,8 +37,8 @@ protected:
     QTemporaryDir Dir;
     QString Path(const QString& name) const { return Dir.filePath(name); }
 
-    // The preview page is written into the temporary folder: each test gets its own, so that
-    // tests running side by side never see each other's page.
+    // Each test gets a temporary folder of its own, so that tests running side by side never
+    // see each other's files there.
     void SetUp() override {
         FSavedTmp =
             qEnvironmentVariableIsSet("TMPDIR") ? std::optional(qgetenv("TMPDIR")) : std::nullopt;
@@ -62,6 +63,37 @@ protected:
 
 // --- Export ------------------------------------------------------------------------------
 
+// A fresh account may have no desktop folder (nor a pictures folder): the export proposes the
+// desktop where it exists, else the pictures folder, else the home folder, so that the first
+// OK works. (The desktop's path was proposed whether or not it existed, and the first OK
+// failed with "No such file or directory".)
+TEST_F(OutputWindowsTest, ExportProposesAFolderThatExists) {
+    Fill(1);
+    const QString home = QDir::homePath();
+    ASSERT_FALSE(QFileInfo::exists(home + QStringLiteral("/Desktop")));
+    auto proposed = [&] {
+        TFormExportFrames form(&List, nullptr);
+        form.show();
+        return form.EditOutputFolder->text();
+    };
+    EXPECT_EQ(proposed(), home);
+    {
+        TFormExportFrames form(&List, nullptr);
+        form.show();
+        Desktop.FolderAnswers.clear();
+        form.BtnOKClick();
+        EXPECT_EQ(Desktop.Texts(), QStringList{QStringLiteral("Task completed !")});
+        EXPECT_TRUE(QFileInfo::exists(home + QStringLiteral("/1.jpg")));
+    }
+    ASSERT_TRUE(QDir(home).mkdir(QStringLiteral("Pictures")));
+    EXPECT_EQ(proposed(), home + QStringLiteral("/Pictures"));
+    ASSERT_TRUE(QDir(home).mkdir(QStringLiteral("Desktop")));
+    EXPECT_EQ(proposed(), home + QStringLiteral("/Desktop"));
+    for (const char* folder : {"Desktop", "Pictures"})
+        QDir(home + QLatin1Char('/') + QLatin1String(folder)).removeRecursively();
+    QFile::remove(home + QStringLiteral("/1.jpg"));
+}
+
 TEST_F(OutputWindowsTest, ExportProposesTheVideosNameAndWritesNumberedFilesAtTheChosenQuality) {
     Fill(3);
     for (const auto& [video, base] :
@@ -71,7 +103,7 @@ TEST_F(OutputWindowsTest, ExportProposesTheVideosNameAndWritesNumberedFilesAtThe
         TFormExportFrames form(&List, nullptr);
         form.show();
         EXPECT_EQ(form.EditFileName->text(), QString::fromLatin1(base));
-        EXPECT_EQ(form.EditOutputFolder->text(), kw::GetSpecialFolderPath(kw::CSIDL_DESKTOP));
+        EXPECT_EQ(form.EditOutputFolder->text(), kw::DefaultPicturesDir());
     }
     List.VideoFileName = QStringLiteral("beach.avi");
     TFormExportFrames form(&List, nullptr);
@@ -82,7 +114,7 @@ TEST_F(OutputWindowsTest, ExportProposesTheVideosNameAndWritesNumberedFilesAtThe
     EXPECT_EQ(form.LabelQuality->text(), QStringLiteral("9"));
     Desktop.FolderAnswers = {QString(), Dir.path()}; // cancelled first: nothing changes
     form.BtnOutFolderClick();
-    EXPECT_EQ(form.EditOutputFolder->text(), kw::GetSpecialFolderPath(kw::CSIDL_DESKTOP));
+    EXPECT_EQ(form.EditOutputFolder->text(), kw::DefaultPicturesDir());
     form.BtnOutFolderClick();
     EXPECT_EQ(form.EditOutputFolder->text(), Dir.path());
 
@@ -244,6 +276,38 @@ TEST_F(OutputWindowsTest, EveryOutputCountsTheFramesItWroteAsWritten) {
     EXPECT_EQ(List.UnwrittenCount(), 0);
     ASSERT_TRUE(List.ReplaceFramePicture(0, MakeFrame(9)));
     EXPECT_EQ(List.UnwrittenCount(), 1) << "a changed frame is unwritten again";
+}
+
+// Outputs mark the frames they wrote by identity: a frame moved while the output ran counts as
+// written wherever it went, one replaced meanwhile does not (its new pixels were not written),
+// and one deleted meanwhile takes nothing with it.
+TEST_F(OutputWindowsTest, OutputsMarkTheFramesTheyWroteByIdentity) {
+    Fill(5);
+    TTeProgressBar bar;
+    bool changed = false;
+    QObject::connect(&bar, &QProgressBar::valueChanged, [&](int value) {
+        if (changed || value < 1)
+            return;
+        changed = true; // while the GIF is being written, the user works on in the list
+        List.MoveItemToFirst(T[4]->Index());
+        List.ClearSelection();
+        T[3]->SetSelected(true);
+        List.DeleteSelected();
+        ASSERT_TRUE(List.ReplaceFramePicture(T[1]->Index(), MakeFrame(9)));
+    });
+    codecs::TGifSettings gif;
+    gif.Width = gif.Height = 16;
+    output::SaveAsGIF(List, Path(QStringLiteral("all.gif")), true, gif, &bar);
+    ASSERT_TRUE(changed);
+    EXPECT_EQ(DecodeGif(ReadAll(Path(QStringLiteral("all.gif")))).size(), 5u);
+    EXPECT_EQ(Order(), (std::vector<int>{4, 0, 1, 2}));
+    EXPECT_TRUE(T[4]->Written()) << "moved: written wherever it is";
+    EXPECT_TRUE(T[0]->Written());
+    EXPECT_FALSE(T[1]->Written()) << "replaced after the output took it";
+    EXPECT_EQ(List.UnwrittenCount(), 1);
+    EXPECT_EQ(List.IndexOf(List.FrameId(0)), 0);
+    EXPECT_EQ(List.FrameId(0), T[4]->Id());
+    EXPECT_NE(T[0]->Id(), T[4]->Id());
 }
 
 // --- Animated GIF ------------------------------------------------------------------------
@@ -421,8 +485,9 @@ TEST_F(OutputWindowsTest, GifColourChoiceSmallerFileAndSizeEstimate) {
         EXPECT_TRUE(settings.Smaller);
         EXPECT_EQ(settings.Quality, codecs::TGifQuality::Best);
         codecs::TAnimatedGif gif(settings);
-        for (const QImage& f : List.FramePictures(TFrameChoice::All))
-            gif.AddFrame(f);
+        const TFrameSnapshot frames = List.Snapshot(TFrameChoice::All);
+        for (int i = 0; i < frames.Count(); ++i)
+            gif.AddFrame(frames.Picture(i));
         gif.Finish();
         EXPECT_EQ(text, QStringLiteral("Estimated size: ") + kw::FileSizeText(gif.Size()));
         form.EstimateTimerTimer(); // a window closed while estimating waits for its worker

@@ -46,13 +46,18 @@ TFakeDesktop::TFakeDesktop() {
         FolderAnswers.pop_front();
         return a;
     };
-    d.ShellOpen = [this](const QString& target) {
+    d.ShellOpen = [this](const QString& target, std::function<void()> failed) {
         Opened.append(target);
+        if (ShellAccepts)
+            OpenFailures.push_back(std::move(failed));
         return ShellAccepts;
     };
-    d.StartProgram = [this](const QString& program, const QStringList& args) {
+    d.StartProgram = [this](const QString& program, const QStringList& args,
+                            std::function<void()> failed) {
         Started.append(QStringList{program} + args);
-        return false;
+        if (StartAccepts)
+            OpenFailures.push_back(std::move(failed));
+        return StartAccepts;
     };
     d.ScreenPixel = [this](QPoint p) { return ScreenPixel(p); };
     d.ScreenSize = [this] { return ScreenSize; };

@@ -31,6 +31,10 @@ public:
     QStringList Opened; // targets handed to the shell
     bool ShellAccepts = true;
     QList<QStringList> Started; // programs started: program then arguments
+    bool StartAccepts = false;
+    // The failure calls of the openers that accepted, in order: calling one plays the program
+    // that found nothing to open its target with.
+    std::deque<std::function<void()>> OpenFailures;
     int Beeps = 0;
     qint64 AvailableMemory = qint64(16) << 30;
     // The cache's file system as the frame store sees it: plenty by default, whatever the

@@ -1,0 +1,74 @@
+// The frame list's data interface: frames read and replaced by position, their identities,
+// the snapshots the outputs work through, and which frames the outputs wrote.
+
+#include "frames/thumbnails.h"
+
+#include "common/kw_guard.h"
+
+#include <algorithm>
+
+int TThumbnails::UnwrittenCount() const {
+    return int(std::count_if(FItems.cbegin(), FItems.cend(),
+                             [](const TThumbItem* tile) { return !tile->FWritten; }));
+}
+
+void TThumbnails::MarkWritten(const TFrameSnapshot& written) {
+    for (const TFrameSnapshot::TEntry& entry : written.FEntries) {
+        TThumbItem* tile = FById.value(entry.Id.Value());
+        if (tile && tile->FFrame == entry.Stored)
+            tile->FWritten = true;
+    }
+}
+
+TFrameId TThumbnails::FrameId(int index) const {
+    return GetItem(index)->FId;
+}
+
+int TThumbnails::IndexOf(TFrameId id) const {
+    const TThumbItem* tile = FById.value(id.Value());
+    return tile ? tile->Index() : -1;
+}
+
+QList<int> TThumbnails::FrameIndexes(TFrameChoice choice) const {
+    QList<int> indexes;
+    if (choice == TFrameChoice::All) {
+        indexes.reserve(FItems.size());
+        for (int i = 0; i < Count(); ++i)
+            indexes.append(i);
+    } else {
+        indexes.reserve(FSelectedItems.size());
+        for (const TThumbItem* tile : FSelectedItems)
+            indexes.append(tile->Index());
+    }
+    return indexes;
+}
+
+QImage TThumbnails::FramePicture(int index) const {
+    return GetItem(index)->Bitmap();
+}
+
+QSize TThumbnails::FrameSizeAt(int index) const {
+    return GetItem(index)->FFrameSize;
+}
+
+TFrameSnapshot TThumbnails::Snapshot(TFrameChoice choice) const {
+    const QList<TThumbItem*>& tiles = choice == TFrameChoice::All ? FItems : FSelectedItems;
+    TFrameSnapshot snapshot;
+    snapshot.FEntries.reserve(tiles.size());
+    for (const TThumbItem* tile : tiles)
+        snapshot.FEntries.append({tile->FId, tile->FFrame, QImage()});
+    return snapshot;
+}
+
+TFrameSnapshot TThumbnails::Snapshot(int index) const {
+    const TThumbItem* tile = GetItem(index);
+    TFrameSnapshot snapshot;
+    snapshot.FEntries.append({tile->FId, tile->FFrame, QImage()});
+    return snapshot;
+}
+
+bool TThumbnails::ReplaceFramePicture(int index, const QImage& picture) {
+    // The new picture gets a slot of its own (of its own size); the old slot is freed once
+    // no picture taken from it is held any more.
+    return GetItem(index)->SetFrame(picture);
+}
