@@ -164,7 +164,7 @@ QImage ReadWithQt(const QString& path, const QByteArray& bytes, const QByteArray
     QImageReader reader(&buffer, format);
     reader.setAutoDetectImageFormat(false); // only this format's reader is asked
     if (!reader.canRead()) {
-        causes << QStringLiteral("Qt %1: not such a file").arg(QString::fromLatin1(format));
+        causes << QStringLiteral("Qt: not a %1 file").arg(QString::fromLatin1(format));
         return QImage();
     }
     if (format == "ico") {

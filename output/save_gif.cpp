@@ -40,6 +40,10 @@ const QString SmallerUnavailable = QStringLiteral(
 codecs::TGifQuality LastQuality = codecs::TGifQuality::Standard;
 const QString PickerHint =
     QStringLiteral("Click to pick transparent color, and press F12 to hold the color.");
+// The estimate runs in the background after every change, and saving waits for the frame it
+// is on: it takes at most this much memory (a frame of some 6000 x 6000 pixels on one worker,
+// a second or so), and a larger GIF is too large to estimate.
+constexpr qint64 EstimateBytes = qint64(256) << 20;
 } // namespace
 
 // --- The operations ----------------------------------------------------------------------
@@ -427,6 +431,9 @@ std::vector<int> TFormSaveGIF::EstimateSample(const TFrameSnapshot& frames,
         for (const int p : positions)
             sampleBytes += kw::FrameBytes(frames.Size(p), QImage::Format_RGB32);
         threads = codecs::GifWorkersThatFit(settings, codecs::WorkerCount(0), sampleBytes);
+        while (threads > 0 &&
+               codecs::GifWorkingBytes(settings, threads) + sampleBytes > EstimateBytes)
+            --threads;
         if (threads > 0)
             return positions;
         if (positions.size() == 1)

@@ -86,8 +86,9 @@ public:
     // Starts a new size estimate a moment after the last change of a setting that matters.
     void SettingsChange();
     // Encodes a few of the chosen frames on a worker thread and shows the expected size. The
-    // sample and the encoder's workers ask the memory budget first: fewer workers, then fewer
-    // sample frames, and "too large to estimate" when not even one frame fits.
+    // sample and the encoder's workers ask the memory budget first (and stay within a cap of
+    // their own): fewer workers, then fewer sample frames, and "too large to estimate" when not
+    // even one frame fits.
     void EstimateTimerTimer();
 
     TKWLinePanel* panel_source_frame = nullptr;
