@@ -1,145 +1,40 @@
+// The frame list's data: its items and their frames, the selection, the order and its
+// changes, the grid's arrangement and scrolling. Painting and the mouse are in
+// thumbnails_view.cpp.
+
 #include "frames/thumbnails.h"
 
-#include "codecs/picture_reader.h"
 #include "common/kw_dialogs.h"
-#include "common/kw_fonts.h"
 #include "common/kw_guard.h"
-#include "common/kw_memory.h"
 
 #include <QAction>
-#include <QContextMenuEvent>
-#include <QFontMetrics>
-#include <QKeyEvent>
-#include <QMouseEvent>
-#include <QPainter>
 #include <QScrollBar>
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
 #include <optional>
-#include <vector>
 
 QColor SelFrameColor(0x00, 0x9E, 0xFF);
 QColor SelInnerColor(0xFF, 0xFF, 0xFF);
 
-namespace {
-
-const QColor LabelBackground(0x00, 0x00, 0xFF);
-
-const QFont& LabelFont() {
-    static const QFont font = kw::Tahoma(8);
-    return font;
-}
-
-const QFontMetrics& LabelMetrics() {
-    static const QFontMetrics metrics(LabelFont());
-    return metrics;
-}
-
-// The picture reduced (or enlarged) to the tile's size, as RGB32. Each target pixel averages
-// up to 4 x 4 source pixels spread evenly over the area it covers: a cheap box filter that
-// reads only a few pixels of a full-size frame.
-QImage StretchForTile(const QImage& picture, QSize size) {
-    if (picture.isNull() || size.isEmpty())
-        return QImage();
-    QImage source = picture;
-    const QImage::Format f = source.format();
-    if (f != QImage::Format_RGB888 && f != QImage::Format_RGB32 && f != QImage::Format_ARGB32 &&
-        f != QImage::Format_ARGB32_Premultiplied)
-        source = source.convertToFormat(QImage::Format_RGB32);
-    const bool packed = source.format() == QImage::Format_RGB888;
-    const int sw = source.width(), sh = source.height();
-    const int dw = size.width(), dh = size.height();
-    const int nx = std::clamp(sw / dw, 1, 4), ny = std::clamp(sh / dh, 1, 4);
-    QImage out(size, QImage::Format_RGB32);
-    if (out.isNull())
-        return out;
-    auto positions = [](int dst, int src, int n) {
-        std::vector<int> at(size_t(dst) * n);
-        for (int i = 0; i < dst * n; ++i)
-            at[size_t(i)] =
-                std::min(src - 1, int((qint64(2 * i + 1) * src) / (qint64(2) * dst * n)));
-        return at;
-    };
-    const std::vector<int> xs = positions(dw, sw, nx), ys = positions(dh, sh, ny);
-    const int count = nx * ny;
-    for (int y = 0; y < dh; ++y) {
-        QRgb* line = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < dw; ++x) {
-            int r = 0, g = 0, b = 0;
-            for (int j = 0; j < ny; ++j) {
-                const uchar* row = source.constScanLine(ys[size_t(y * ny + j)]);
-                for (int i = 0; i < nx; ++i) {
-                    const int sx = xs[size_t(x * nx + i)];
-                    if (packed) {
-                        const uchar* p = row + sx * 3;
-                        r += p[0];
-                        g += p[1];
-                        b += p[2];
-                    } else {
-                        const QRgb p = reinterpret_cast<const QRgb*>(row)[sx];
-                        r += qRed(p);
-                        g += qGreen(p);
-                        b += qBlue(p);
-                    }
-                }
-            }
-            const int half = count / 2;
-            line[x] = qRgb((r + half) / count, (g + half) / count, (b + half) / count);
-        }
-    }
-    return out;
-}
-
-// Outline of the rectangle from (left, top) to (right, bottom), right and bottom exclusive.
-void Outline(QPainter& painter, int left, int top, int right, int bottom, const QColor& color) {
-    if (right <= left || bottom <= top)
-        return;
-    painter.fillRect(left, top, right - left, 1, color);
-    painter.fillRect(left, bottom - 1, right - left, 1, color);
-    painter.fillRect(left, top, 1, bottom - top, color);
-    painter.fillRect(right - 1, top, 1, bottom - top, color);
-}
-
-// A picture of the given size fitted into the area with its proportions, centred.
-QRect FitInto(QSize picture, const QRect& area) {
-    if (picture.isEmpty() || area.isEmpty())
-        return QRect();
-    const QSize fitted = picture.scaled(area.size(), Qt::KeepAspectRatio);
-    const QSize size(std::max(1, fitted.width()), std::max(1, fitted.height()));
-    return QRect(area.x() + (area.width() - size.width()) / 2,
-                 area.y() + (area.height() - size.height()) / 2, size.width(), size.height());
-}
-
-} // namespace
-
 // ---------------------------------------------------------------------------------------------
 // TThumbItem
 
-TThumbItem::TThumbItem(TThumbnails* thumbnails, QWidget* parent)
-    : QWidget(parent), FThumbnails(thumbnails) {
-    setCursor(Qt::PointingHandCursor);
-    setFocusPolicy(Qt::ClickFocus);
-    // The paint fills the whole tile (the frame and its letter-box), so nothing behind it
-    // needs painting.
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
+TThumbItem::TThumbItem(TThumbnails* thumbnails) : FThumbnails(thumbnails) {}
 
 int TThumbItem::Index() const {
-    return int(FThumbnails->FItems.indexOf(this));
+    return FIndex < 0 ? -1 : FThumbnails->IndexOf(this);
 }
 
 void TThumbItem::SetSelected(bool value) {
-    if (value && !FSelected) {
-        FSelected = true;
-        FThumbnails->FSelectedItems.append(this);
-    } else if (!value && FSelected) {
-        FSelected = false;
-        FThumbnails->FSelectedItems.removeOne(this);
-    }
-    setFocus();
-    update();
+    FThumbnails->Mark(this, value);
+    FThumbnails->SetFocusItem(this);
+    FThumbnails->UpdateItem(this);
+}
+
+bool TThumbItem::HasFocus() const {
+    return FThumbnails->FocusedItem() == this;
 }
 
 bool TThumbItem::SetFrame(const QImage& frame) {
@@ -150,10 +45,10 @@ bool TThumbItem::SetFrame(const QImage& frame) {
     FFrame = std::move(*stored);
     FFrameSize = frame.size();
     FWritten = false;
-    FUnreadable = false;
-    // Made from the caller's picture while it is at hand, rather than read back from disk.
-    FPaintCopy = StretchForTile(frame, PictureRect().size());
-    update();
+    // The old picture's copy goes; the worker makes the new one when the cell is in view.
+    FThumbnails->FCopies.Drop(FSerial);
+    FSerial = ++FThumbnails->FLastSerial;
+    FThumbnails->UpdateItem(this);
     return true;
 }
 
@@ -162,106 +57,12 @@ void TThumbItem::EditFrame() {
 }
 
 QRect TThumbItem::PictureRect() const {
-    return FitInto(FFrameSize, rect());
+    return FitInto(FFrameSize, QRect(QPoint(0, 0), FThumbnails->CellSize()));
 }
 
-const QImage& TThumbItem::PaintCopy() {
-    const QSize fitted = PictureRect().size();
-    if (FPaintCopy.size() != fitted && !FFrame.IsNull() && !FUnreadable) {
-        // A frame the store cannot read (or no memory to read it in now) paints black; the
-        // error shows where the frame is used, not at every repaint.
-        try {
-            FPaintCopy = StretchForTile(Bitmap(), fitted);
-        } catch (const std::exception& e) {
-            FPaintCopy = QImage();
-            FUnreadable = dynamic_cast<const kw::EMemoryRefused*>(&e) == nullptr;
-            kw::ReportCause(QStringLiteral("A tile's frame cannot be read"), kw::MessageOf(e));
-        }
-    }
-    return FPaintCopy;
-}
-
-void TThumbItem::paintEvent(QPaintEvent*) {
-    kw::Guarded([&] {
-        QPainter painter(this);
-        const int w = width(), h = height();
-        const QImage& picture = PaintCopy();
-        const QRect at = PictureRect();
-        if (picture.isNull() || at.isEmpty()) {
-            painter.fillRect(rect(), Qt::black);
-        } else {
-            // The frame keeps its proportions; the rest of the cell is the list's background.
-            const QRegion around = QRegion(rect()) - QRegion(at);
-            for (const QRect& r : around)
-                painter.fillRect(r, FThumbnails->FBackground);
-            painter.drawImage(at.topLeft(), picture);
-        }
-        QPoint label(0, 0);
-        if (FSelected) {
-            Outline(painter, 0, 0, w, h, SelFrameColor);
-            Outline(painter, 1, 1, w - 1, h - 1, SelFrameColor);
-            Outline(painter, 2, 2, w - 2, h - 2, SelInnerColor);
-            label = QPoint(4, 3);
-        }
-        if (hasFocus()) {
-            // The keyboard focus: a dotted line inside the selection border, black under
-            // white so that it shows on any picture.
-            const QRect mark(4, 4, w - 9, h - 9);
-            painter.setPen(QPen(Qt::black, 1));
-            painter.drawRect(mark);
-            painter.setPen(QPen(Qt::white, 1, Qt::DotLine));
-            painter.drawRect(mark);
-        }
-        const QString text = QString::number(Index());
-        const QFontMetrics& fm = LabelMetrics();
-        painter.fillRect(QRect(label, QSize(fm.horizontalAdvance(text), fm.height())),
-                         LabelBackground);
-        painter.setFont(LabelFont());
-        painter.setPen(Qt::white);
-        painter.drawText(label.x(), label.y() + fm.ascent(), text);
-    });
-}
-
-void TThumbItem::mousePressEvent(QMouseEvent* event) {
-    kw::Guarded([&] { FThumbnails->ItemMouseDown(this, event->button(), event->modifiers()); });
-    event->accept();
-}
-
-void TThumbItem::mouseDoubleClickEvent(QMouseEvent* event) {
-    // The double-click event stands for the second press: the editor opens first, and once
-    // it has closed the press changes the selection like any other (a plain double-click
-    // leaves this tile the only selected one, a Ctrl double-click toggles it back).
-    kw::Guarded([&] {
-        if (event->button() == Qt::LeftButton)
-            EditFrame();
-        FThumbnails->ItemMouseDown(this, event->button(), event->modifiers());
-    });
-    event->accept();
-}
-
-void TThumbItem::keyPressEvent(QKeyEvent* event) {
-    // The list decides what the arrow keys and Ctrl+A do; other keys go on to the window.
-    if (FThumbnails->ListKey(event))
-        event->accept();
-    else
-        QWidget::keyPressEvent(event);
-}
-
-void TThumbItem::focusInEvent(QFocusEvent* event) {
-    QWidget::focusInEvent(event);
-    update();
-}
-
-void TThumbItem::focusOutEvent(QFocusEvent* event) {
-    QWidget::focusOutEvent(event);
-    update();
-}
-
-void TThumbItem::contextMenuEvent(QContextMenuEvent* event) {
-    // A right press has already made this tile part of the selection; the context-menu key
-    // opens the menu on the selection as it is.
-    kw::Guarded([&] { FThumbnails->FPopMenu->popup(event->globalPos()); });
-    event->accept();
+QImage TThumbItem::PaintCopy() const {
+    const QImage* copy = FThumbnails->FCopies.Find(FSerial);
+    return copy ? *copy : QImage();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -298,16 +99,15 @@ TThumbnails::TThumbnails(QWidget* parent) : QAbstractScrollArea(parent) {
     verticalScrollBar()->setSingleStep(LineStep);
     verticalScrollBar()->setTracking(true);
     setFocusPolicy(Qt::StrongFocus);
-    // The tiles live on one content widget that scrolling moves as a whole.
-    FContent = new QWidget(viewport());
-    FContent->setObjectName(QStringLiteral("thumbnails_content"));
-    FContent->move(0, 0);
-    FContent->resize(0, 0);
+    // The pointer's shape follows the cell under it.
+    viewport()->setMouseTracking(true);
     SetBackgroundColor(QColor(0xF2, 0xF2, 0xF2));
+    connect(&FCopies, &TPaintCopies::Delivered, this,
+            kw::Guard([this](const QList<quint64>& serials) { CopiesDelivered(serials); }));
 
     FPopMenu = new TThumbPopMenu(this);
-    // The list carries the actions too, so their shortcuts work while a tile (or the list)
-    // has the focus and the menu is closed.
+    // The list carries the actions too, so their shortcuts work while it has the focus and
+    // the menu is closed.
     addActions(FPopMenu->actions());
     auto on = [this](QAction* action, void (TThumbnails::*command)()) {
         connect(action, &QAction::triggered, this,
@@ -324,18 +124,19 @@ TThumbnails::TThumbnails(QWidget* parent) : QAbstractScrollArea(parent) {
 }
 
 TThumbnails::~TThumbnails() {
-    // The frames go before the store that holds them, the tiles with the content widget;
+    // The items go with the list, those deleted earlier too if their time has not come yet;
     // nothing may look them up meanwhile.
-    for (TThumbItem* tile : std::as_const(FItems))
-        tile->FFrame = TStoredFrame();
     FSelectedItems.clear();
+    FFocusItem = nullptr;
+    qDeleteAll(FItems);
     FItems.clear();
     FById.clear();
+    for (const QPointer<TThumbItem>& item : std::as_const(FDiscarded))
+        delete item.data();
 }
 
 void TThumbnails::SetBackgroundColor(const QColor& color) {
     FBackground = color;
-    RepaintItems();
     QPalette pal = viewport()->palette();
     pal.setColor(QPalette::Base, color);
     pal.setColor(QPalette::Window, color);
@@ -348,6 +149,7 @@ void TThumbnails::SetBackgroundColor(const QColor& color) {
     // The application's style sheet would otherwise paint the viewport in its own colour.
     viewport()->setStyleSheet(
         QStringLiteral("#qt_scrollarea_viewport { background-color: %1; }").arg(color.name()));
+    RepaintItems();
 }
 
 void TThumbnails::SetFrameSize(int width, int height) {
@@ -362,6 +164,7 @@ void TThumbnails::ApplyFrameSize(int width, int height) {
     // Rounded to the nearest integer, halves to the even one.
     FThumbWidth = height > 0 ? int(std::nearbyint(double(width) / height * FThumbHeight)) : 0;
     Arrange();
+    RepaintItems();
 }
 
 QSize TThumbnails::CellSize() const {
@@ -371,43 +174,49 @@ QSize TThumbnails::CellSize() const {
     return QSize(h * 4 / 3, h);
 }
 
-TThumbItem* TThumbnails::NewTile(const QImage& frame) {
-    auto tile = std::make_unique<TThumbItem>(this, FContent);
-    tile->resize(CellSize());
-    if (!tile->SetFrame(frame))
+TThumbItem* TThumbnails::NewItem(const QImage& frame) {
+    auto item = std::make_unique<TThumbItem>(this);
+    if (!item->SetFrame(frame))
         return nullptr;
     // Pictures before any video: the first frame gives the size the outputs work with.
-    if (!FFrameSizeFromVideo && (FFrameWidth <= 0 || FFrameHeight <= 0) && !frame.isNull()) {
+    if (!FFrameSizeFromVideo && (FFrameWidth <= 0 || FFrameHeight <= 0) && !frame.isNull())
         ApplyFrameSize(frame.width(), frame.height());
-        tile->resize(CellSize());
-    }
-    tile->FId = TFrameId(++FLastId);
-    FById.insert(tile->FId.Value(), tile.get());
-    tile->show();
-    return tile.release();
+    item->FId = TFrameId(++FLastId);
+    FById.insert(item->FId.Value(), item.get());
+    return item.release();
 }
 
 bool TThumbnails::AddFrame(const QImage& frame) {
-    TThumbItem* tile = NewTile(frame);
-    if (!tile)
+    // Work of its own size only, whatever the number of frames: a grab appends, the grid's
+    // height grows by at most a row, and the new cell alone repaints.
+    TThumbItem* item = NewItem(frame);
+    if (!item)
         return false;
-    FItems.append(tile);
+    const int at = Count();
+    item->FIndex = at;
+    FItems.append(item);
+    if (FNumberedBelow == at)
+        FNumberedBelow = at + 1;
     Arrange();
     ScrollToBottom();
+    UpdateCell(at);
     return true;
 }
 
 bool TThumbnails::InsertFrame(const QImage& frame) {
     if (FSelectedItems.isEmpty())
         return true;
-    return InsertFrameAt(int(FItems.indexOf(FSelectedItems.first())), frame);
+    return InsertFrameAt(FSelectedItems.first()->Index(), frame);
 }
 
 bool TThumbnails::InsertFrameAt(int position, const QImage& frame) {
-    TThumbItem* tile = NewTile(frame);
-    if (!tile)
+    TThumbItem* item = NewItem(frame);
+    if (!item)
         return false;
-    FItems.insert(std::clamp(position, 0, Count()), tile);
+    position = std::clamp(position, 0, Count());
+    FItems.insert(position, item);
+    item->FIndex = position;
+    Moved(position);
     RepaintItems();
     Arrange();
     return true;
@@ -425,53 +234,87 @@ TThumbItem* TThumbnails::SelectedItem(int index) const {
     return FSelectedItems[index];
 }
 
+int TThumbnails::IndexOf(const TThumbItem* item) const {
+    if (item->FIndex >= FNumberedBelow) {
+        for (int p = FNumberedBelow; p < Count(); ++p)
+            FItems[p]->FIndex = p;
+        FNumberedBelow = Count();
+    }
+    return item->FIndex;
+}
+
+void TThumbnails::Mark(TThumbItem* item, bool selected) {
+    if (selected && !item->FSelected) {
+        item->FSelected = true;
+        FSelectedItems.append(item);
+    } else if (!selected && item->FSelected) {
+        item->FSelected = false;
+        FSelectedItems.removeOne(item);
+    }
+}
+
+void TThumbnails::Discard(const QList<TThumbItem*>& items) {
+    FDiscarded.removeIf([](const QPointer<TThumbItem>& item) { return item.isNull(); });
+    for (TThumbItem* item : items) {
+        if (item == FFocusItem)
+            FFocusItem = nullptr; // the list keeps the focus, and with it the shortcuts
+        // The frame's slot is given back now (or when the last picture taken from it goes);
+        // the item goes when the current event is over, since whoever started the command
+        // may still hold it.
+        FCopies.Drop(item->FSerial);
+        FById.remove(item->FId.Value());
+        item->FFrame = TStoredFrame();
+        item->FSelected = false;
+        item->FIndex = -1;
+        item->deleteLater();
+        FDiscarded.append(item);
+    }
+}
+
 void TThumbnails::DeleteSelected() {
     const QList<TThumbItem*> doomed = FSelectedItems;
     FSelectedItems.clear();
-    FItems.removeIf([](const TThumbItem* tile) { return tile->FSelected; });
-    for (TThumbItem* tile : doomed) {
-        // Keep the focus (and with it the shortcuts) on the list rather than letting it wander.
-        if (tile->hasFocus())
-            setFocus();
-        tile->hide();
-        // The frame's slot is given back now (or when the last picture taken from it goes);
-        // the widget goes when the current event is over, since the command may have been
-        // started from one of its own events.
-        tile->FFrame = TStoredFrame();
-        tile->FPaintCopy = QImage();
-        tile->FSelected = false;
-        FById.remove(tile->FId.Value());
-        tile->deleteLater();
-    }
+    FItems.removeIf([](const TThumbItem* item) { return item->FSelected; });
+    Moved(0);
+    Discard(doomed);
     RepaintItems();
     Arrange();
 }
 
 void TThumbnails::ClearSelection() {
-    while (!FSelectedItems.isEmpty())
-        FSelectedItems.last()->SetSelected(false);
+    if (FSelectedItems.isEmpty())
+        return;
+    // As deselecting each from the last to the first: the focus ends on the first.
+    TThumbItem* first = FSelectedItems.first();
+    for (TThumbItem* item : std::as_const(FSelectedItems))
+        item->FSelected = false;
+    FSelectedItems.clear();
+    SetFocusItem(first);
+    RepaintItems();
 }
 
 void TThumbnails::ExchangeWithPrevious(int index) {
     if (index <= 0 || index >= Count())
         return;
-    FItems.swapItemsAt(index, index - 1);
-    FItems[index]->update();
-    FItems[index - 1]->update();
+    ExchangeWithNext(index - 1);
 }
 
 void TThumbnails::ExchangeWithNext(int index) {
     if (index < 0 || index >= Count() - 1)
         return;
     FItems.swapItemsAt(index, index + 1);
-    FItems[index]->update();
-    FItems[index + 1]->update();
+    // Nothing else moved: both keep their numbers right.
+    FItems[index]->FIndex = index;
+    FItems[index + 1]->FIndex = index + 1;
+    UpdateCell(index);
+    UpdateCell(index + 1);
 }
 
 void TThumbnails::MoveItemToFirst(int index) {
     if (index <= 0 || index >= Count())
         return;
     FItems.move(index, 0);
+    Moved(0);
     RepaintItems();
 }
 
@@ -479,6 +322,7 @@ void TThumbnails::MoveItemToLast(int index) {
     if (index < 0 || index >= Count() - 1)
         return;
     FItems.move(index, Count() - 1);
+    Moved(index);
     RepaintItems();
 }
 
@@ -487,28 +331,20 @@ int TThumbnails::ClientWidth() const {
 }
 
 void TThumbnails::Arrange() {
-    // Every tile takes the cell size, so tiles made for a video of another shape (or before
-    // any video) never overlap; each draws its frame letter-boxed in the cell.
+    // Every frame takes the cell size, so frames of a video of another shape (or before any
+    // video) never overlap; each is drawn letter-boxed in its cell. Nothing is placed: the
+    // cells follow from their positions (CellRect), so this costs the same for any number
+    // of frames.
     const int w = ClientWidth();
     const QSize cell = CellSize();
     const int columns = std::max(1, (w - 15) / (cell.width() + 15));
     const int gap = (w - columns * cell.width()) / (columns + 1);
+    if (columns != FColumnCount || gap != FColumnGap)
+        RepaintItems();
     FColumnCount = columns;
-    int x = gap, y = 10, column = 1, bottom = 0;
-    for (TThumbItem* tile : std::as_const(FItems)) {
-        if (tile->geometry() != QRect(QPoint(x, y), cell))
-            tile->setGeometry(QRect(QPoint(x, y), cell));
-        bottom = std::max(bottom, y + cell.height());
-        x += cell.width() + gap;
-        if (++column > columns) {
-            column = 1;
-            x = gap;
-            y += cell.height() + 15;
-        }
-    }
-    FContentHeight = bottom;
-    if (FContent->size() != QSize(w, bottom))
-        FContent->resize(w, bottom);
+    FColumnGap = gap;
+    const int rows = (Count() + columns - 1) / columns;
+    FContentHeight = rows > 0 ? 10 + (rows - 1) * RowPitch() + cell.height() : 0;
     UpdateScrollRange();
 }
 
@@ -517,12 +353,10 @@ void TThumbnails::UpdateScrollRange() {
     const int page = viewport()->height();
     bar->setPageStep(std::max(1, page));
     bar->setRange(0, std::max(0, FContentHeight - page));
-    FContent->move(0, -bar->value());
 }
 
 void TThumbnails::RepaintItems() {
-    for (TThumbItem* tile : std::as_const(FItems))
-        tile->update();
+    viewport()->update();
 }
 
 void TThumbnails::ScrollToTop() {
@@ -546,8 +380,9 @@ void TThumbnails::resizeEvent(QResizeEvent*) {
     kw::Guarded([&] { Arrange(); });
 }
 
-void TThumbnails::scrollContentsBy(int, int) {
-    FContent->move(0, -verticalScrollBar()->value());
+void TThumbnails::scrollContentsBy(int dx, int dy) {
+    // What stays in view moves; only the strip that comes into view is painted.
+    viewport()->scroll(dx, dy);
 }
 
 void TThumbnails::ItemMouseDown(TThumbItem* item, Qt::MouseButton button,
@@ -563,18 +398,18 @@ void TThumbnails::ItemMouseDown(TThumbItem* item, Qt::MouseButton button,
             // at the last frame.
             const int low = std::min(FAnchorIndex, here), high = std::max(FAnchorIndex, here);
             for (int p = std::max(0, low); p <= high && p < Count(); ++p)
-                FItems[p]->SetSelected(true);
+                Mark(FItems[p], true);
+            RepaintItems();
         } else {
             ClearSelection();
             item->SetSelected(true);
             FAnchorIndex = here;
         }
-        item->update();
     } else if (button == Qt::RightButton) {
         if (!item->Selected()) {
             ClearSelection();
             item->SetSelected(true);
         }
     }
-    item->setFocus();
+    SetFocusItem(item);
 }

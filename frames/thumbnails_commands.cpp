@@ -17,7 +17,7 @@
 // ---------------------------------------------------------------------------------------------
 // Keyboard
 void TThumbnails::keyPressEvent(QKeyEvent* event) {
-    // The list itself has the focus (no tile yet): the arrows start at the first frame.
+    // The list decides what the arrow keys and Ctrl+A do; other keys go on to the window.
     if (ListKey(event))
         event->accept();
     else
@@ -37,20 +37,11 @@ bool TThumbnails::ListKey(const QKeyEvent* event) {
     return handled;
 }
 
-TThumbItem* TThumbnails::FocusedItem() const {
-    for (TThumbItem* tile : FItems)
-        if (tile->hasFocus())
-            return tile;
-    return nullptr;
-}
-
 void TThumbnails::SelectAll() {
-    // SetSelected hands the focus to each tile in turn; it goes back to where it was.
-    TThumbItem* focused = FocusedItem();
-    for (TThumbItem* tile : std::as_const(FItems))
-        tile->SetSelected(true);
-    if (focused)
-        focused->setFocus();
+    // The focus stays where it was.
+    for (TThumbItem* item : std::as_const(FItems))
+        Mark(item, true);
+    RepaintItems();
 }
 
 bool TThumbnails::ArrowKey(int key, Qt::KeyboardModifiers modifiers) {
@@ -76,38 +67,29 @@ bool TThumbnails::ArrowKey(int key, Qt::KeyboardModifiers modifiers) {
         return false;
     if (FItems.isEmpty())
         return true;
-    TThumbItem* from = FocusedItem();
-    const int here = from ? from->Index() : -1;
+    // Without a frame with the focus yet, the arrows start at the first frame.
+    const int here = FFocusItem ? FFocusItem->Index() : -1;
     const int to = here < 0 ? 0 : here + step;
     if (to < 0 || to >= Count())
         return true; // at the edge the focus stays
-    TThumbItem* tile = FItems[to];
+    TThumbItem* item = FItems[to];
     if (modifiers & Qt::ShiftModifier) {
         const int low = std::min(FAnchorIndex, to), high = std::max(FAnchorIndex, to);
         for (int p = std::max(0, low); p <= high && p < Count(); ++p)
-            FItems[p]->SetSelected(true);
+            Mark(FItems[p], true);
+        RepaintItems();
     } else {
         ClearSelection();
-        tile->SetSelected(true);
+        item->SetSelected(true);
         FAnchorIndex = to;
     }
-    tile->setFocus();
-    EnsureVisible(tile);
+    SetFocusItem(item);
+    EnsureVisible(to);
     return true;
 }
 
-void TThumbnails::EnsureVisible(TThumbItem* tile) {
-    QScrollBar* bar = verticalScrollBar();
-    const int top = tile->y(), bottom = tile->y() + tile->height();
-    const int page = viewport()->height();
-    if (top - 10 < bar->value())
-        bar->setValue(top - 10);
-    else if (bottom > bar->value() + page)
-        bar->setValue(bottom - page);
-}
-
 // ---------------------------------------------------------------------------------------------
-// Commands of the popup menu. A tile's index is looked up afresh at every step, since the
+// Commands of the popup menu. A frame's index is looked up afresh at every step, since the
 // earlier steps of the same command may have moved it.
 
 void TThumbnails::EditClick() {
@@ -120,8 +102,8 @@ void TThumbnails::DeleteSelectedClick() {
 
 void TThumbnails::MoveBackwardClick() {
     const QList<TThumbItem*> selected = FSelectedItems;
-    for (TThumbItem* tile : selected)
-        ExchangeWithPrevious(tile->Index());
+    for (TThumbItem* item : selected)
+        ExchangeWithPrevious(item->Index());
     Arrange();
 }
 
@@ -133,17 +115,32 @@ void TThumbnails::MoveForwardClick() {
 }
 
 void TThumbnails::MoveToFirstClick() {
-    const QList<TThumbItem*> selected = FSelectedItems;
-    for (auto it = selected.crbegin(); it != selected.crend(); ++it)
-        MoveItemToFirst((*it)->Index());
+    // MoveItemToFirst for each selected frame from the last to the first leaves them at the
+    // front in the order of SelectedItems, the others behind them in their order: built in
+    // one pass, so that moving many frames of a long list does not take a pass for each.
+    QList<TThumbItem*> order = FSelectedItems;
+    order.reserve(FItems.size());
+    for (TThumbItem* item : std::as_const(FItems))
+        if (!item->FSelected)
+            order.append(item);
+    FItems = std::move(order);
+    Moved(0);
+    RepaintItems();
     Arrange();
     ScrollToTop();
 }
 
 void TThumbnails::MoveToLastClick() {
-    const QList<TThumbItem*> selected = FSelectedItems;
-    for (TThumbItem* tile : selected)
-        MoveItemToLast(tile->Index());
+    // The mirror image: MoveItemToLast from the first to the last selected frame.
+    QList<TThumbItem*> order;
+    order.reserve(FItems.size());
+    for (TThumbItem* item : std::as_const(FItems))
+        if (!item->FSelected)
+            order.append(item);
+    order.append(FSelectedItems);
+    FItems = std::move(order);
+    Moved(0);
+    RepaintItems();
     Arrange();
     ScrollToBottom();
 }
@@ -233,7 +230,7 @@ void TThumbnails::InsertPictureFiles(const QStringList& files, bool appendWhenNo
             painter.setRenderHint(QPainter::SmoothPixmapTransform);
             painter.drawImage(QRect(QPoint(0, 0), size), picture);
         }
-        const int position = before ? int(FItems.indexOf(before)) : Count();
+        const int position = before ? before->Index() : Count();
         if (!InsertFrameAt(position, work)) {
             ShowStoreFullWarning(window());
             return;

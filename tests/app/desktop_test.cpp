@@ -339,7 +339,7 @@ TEST_F(DesktopTest, TheSmallestWindowKeepsTheButtonsAndOneColumnAfterThePreviewW
     frame.fill(Qt::gray);
     ASSERT_TRUE(FForm->Thumbnails->AddFrame(frame));
     ASSERT_TRUE(FForm->Thumbnails->AddFrame(frame));
-    const QRect tile = FForm->Thumbnails->GetItem(1)->geometry();
+    const QRect tile = FForm->Thumbnails->CellRect(1);
     EXPECT_GE(tile.left(), 0);
     EXPECT_LE(tile.right(), FForm->Thumbnails->ClientWidth() - 1);
 }

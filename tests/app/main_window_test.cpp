@@ -5,6 +5,7 @@
 #include "controls/kw_line_panel.h"
 #include "frames/thumbnails.h"
 #include "tests/support/fake_desktop.h"
+#include "tests/support/frame_grid.h"
 #include "video/video_window.h"
 
 #include <QApplication>
@@ -128,9 +129,7 @@ TEST_F(MainWindowTest, DoubleClickAndEditOpenTheEditorOnThatFrame) {
         opened << d.windowTitle() + ": " + d.findChild<QLabel*>("LabelBottom1")->text();
         return int(QDialog::Rejected);
     };
-    TThumbItem* tile = f.Thumbnails->GetItem(2);
-    QTest::mouseDClick(f.windowHandle(), Qt::LeftButton, {},
-                       tile->mapTo(&f, tile->rect().center()));
+    fctest::DoubleClickCell(*f.Thumbnails, 2);
     // The "Edit" command opens it on the first selected frame.
     f.Thumbnails->ClearSelection();
     f.Thumbnails->GetItem(1)->SetSelected(true);

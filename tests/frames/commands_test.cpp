@@ -54,7 +54,7 @@ TEST_F(Commands, MoveToFirstAndLastKeepTheSelectionOrder) {
     EXPECT_EQ(Selection(), (Order10{3, 5}));
     EXPECT_EQ(List.verticalScrollBar()->value(), List.verticalScrollBar()->maximum());
     // The tiles stand in their new places: t3 at position 8.
-    EXPECT_EQ(T[3]->pos(), QPoint(325, 192));
+    EXPECT_EQ(Pos(3), QPoint(325, 192));
 }
 
 TEST_F(Commands, MoveBackwardStepsInSelectionOrder) {
@@ -62,7 +62,7 @@ TEST_F(Commands, MoveBackwardStepsInSelectionOrder) {
     Select({3, 4});
     List.MoveBackwardClick();
     EXPECT_EQ(Order(), (Order10{0, 1, 3, 4, 2, 5, 6, 7, 8, 9}));
-    EXPECT_EQ(T[3]->pos(), QPoint(325, 10));
+    EXPECT_EQ(Pos(3), QPoint(325, 10));
 
     List.ClearSelection();
     Reset();
@@ -123,19 +123,19 @@ TEST_F(Commands, ShortcutsWorkWhileATileHasTheFocus) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&List));
     Click(4);
     Click(7, Qt::ControlModifier);
-    ASSERT_TRUE(T[7]->hasFocus());
-    QTest::keyClick(T[7], Qt::Key_Home, Qt::ControlModifier);
+    ASSERT_TRUE(T[7]->HasFocus());
+    QTest::keyClick(&List, Qt::Key_Home, Qt::ControlModifier);
     EXPECT_EQ(Order(), (Order10{4, 7, 0, 1, 2, 3, 5, 6, 8, 9}));
     EXPECT_EQ(List.verticalScrollBar()->value(), 0);
-    QTest::keyClick(T[7], Qt::Key_Right, Qt::ControlModifier);
+    QTest::keyClick(&List, Qt::Key_Right, Qt::ControlModifier);
     EXPECT_EQ(Order(), (Order10{0, 4, 7, 1, 2, 3, 5, 6, 8, 9}));
-    QTest::keyClick(T[7], Qt::Key_Left, Qt::ControlModifier);
+    QTest::keyClick(&List, Qt::Key_Left, Qt::ControlModifier);
     EXPECT_EQ(Order(), (Order10{4, 7, 0, 1, 2, 3, 5, 6, 8, 9}));
-    QTest::keyClick(T[7], Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClick(&List, Qt::Key_End, Qt::ControlModifier);
     EXPECT_EQ(Order(), (Order10{0, 1, 2, 3, 5, 6, 8, 9, 4, 7}));
     EXPECT_FALSE(List.PopMenu()->isVisible());
 
-    QTest::keyClick(T[7], Qt::Key_Delete);
+    QTest::keyClick(&List, Qt::Key_Delete);
     EXPECT_EQ(Order(), (Order10{0, 1, 2, 3, 5, 6, 8, 9}));
     EXPECT_EQ(T[9]->Index(), 7);
     EXPECT_TRUE(Desktop.Messages.isEmpty()); // no question asked
@@ -143,38 +143,38 @@ TEST_F(Commands, ShortcutsWorkWhileATileHasTheFocus) {
     QWidget* focus = QApplication::focusWidget();
     EXPECT_TRUE(focus == &List || List.isAncestorOf(focus));
     Click(0);
-    QTest::keyClick(T[0], Qt::Key_Delete);
+    QTest::keyClick(&List, Qt::Key_Delete);
     EXPECT_EQ(Order(), (Order10{1, 2, 3, 5, 6, 8, 9}));
 }
 
 TEST_F(Commands, ArrowKeysMoveTheFocusAndCtrlASelectsEveryFrame) {
     Fill(10); // 3 columns
     Click(4);
-    QTest::keyClick(T[4], Qt::Key_Right);
-    EXPECT_TRUE(T[5]->hasFocus());
+    QTest::keyClick(&List, Qt::Key_Right);
+    EXPECT_TRUE(T[5]->HasFocus());
     EXPECT_EQ(Selection(), (Order10{5}));
     EXPECT_EQ(List.AnchorIndex(), 5);
-    QTest::keyClick(T[5], Qt::Key_Down, Qt::ShiftModifier); // one row: the range 5..8
-    EXPECT_TRUE(T[8]->hasFocus());
+    QTest::keyClick(&List, Qt::Key_Down, Qt::ShiftModifier); // one row: the range 5..8
+    EXPECT_TRUE(T[8]->HasFocus());
     EXPECT_EQ(Selection(), (Order10{5, 6, 7, 8}));
-    QTest::keyClick(T[8], Qt::Key_Up, Qt::ShiftModifier);
-    QTest::keyClick(T[5], Qt::Key_Up, Qt::ShiftModifier); // back beyond the anchor: 2..5 added
-    EXPECT_TRUE(T[2]->hasFocus());
+    QTest::keyClick(&List, Qt::Key_Up, Qt::ShiftModifier);
+    QTest::keyClick(&List, Qt::Key_Up, Qt::ShiftModifier); // back beyond the anchor: 2..5 added
+    EXPECT_TRUE(T[2]->HasFocus());
     EXPECT_EQ(Selection(), (Order10{5, 6, 7, 8, 2, 3, 4}));
-    QTest::keyClick(T[2], Qt::Key_Up); // no row above: the focus stays
-    EXPECT_TRUE(T[2]->hasFocus());
-    QTest::keyClick(T[2], Qt::Key_Left);
+    QTest::keyClick(&List, Qt::Key_Up); // no row above: the focus stays
+    EXPECT_TRUE(T[2]->HasFocus());
+    QTest::keyClick(&List, Qt::Key_Left);
     EXPECT_EQ(Selection(), (Order10{1}));
 
     // The focused tile shows a mark, a plain one does not.
-    const QImage focused = T[1]->grab().toImage(), plain = T[0]->grab().toImage();
+    const QImage focused = Grab(1), plain = Grab(0);
     EXPECT_NE(focused.pixelColor(50, 4), plain.pixelColor(50, 4));
 
     // Ctrl+A: the selected frame keeps its place, the rest follow in position order, and
     // the focus and the anchor stay.
-    QTest::keyClick(T[1], Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&List, Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(Selection(), (Order10{1, 0, 2, 3, 4, 5, 6, 7, 8, 9}));
-    EXPECT_TRUE(T[1]->hasFocus());
+    EXPECT_TRUE(T[1]->HasFocus());
     EXPECT_EQ(List.AnchorIndex(), 1);
 }
 
@@ -194,9 +194,10 @@ TEST_F(Commands, EditWithNothingSelectedIsAListIndexError) {
     QSignalSpy edits(&List, &TThumbnails::EditRequested);
     Click(2, Qt::ControlModifier);
     Click(2, Qt::ControlModifier); // deselected again; the menu comes from the keyboard
+    ASSERT_TRUE(T[2]->HasFocus());
     QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(5, 5),
-                          T[2]->mapToGlobal(QPoint(5, 5)));
-    QApplication::sendEvent(T[2], &key);
+                          List.mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(&List, &key);
     EXPECT_TRUE(List.PopMenu()->isVisible());
     EXPECT_TRUE(List.SelectedItems().isEmpty());
     List.PopMenu()->hide();
@@ -257,7 +258,7 @@ TEST_F(Insert, PicturesGoInFileOrderBeforeTheEarliestSelectedFrame) {
     }
     EXPECT_EQ(Selection(), (Order10{5, 2}));
     EXPECT_EQ(List.verticalScrollBar()->value(), 0);
-    EXPECT_EQ(List.GetItem(8)->pos(), QPoint(325, 192));
+    EXPECT_EQ(List.CellRect(8).topLeft(), QPoint(325, 192));
     EXPECT_TRUE(Desktop.Messages.isEmpty());
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 // A shown frame list on a faked 1024 x 768 desktop (tiles of 101 x 76 for 640 x 480 frames),
-// filled with frames of distinct colours, and helpers to read its order back.
+// filled with frames of distinct colours, and helpers to read its order back and to press
+// on the frames' cells.
 
 #include "frames/thumbnails.h"
 #include "tests/support/fake_desktop.h"
+#include "tests/support/frame_grid.h"
 
 #include <QApplication>
 #include <QHash>
@@ -27,7 +29,7 @@ class TFramesTest : public ::testing::Test {
 protected:
     TFakeDesktop Desktop;
     TThumbnails List;
-    std::vector<TThumbItem*> T; // the tiles in their first order: T[n] showed frame n
+    std::vector<TThumbItem*> T; // the frames in their first order: T[n] showed frame n
 
     void SetUp() override {
         List.setFrameShape(QFrame::NoFrame);
@@ -69,17 +71,17 @@ protected:
             List.MoveItemToLast(tile->Index());
     }
 
-    // A click delivered through the window, as the platform delivers it: the tile under the
-    // pointer gets the press, and a right press also brings the context-menu event.
+    // A click delivered through the window, as the platform delivers it: the viewport gets
+    // the press at the frame's cell, and a right press also brings the context-menu event.
     void Click(int n, Qt::KeyboardModifiers modifiers = Qt::NoModifier,
                Qt::MouseButton button = Qt::LeftButton) {
-        QTest::mouseClick(List.windowHandle(), button, modifiers, Centre(n));
+        fctest::ClickCell(List, T[size_t(n)]->Index(), modifiers, button);
     }
     void DoubleClick(int n, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QTest::mouseDClick(List.windowHandle(), Qt::LeftButton, modifiers, Centre(n));
+        fctest::DoubleClickCell(List, T[size_t(n)]->Index(), modifiers);
     }
-    QPoint Centre(int n) const {
-        TThumbItem* tile = T[size_t(n)];
-        return tile->mapTo(&List, tile->rect().center());
-    }
+    // Where the frame's cell stands in the grid (content coordinates).
+    QPoint Pos(int n) const { return List.CellRect(T[size_t(n)]->Index()).topLeft(); }
+    // The frame's cell as painted.
+    QImage Grab(int n) { return fctest::GrabCell(List, T[size_t(n)]->Index()); }
 };

@@ -32,15 +32,15 @@ TEST_F(Frames, ArrangeSharesTheRowsFreeSpaceBetweenMarginsAndGaps) {
     const QPoint expected[] = {{41, 10},   {183, 10},  {325, 10}, {41, 101},
                                {183, 101}, {325, 101}, {41, 192}};
     for (int n = 0; n < 7; ++n)
-        EXPECT_EQ(T[size_t(n)]->pos(), expected[n]) << n;
-    EXPECT_EQ(T[0]->size(), QSize(101, 76));
+        EXPECT_EQ(Pos(n), expected[n]) << n;
+    EXPECT_EQ(List.CellRect(0).size(), QSize(101, 76));
     // The content ends at the lowest tile's bottom edge.
     EXPECT_EQ(List.ContentHeight(), 192 + 76);
 
     // Narrower than one tile: one column and a negative gap.
     List.resize(90, 900);
-    EXPECT_EQ(T[0]->pos(), QPoint((90 - 101) / 2, 10));
-    EXPECT_EQ(T[1]->pos(), QPoint((90 - 101) / 2, 101));
+    EXPECT_EQ(Pos(0), QPoint((90 - 101) / 2, 10));
+    EXPECT_EQ(Pos(1), QPoint((90 - 101) / 2, 101));
 }
 
 TEST_F(Frames, EveryTileTakesTheCellSizeAndShowsItsFrameLetterBoxed) {
@@ -53,29 +53,28 @@ TEST_F(Frames, EveryTileTakesTheCellSizeAndShowsItsFrameLetterBoxed) {
     list.resize(467, 600);
     list.show();
     ASSERT_TRUE(list.AddFrame(MakeFrame(0)));
-    EXPECT_EQ(list.GetItem(0)->size(), QSize(101, 76)) << "4:3 cells before any video";
+    EXPECT_EQ(list.CellRect(0).size(), QSize(101, 76)) << "4:3 cells before any video";
     list.SetFrameSize(640, 480);
     ASSERT_TRUE(list.AddFrame(MakeFrame(1)));
     list.SetFrameSize(1280, 720); // a wide video: cells of 135 x 76
     ASSERT_TRUE(list.AddFrame(MakeFrame(2, QSize(1280, 720))));
     ASSERT_TRUE(list.AddFrame(MakeFrame(3, QSize(100, 300)))); // a tall picture
     for (int i = 0; i < list.Count(); ++i) {
-        EXPECT_EQ(list.GetItem(i)->size(), QSize(135, 76)) << i;
+        EXPECT_EQ(list.CellRect(i).size(), QSize(135, 76)) << i;
         for (int j = 0; j < i; ++j)
-            EXPECT_FALSE(list.GetItem(i)->geometry().intersects(list.GetItem(j)->geometry()))
-                << i << " " << j;
+            EXPECT_FALSE(list.CellRect(i).intersects(list.CellRect(j))) << i << " " << j;
     }
-    EXPECT_EQ(list.GetItem(1)->pos(), QPoint(15 + 135 + 15, 10)); // 3 columns, gaps of 15
+    EXPECT_EQ(list.CellRect(1).topLeft(), QPoint(15 + 135 + 15, 10)); // 3 columns, gaps of 15
     // A 4:3 frame in a 16:9 cell: bars left and right; a wide frame fills the cell; a tall
     // one is a narrow strip in the middle.
-    const QImage old = list.GetItem(1)->grab().toImage();
+    const QImage old = fctest::GrabCell(list, 1);
     EXPECT_EQ(old.pixelColor(5, 40), background);
     EXPECT_EQ(old.pixelColor(130, 40), background);
     EXPECT_EQ(old.pixelColor(67, 40), FrameColor(1));
     EXPECT_EQ(old.pixelColor(67, 75), FrameColor(1)) << "full height";
-    const QImage wide = list.GetItem(2)->grab().toImage();
+    const QImage wide = fctest::GrabCell(list, 2);
     EXPECT_EQ(wide.pixelColor(134, 40), FrameColor(2));
-    const QImage tall = list.GetItem(3)->grab().toImage();
+    const QImage tall = fctest::GrabCell(list, 3);
     EXPECT_EQ(tall.pixelColor(67, 40), FrameColor(3));
     EXPECT_EQ(tall.pixelColor(67 - 15, 40), background);
 }
@@ -110,14 +109,21 @@ TEST_F(Frames, LineScrollingStepsBy64AndStopsAtTheEnds) {
     EXPECT_EQ(bar->value(), max);
     List.ScrollLineUp();
     EXPECT_EQ(bar->value(), max - 64);
-    // The tiles move with the content.
-    EXPECT_EQ(T[0]->mapTo(List.viewport(), QPoint(0, 0)).y(), 10 - (max - 64));
+    // The cells move with the content: the frame under a point of the viewport. The last
+    // row (frames 57 to 59) starts at 10 + 19 x 91 in the content.
+    const int x = Pos(0).x() + 5;
+    const int lastRowTop = 10 + 19 * 91 - (max - 64);
+    EXPECT_EQ(List.CellAt(QPoint(x, lastRowTop)), 57);
+    EXPECT_EQ(List.CellAt(QPoint(x, lastRowTop - 1)), -1);
     List.ScrollToTop();
     List.ScrollLineUp();
     EXPECT_EQ(bar->value(), 0);
-    EXPECT_EQ(T[0]->mapTo(List.viewport(), QPoint(0, 0)).y(), 10);
+    EXPECT_EQ(List.CellAt(QPoint(x, 10)), 0);
+    EXPECT_EQ(List.CellAt(QPoint(x, 9)), -1);
     List.ScrollLineDown();
     EXPECT_EQ(bar->value(), 64);
+    EXPECT_EQ(List.CellAt(QPoint(x, 10 + 91 - 64)), 3); // the second row, 64 pixels higher
+    EXPECT_EQ(List.CellAt(QPoint(x, 10 + 91 - 64 - 1)), -1);
     List.ScrollToBottom();
     EXPECT_EQ(bar->value(), max);
 }
@@ -146,7 +152,7 @@ TEST_F(Frames, DeleteSelectedRenumbersAndFreesTheFrames) {
     EXPECT_TRUE(List.SelectedItems().isEmpty());
     EXPECT_TRUE(T[4]->Bitmap().isNull());
     EXPECT_EQ(T[5]->Index(), 3);
-    EXPECT_EQ(T[5]->pos(), QPoint(41, 101));
+    EXPECT_EQ(Pos(5), QPoint(41, 101));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(gone.isNull());
 }
@@ -159,7 +165,7 @@ TEST_F(Frames, ShiftRangeAppendsNewTilesInPositionOrderAndKeepsTheAnchor) {
     Click(2, Qt::ShiftModifier);
     EXPECT_EQ(Selection(), (std::vector<int>{5, 2, 3, 4}));
     EXPECT_EQ(List.AnchorIndex(), 5);
-    EXPECT_TRUE(T[2]->hasFocus());
+    EXPECT_TRUE(T[2]->HasFocus());
     // Tiles outside the range keep their state; a plain click starts afresh.
     Click(7, Qt::ShiftModifier);
     EXPECT_EQ(Selection(), (std::vector<int>{5, 2, 3, 4, 6, 7}));
@@ -203,7 +209,7 @@ TEST_F(Frames, RightPressSelectsOnlyAnUnselectedTileAndMiddlePressNothing) {
     List.PopMenu()->hide();
     Click(4, Qt::NoModifier, Qt::MiddleButton);
     EXPECT_EQ(Selection(), (std::vector<int>{1, 3}));
-    EXPECT_TRUE(T[4]->hasFocus());
+    EXPECT_TRUE(T[4]->HasFocus());
     Click(5, Qt::NoModifier, Qt::RightButton);
     EXPECT_EQ(Selection(), std::vector<int>{5});
     EXPECT_EQ(List.AnchorIndex(), 3); // a right press does not move the anchor
@@ -227,7 +233,11 @@ TEST_F(Frames, DoubleClickAsksForTheEditorAndCtrlDoubleClickLeavesTheSelection) 
     ASSERT_EQ(edits.size(), 2);
     EXPECT_EQ(edits[1][0].value<TThumbItem*>(), T[0]);
     EXPECT_EQ(Selection(), std::vector<int>{2});
-    EXPECT_EQ(T[0]->cursor().shape(), Qt::PointingHandCursor);
+    // The hand over a frame, the arrow over the empty area.
+    QTest::mouseMove(List.windowHandle(), fctest::CellCentre(List, 0));
+    EXPECT_EQ(List.viewport()->cursor().shape(), Qt::PointingHandCursor);
+    QTest::mouseMove(List.windowHandle(), QPoint(5, 5));
+    EXPECT_EQ(List.viewport()->cursor().shape(), Qt::ArrowCursor);
 }
 
 // --- painting ------------------------------------------------------------------------------
@@ -259,9 +269,9 @@ TEST_F(Frames, SelectedTileHasAThreePixelBorderAndItsLabelInside) {
     frame.fill(body);
     ASSERT_TRUE(List.ReplaceFramePicture(11, frame));
     T[11]->SetSelected(true);
-    List.setFocus(); // no focus mark on either tile
-    const QImage selected = T[11]->grab().toImage();
-    const QImage plain = T[10]->grab().toImage();
+    List.clearFocus(); // no focus mark on either tile
+    const QImage selected = Grab(11);
+    const QImage plain = Grab(10);
     SelFrameColor = savedFrame;
 
     const int w = selected.width(), h = selected.height();
@@ -293,19 +303,23 @@ TEST_F(Frames, TileShowsItsNewNumberAndNewPictureWhenRepainted) {
     Fill(3);
     List.MoveItemToFirst(2);
     // Label width follows the number: "0" now on the tile that showed "2".
-    EXPECT_EQ(LabelBox(T[2]->grab().toImage(), 0).topLeft(), QPoint(0, 0));
+    EXPECT_EQ(LabelBox(Grab(2), 0).topLeft(), QPoint(0, 0));
     // A frame replaced by a picture of another shape (cropped in the editor) keeps its
     // proportions: 50 x 20 in a 101 x 76 tile is 101 x 40, centred.
     QImage cropped(50, 20, QImage::Format_RGB32);
     cropped.fill(QColor(10, 200, 30));
     ASSERT_TRUE(List.ReplaceFramePicture(T[1]->Index(), cropped));
-    const QImage shown = T[1]->grab().toImage();
+    const QImage shown = Grab(1);
     EXPECT_EQ(shown.pixelColor(100, 55), QColor(10, 200, 30));
     EXPECT_EQ(shown.pixelColor(50, 40), QColor(10, 200, 30));
     EXPECT_EQ(shown.pixelColor(50, 75), List.viewport()->palette().color(QPalette::Base));
     EXPECT_EQ(T[1]->PaintCopy().size(), QSize(101, 40));
-    // A tile of another size remakes its painting copy from the stored frame.
-    T[1]->resize(40, 30);
+    // Cells of another size (a screen 300 high: 40 x 30) remake the painting copy from the
+    // stored frame.
+    Desktop.ScreenSize = QSize(1024, 300);
+    List.SetFrameSize(640, 480);
+    ASSERT_EQ(List.CellSize(), QSize(40, 30));
+    Grab(1);
     EXPECT_EQ(T[1]->PaintCopy().size(), QSize(40, 16));
     EXPECT_EQ(T[1]->PaintCopy().pixelColor(39, 15), QColor(10, 200, 30));
     // Painting on a picture taken from the frame paints on a copy: the frame stays.
@@ -340,6 +354,7 @@ TEST_F(Frames, FramesInARowAtChangingSizesKeepTheirOwnPictures) {
     EXPECT_EQ(List.GetItem(20)->Bitmap().pixelColor(3, 3), QColor(Qt::red));
     EXPECT_EQ(List.GetItem(19)->Bitmap().pixelColor(3, 3), FrameColor(19));
     EXPECT_EQ(List.GetItem(21)->Bitmap().pixelColor(3, 3), FrameColor(21));
+    fctest::GrabCell(List, 20);
     EXPECT_EQ(List.GetItem(20)->PaintCopy().pixelColor(5, 5), QColor(Qt::red));
 }
 
@@ -362,7 +377,7 @@ TEST_F(Frames, OutputsReadChosenFramesAndReplaceThemThroughTheList) {
     cropped.fill(Qt::black); // the list holds its own copy
     EXPECT_EQ(List.FramePicture(4).size(), QSize(64, 32));
     EXPECT_EQ(List.FramePicture(4).pixelColor(63, 31), QColor(10, 200, 30));
-    EXPECT_EQ(T[4]->grab().toImage().pixelColor(60, 60), QColor(10, 200, 30));
+    EXPECT_EQ(Grab(4).pixelColor(60, 60), QColor(10, 200, 30));
     EXPECT_EQ(chosen.Picture(0).pixelColor(0, 0), FrameColor(4));
     EXPECT_EQ(List.FrameIndexes(TFrameChoice::Selected), (QList<int>{4, 1, 3}));
     EXPECT_EQ(List.FrameWidth(), 640);
