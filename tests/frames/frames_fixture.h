@@ -40,9 +40,9 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(&List));
     }
 
-    void Fill(int count) {
+    void Fill(int count, QSize size = QSize(640, 480)) {
         for (int n = 0; n < count; ++n) {
-            ASSERT_TRUE(List.AddFrame(MakeFrame(n)));
+            ASSERT_TRUE(List.AddFrame(MakeFrame(n, size)));
             T.push_back(List.Items().back());
         }
     }
@@ -52,11 +52,12 @@ protected:
     std::vector<int> Selection() const { return Numbers(List.SelectedItems()); }
 
     std::vector<int> Numbers(const QList<TThumbItem*>& tiles) const {
+        QHash<const TThumbItem*, int> first;
+        for (size_t n = 0; n < T.size(); ++n)
+            first.insert(T[n], int(n));
         std::vector<int> out;
-        for (TThumbItem* tile : tiles) {
-            const auto it = std::find(T.begin(), T.end(), tile);
-            out.push_back(it == T.end() ? -1 : int(it - T.begin()));
-        }
+        for (TThumbItem* tile : tiles)
+            out.push_back(first.value(tile, -1));
         return out;
     }
 
