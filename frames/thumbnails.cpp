@@ -28,6 +28,8 @@ int TThumbItem::Index() const {
 }
 
 void TThumbItem::SetSelected(bool value) {
+    if (FIndex < 0)
+        return; // deleted: no longer part of the list, nor of its selection
     FThumbnails->Mark(this, value);
     FThumbnails->SetFocusItem(this);
     FThumbnails->UpdateItem(this);
@@ -240,6 +242,7 @@ int TThumbnails::IndexOf(const TThumbItem* item) const {
             FItems[p]->FIndex = p;
         FNumberedBelow = Count();
     }
+    Q_ASSERT(FItems.value(item->FIndex) == item);
     return item->FIndex;
 }
 
