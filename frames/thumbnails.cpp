@@ -24,7 +24,7 @@ QColor SelInnerColor(0xFF, 0xFF, 0xFF);
 TThumbItem::TThumbItem(TThumbnails* thumbnails) : FThumbnails(thumbnails) {}
 
 int TThumbItem::Index() const {
-    return FIndex < 0 ? -1 : FThumbnails->IndexOf(this);
+    return FIndex < 0 ? -1 : FThumbnails->PositionOf(this);
 }
 
 void TThumbItem::SetSelected(bool value) {
@@ -236,7 +236,7 @@ TThumbItem* TThumbnails::SelectedItem(int index) const {
     return FSelectedItems[index];
 }
 
-int TThumbnails::IndexOf(const TThumbItem* item) const {
+int TThumbnails::PositionOf(const TThumbItem* item) const {
     if (item->FIndex >= FNumberedBelow) {
         for (int p = FNumberedBelow; p < Count(); ++p)
             FItems[p]->FIndex = p;

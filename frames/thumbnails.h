@@ -95,7 +95,7 @@ private:
     friend class TThumbnails;
     TThumbnails* FThumbnails;
     TFrameId FId;
-    int FIndex = -1; // the position when last numbered (TThumbnails::IndexOf); -1 once deleted
+    int FIndex = -1; // the position when last numbered (TThumbnails::PositionOf); -1 once deleted
     bool FSelected = false;
     bool FWritten = false;
     QSize FFrameSize; // of the stored frame, for the letter-box
@@ -302,7 +302,7 @@ private:
     // Inserts a copy of the frame as a new item at the position.
     bool InsertFrameAt(int position, const QImage& frame);
     // The item's position, numbering the items again from the first one that moved.
-    int IndexOf(const TThumbItem* item) const;
+    int PositionOf(const TThumbItem* item) const;
     // Items from this position on moved: their positions are numbered again when asked.
     void Moved(int from) { FNumberedBelow = std::min(FNumberedBelow, from); }
     // Selects or deselects without moving the focus or repainting (the callers do once).
