@@ -1,5 +1,7 @@
 #include "frames/paint_copies.h"
 
+#include "common/kw_guard.h"
+
 #include <QMetaObject>
 
 #include <condition_variable>
@@ -79,6 +81,7 @@ struct TCopyQueue {
         QSize Size; // as asked
         QImage Copy;
         bool Failed;
+        QString Error; // why the frame could not be read
     };
 
     std::mutex Mutex;
@@ -106,16 +109,19 @@ struct TCopyQueue {
             // The frame read (from the page cache or the disk) and reduced, without the lock.
             QImage copy;
             bool failed = false;
+            QString error;
             try {
                 copy = StretchForTile(request.Frame.Picture(), request.Size);
                 failed = copy.isNull() && !request.Frame.IsNull();
-            } catch (const std::exception&) {
-                failed = true; // the cell paints as an empty frame; the frame's users see why
+            } catch (const std::exception& e) {
+                // The cell paints as an empty frame; whoever uses the frame is told why.
+                failed = true;
+                error = kw::MessageOf(e);
             }
             request.Frame = TStoredFrame(); // the slot goes here, not on the GUI thread
             lock.lock();
             Making = 0;
-            Made.push_back({request.Serial, request.Size, std::move(copy), failed});
+            Made.push_back({request.Serial, request.Size, std::move(copy), failed, error});
             if (!CallPending) {
                 CallPending = true;
                 TPaintCopies* owner = Owner;
@@ -214,6 +220,8 @@ void TPaintCopies::TakeDelivered() {
         if (asked == FAsked.cend() || *asked != m.Size)
             continue;
         FAsked.erase(asked);
+        if (m.Failed && !m.Error.isEmpty())
+            kw::ReportCause(QStringLiteral("A tile's frame cannot be read"), m.Error);
         Insert(m.Serial, std::move(m.Copy), m.Failed);
         delivered.append(m.Serial);
     }
