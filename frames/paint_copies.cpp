@@ -1,6 +1,7 @@
 #include "frames/paint_copies.h"
 
 #include "common/kw_guard.h"
+#include "common/kw_memory.h"
 
 #include <QMetaObject>
 
@@ -81,6 +82,7 @@ struct TCopyQueue {
         QSize Size; // as asked
         QImage Copy;
         bool Failed;
+        bool Refused;  // no memory to read the frame in now: asked again later
         QString Error; // why the frame could not be read
     };
 
@@ -108,11 +110,13 @@ struct TCopyQueue {
             lock.unlock();
             // The frame read (from the page cache or the disk) and reduced, without the lock.
             QImage copy;
-            bool failed = false;
+            bool failed = false, refused = false;
             QString error;
             try {
                 copy = StretchForTile(request.Frame.Picture(), request.Size);
                 failed = copy.isNull() && !request.Frame.IsNull();
+            } catch (const kw::EMemoryRefused&) {
+                refused = true; // the memory is short now, the frame is sound
             } catch (const std::exception& e) {
                 // The cell paints as an empty frame; whoever uses the frame is told why.
                 failed = true;
@@ -121,7 +125,7 @@ struct TCopyQueue {
             request.Frame = TStoredFrame(); // the slot goes here, not on the GUI thread
             lock.lock();
             Making = 0;
-            Made.push_back({request.Serial, request.Size, std::move(copy), failed, error});
+            Made.push_back({request.Serial, request.Size, std::move(copy), failed, refused, error});
             if (!CallPending) {
                 CallPending = true;
                 TPaintCopies* owner = Owner;
@@ -135,6 +139,12 @@ struct TCopyQueue {
 TPaintCopies::TPaintCopies(QObject* parent)
     : QObject(parent), FQueue(std::make_shared<TCopyQueue>()) {
     FQueue->Owner = this;
+    FRetry.setSingleShot(true);
+    FRetry.setInterval(RetryDelayMs);
+    connect(&FRetry, &QTimer::timeout, this, [this] {
+        const QList<quint64> refused = std::exchange(FRefused, {});
+        emit Delivered(refused);
+    });
     FQueue->Worker = std::thread([queue = FQueue.get()] { queue->Run(); });
 }
 
@@ -220,6 +230,15 @@ void TPaintCopies::TakeDelivered() {
         if (asked == FAsked.cend() || *asked != m.Size)
             continue;
         FAsked.erase(asked);
+        // Refused for want of memory: the cell keeps what it shows (an older copy or its
+        // number) and is repainted a moment later, which asks for the copy again; a frame
+        // that is sound never turns black for a passing shortage.
+        if (m.Refused) {
+            FRefused.append(m.Serial);
+            if (!FRetry.isActive())
+                FRetry.start();
+            continue;
+        }
         if (m.Failed && !m.Error.isEmpty())
             kw::ReportCause(QStringLiteral("A tile's frame cannot be read"), m.Error);
         Insert(m.Serial, std::move(m.Copy), m.Failed);

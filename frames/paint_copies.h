@@ -22,6 +22,7 @@
 #include <QObject>
 #include <QRect>
 #include <QSize>
+#include <QTimer>
 
 #include <algorithm>
 #include <list>
@@ -87,8 +88,13 @@ public:
     // Nothing is asked that the worker has not delivered yet.
     bool Idle() const;
 
+    // A copy the worker could not make for want of memory is asked again this long after,
+    // by repainting its cell: memory freed meanwhile shows the frame without a scroll.
+    static constexpr int RetryDelayMs = 500;
+
 signals:
-    // Copies entered the cache (or failed): repaint the cells that show these pictures.
+    // Repaint the cells that show these pictures: their copies entered the cache (or
+    // failed), or, refused for want of memory a moment ago, the paint may ask for them anew.
     void Delivered(const QList<quint64>& serials);
 
 private:
@@ -113,4 +119,7 @@ private:
     qint64 FBytes = 0;
     qint64 FBudget = DefaultBudget;
     qint64 FFloor = 0;
+    // Pictures refused for want of memory, repainted when FRetry fires.
+    QList<quint64> FRefused;
+    QTimer FRetry;
 };

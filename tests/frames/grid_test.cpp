@@ -47,6 +47,30 @@ TEST_F(Frames, ACellPaintsItsBorderAndNumberAtOnceAndItsFrameOnceTheWorkerMadeIt
     EXPECT_TRUE(List.PaintCopies().Idle());
 }
 
+TEST_F(Frames, ACopyRefusedForWantOfMemoryComesOnceThereIsRoom) {
+    Fill(3);
+    ASSERT_TRUE(fctest::WaitForPaintCopies(List));
+    // Short of memory, cells of a new size (80 x 60): the worker may not read the frames.
+    Desktop.AvailableMemory = qint64(100) << 20;
+    Desktop.ScreenSize = QSize(1024, 600);
+    List.SetFrameSize(640, 480);
+    ASSERT_EQ(List.CellSize(), QSize(80, 60));
+    ASSERT_GT(List.RequestPaintCopies(), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return List.PaintCopies().Idle(); }));
+    EXPECT_EQ(List.RequestPaintCopies(), 3) << "still wanted";
+    // Meanwhile the cell shows the older copy stretched, not the black of a lost frame.
+    const QImage waiting = List.viewport()->grab(fctest::CellInView(List, 0)).toImage();
+    EXPECT_EQ(waiting.pixelColor(40, 30), FrameColor(0));
+    EXPECT_EQ(T[0]->PaintCopy().size(), QSize(101, 76));
+    // With room again the copy comes by itself: the refused cells repaint a moment later
+    // and ask anew, without a scroll or a click.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return List.PaintCopies().Idle(); }));
+    Desktop.AvailableMemory = qint64(16) << 30;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return T[2]->PaintCopy().size() == QSize(80, 60); }));
+    EXPECT_EQ(T[0]->PaintCopy().size(), QSize(80, 60));
+    EXPECT_EQ(Grab(0).pixelColor(40, 30), FrameColor(0));
+}
+
 TEST_F(Grid, TheCopiesStayWithinTheirBudgetAndWhatWasDroppedIsMadeAgain) {
     TPaintCopies& copies = List.PaintCopies();
     copies.SetBudget(1 << 20); // below the floor of three views: the floor holds
