@@ -60,9 +60,14 @@ int TTeTrackBar::TrackWidth() const {
     return std::max(1, width() - 2 * TrackLeft());
 }
 
-QRect TTeTrackBar::ThumbRect() const {
+int TTeTrackBar::PositionX(std::int32_t value) const {
     const double range = double(FMax) - FMin;
-    const int cx = TrackLeft() + int(std::lround((FPosition - FMin) / range * TrackWidth()));
+    const double f = std::clamp((double(value) - FMin) / range, 0.0, 1.0);
+    return TrackLeft() + int(std::lround(f * TrackWidth()));
+}
+
+QRect TTeTrackBar::ThumbRect() const {
+    const int cx = PositionX(FPosition);
     const int top = (height() - ThumbHeight) / 2;
     return QRect(cx - ThumbWidth / 2, top, ThumbWidth, ThumbHeight);
 }
@@ -74,7 +79,9 @@ std::int32_t TTeTrackBar::PositionAt(int x) const {
 }
 
 void TTeTrackBar::mousePressEvent(QMouseEvent* event) {
-    setFocus(Qt::MouseFocusReason);
+    // A bar that takes no focus (the seek bar) leaves the keys where they were.
+    if (focusPolicy() & Qt::ClickFocus)
+        setFocus(Qt::MouseFocusReason);
     if (event->button() != Qt::LeftButton)
         return;
     const int x = int(event->position().x());

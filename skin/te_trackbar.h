@@ -30,6 +30,8 @@ public:
 
     // Geometry of the track, for painting and for mapping the mouse.
     QRect ThumbRect() const;
+    // The horizontal pixel offset of a position on the track (clamped into Min..Max).
+    int PositionX(std::int32_t value) const;
     // The position under a horizontal pixel offset, clamped into Min..Max.
     std::int32_t PositionAt(int x) const;
     bool Dragging() const { return FDragging; }

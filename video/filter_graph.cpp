@@ -102,6 +102,7 @@ std::int32_t TFilterGraph::RenderMediaFile(const QString& path) {
     auto player = std::make_unique<fcvideo::TMediaPlayer>(fcvideo::TMediaPlayer::TCallbacks{
         [this] { PictureShown(); }, [this] { PostNotification(EC_COMPLETE); }});
     player->SetDisplayArea(FDisplayArea);
+    player->SetRoomCheck(FRoomCheck);
     const int rc = player->Open(path);
     if (rc < 0)
         throw EDirectShowException(rc);

@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -113,6 +114,11 @@ public:
     bool StepFrame(int direction);
     // Presentation time of the picture on display in 100 ns units; -1 without one.
     std::int64_t ShownTime() const;
+    // The memory budget the player asks before it keeps more decoded pictures for stepping
+    // back (any thread); applies from the next file rendered.
+    void SetRoomCheck(std::function<bool(std::int64_t bytes)> room) {
+        FRoomCheck = std::move(room);
+    }
 
     // 0..10000, stored when no graph exists and applied to every rendered file.
     int Volume() const { return FVolume; }
@@ -180,6 +186,7 @@ private:
     std::vector<TGraphEventSink*> FSinks;
     QPointer<TVideoWindow> FVideoWindow;
     QSize FDisplayArea;
+    std::function<bool(std::int64_t)> FRoomCheck;
 
     std::mutex FQueueMutex;
     std::deque<TNotification> FQueue;

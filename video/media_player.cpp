@@ -25,6 +25,7 @@ namespace fcvideo {
 
 struct TMediaPlayer::TImpl {
     TCallbacks Callbacks;
+    std::function<bool(std::int64_t)> RoomCheck;
     TMediaSource Source;                 // player thread once started
     TShownPicture Picture;               // its own lock
     std::unique_ptr<TSoundOutput> Sound; // GUI thread; its ring has its own lock
@@ -44,13 +45,23 @@ struct TMediaPlayer::TImpl {
     bool Quit = false;
     bool SeekPending = false;
     std::int64_t SeekRequestUs = 0;
-    // Seeks asked for and seeks whose picture is on display: a grab waits for the two to meet,
-    // so that a grab right after a seek takes the picture at the new place.
+    // One-picture steps asked for and not yet taken (forward positive); a seek drops them.
+    int StepsPending = 0;
+    // Since the last seek a step moved the display: the sound waiting to be played, or the
+    // decoder's place, no longer follows the picture on display, and Play enters the file at
+    // that picture again.
+    bool Stepped = false;
+    // Seeks and steps asked for and those whose picture is on display: a grab waits for the
+    // two to meet, so that a grab right after a seek or a step takes the picture it brings.
     std::uint64_t SeekRequests = 0;
     std::uint64_t SeeksDone = 0;
     std::condition_variable SeekFinished;
     bool Ended = false;
     TMediaClock Clock;
+
+    // Player thread: a step took the picture that was waiting, so the next one is decoded
+    // while paused.
+    bool Prefetch = false;
 
     std::thread Thread;
 
@@ -59,6 +70,7 @@ struct TMediaPlayer::TImpl {
         int rc = Source.Open(path, device);
         if (rc < 0)
             return rc;
+        Source.KeepTrail(RoomCheck);
         if (device && Source.SoundDecoder()) {
             Sound = TSoundOutput::Open(*Source.SoundDecoder(), Volume,
                                        [this](std::int64_t heardUs) { SoundHeard(heardUs); });
@@ -150,32 +162,45 @@ struct TMediaPlayer::TImpl {
                 const std::uint64_t ticket = SeekRequests;
                 lock.unlock();
                 DoSeek(t);
-                {
-                    std::lock_guard done(Mutex);
-                    SeeksDone = std::max(SeeksDone, ticket);
-                }
-                SeekFinished.notify_all();
+                Finished(ticket);
+                continue;
+            }
+            if (StepsPending != 0) {
+                const int direction = StepsPending > 0 ? 1 : -1;
+                StepsPending -= direction;
+                // The last step asked for answers every request before it.
+                const std::uint64_t ticket = StepsPending == 0 ? SeekRequests : 0;
+                lock.unlock();
+                DoStep(direction);
+                Finished(ticket);
                 continue;
             }
             if (State != Playing || Ended) {
+                if (Prefetch && !Source.InputEnded() && Source.Pending().empty()) {
+                    // Paused after a step: the next picture is decoded now, so that the next
+                    // step only shows it.
+                    lock.unlock();
+                    Source.FeedOnePacket();
+                    continue;
+                }
+                Prefetch = false;
                 Wake.wait(lock);
                 continue;
             }
             lock.unlock();
 
-            std::deque<TMediaSource::TDecoded>& pending = Source.Pending();
-            if (!pending.empty()) {
-                const std::int64_t t = pending.front().Frame->pts;
+            if (!Source.Pending().empty()) {
+                const std::int64_t t = Source.Pending().front().Frame->pts;
                 if (!WaitForClock(t))
                     continue;
-                TFramePtr f = std::move(pending.front().Frame);
-                pending.pop_front();
+                TFramePtr f = Source.TakeNext();
+                const bool more = !Source.Pending().empty();
                 std::int64_t late;
                 {
                     std::lock_guard l(Mutex);
                     late = Clock.Now() - t;
                 }
-                if (late > std::max<std::int64_t>(3 * frameUs, 150000) && !pending.empty()) {
+                if (late > std::max<std::int64_t>(3 * frameUs, 150000) && more) {
                     ++Drops;
                     continue;
                 }
@@ -205,7 +230,58 @@ struct TMediaPlayer::TImpl {
         }
     }
 
+    void Finished(std::uint64_t ticket) {
+        {
+            std::lock_guard done(Mutex);
+            SeeksDone = std::max(SeeksDone, ticket);
+        }
+        SeekFinished.notify_all();
+    }
+
+    // One picture forward or back while paused: from the trail of pictures decoded on the way
+    // when it holds the neighbour, forward by decoding on from the picture on display, back
+    // by an exact seek to just before it. Nothing at either end of the file.
+    void DoStep(int direction) {
+        TPictureTrail& trail = Source.Trail();
+        const std::int64_t shown = Picture.TimeUs();
+        if (shown < 0)
+            return;
+        // Decoding while paused leaves the sound behind: it is not decoded, and Play enters
+        // the file again.
+        const auto decodeSilently = [this] {
+            Source.MuteSound(true);
+            std::lock_guard lock(Mutex);
+            Stepped = true;
+        };
+        TFramePtr picture;
+        if (direction > 0 ? trail.Forward() : trail.Back()) {
+            picture.reset(av_frame_clone(trail.Shown()));
+        } else if (direction > 0) {
+            decodeSilently();
+            if (!Source.DecodeNext([this] { return SeekInterrupted(); }))
+                return;
+            picture = Source.TakeNext();
+            Prefetch = true;
+        } else {
+            if (shown == 0)
+                return;
+            decodeSilently();
+            TMediaSource::TSeekResult seek =
+                Source.Seek(shown - 1, [this] { return SeekInterrupted(); });
+            if (!seek.Done || !seek.Picture || seek.Picture->pts >= shown)
+                return;
+            picture = std::move(seek.Picture);
+        }
+        const std::int64_t t = picture->pts;
+        Present(std::move(picture));
+        std::lock_guard lock(Mutex);
+        Clock.Set(t);
+        Ended = false;
+        Stepped = true;
+    }
+
     void DoSeek(std::int64_t t) {
+        Source.MuteSound(false);
         TMediaSource::TSeekResult seek = Source.Seek(t, [this] { return SeekInterrupted(); });
         if (!seek.Done)
             return;
@@ -223,6 +299,7 @@ struct TMediaPlayer::TImpl {
         std::lock_guard lock(Mutex);
         Clock.Set(seek.ClockUs);
         Ended = false;
+        Stepped = false;
     }
 };
 
@@ -252,13 +329,19 @@ void TMediaPlayer::Play() {
         std::lock_guard lock(F->Mutex);
         if (F->State == Playing)
             return;
-        // Play at the end starts again from the beginning.
-        if (F->Ended) {
+        F->StepsPending = 0;
+        // Play at the end starts again from the beginning; after steps it goes on from the
+        // picture on display, entering the file there so that sound and decoding follow it.
+        if (F->Ended || F->Stepped) {
+            const std::int64_t from = F->Ended ? 0 : std::max<std::int64_t>(0, ShownTimeUs());
             F->Ended = false;
+            F->Stepped = false;
             F->SeekPending = true;
-            F->SeekRequestUs = 0;
+            F->SeekRequestUs = from;
             ++F->SeekRequests;
-            F->Clock.Set(0);
+            F->Clock.Set(from);
+        } else if (!F->SeekPending) {
+            F->SeeksDone = F->SeekRequests;
         }
         F->State = Playing;
         F->Clock.Run();
@@ -320,6 +403,7 @@ void TMediaPlayer::Seek(std::int64_t positionUs) {
         F->SeekPending = true;
         ++F->SeekRequests;
         F->SeekRequestUs = std::max<std::int64_t>(0, positionUs);
+        F->StepsPending = 0;
         F->Clock.Set(F->SeekRequestUs);
         F->Ended = false;
         ++F->Serial;
@@ -328,23 +412,22 @@ void TMediaPlayer::Seek(std::int64_t positionUs) {
 }
 
 bool TMediaPlayer::StepFrame(int direction) {
-    if (!HasVideo() || State() != Paused)
+    if (!HasVideo() || direction == 0 || ShownTimeUs() < 0)
         return false;
     {
-        std::unique_lock lock(F->Mutex);
-        F->SeekFinished.wait_for(lock, std::chrono::seconds(3),
-                                 [&] { return F->Quit || F->SeeksDone >= F->SeekRequests; });
+        std::lock_guard lock(F->Mutex);
+        if (F->State != Paused)
+            return false;
+        F->StepsPending += direction > 0 ? 1 : -1;
+        ++F->SeekRequests;
+        ++F->Serial;
     }
-    const std::int64_t shown = ShownTimeUs();
-    if (shown < 0)
-        return false;
-    const std::int64_t duration = FrameDurationUs();
-    const std::int64_t target =
-        direction > 0 ? shown + duration + duration / 2 : shown - duration / 2;
-    if (target < 0 || (F->Duration > 0 && target >= F->Duration))
-        return false;
-    Seek(target);
+    F->Wake.notify_all();
     return true;
+}
+
+void TMediaPlayer::SetRoomCheck(std::function<bool(std::int64_t bytes)> room) {
+    F->RoomCheck = std::move(room);
 }
 
 void TMediaPlayer::SetVolume(double amplitude) {

@@ -19,7 +19,8 @@
 //   it while sound plays.
 // - The picture on display has its own lock: the player thread puts pictures in, the GUI
 //   thread paints and grabs them. A grab first waits until every seek asked for has shown
-//   its picture (two counters under the engine's lock), so that it takes the new place.
+//   its picture (two counters under the engine's lock), so that it takes the new place; a
+//   step counts as a seek there.
 // - The sound ring has its own lock: the player thread fills it, the device drains it.
 
 #include "common/kw_stream.h"
@@ -66,12 +67,16 @@ public:
     std::int64_t PositionUs() const;
     // Shows the picture whose time span contains the position, in every state.
     void Seek(std::int64_t positionUs);
-    // While paused: shows the next (direction > 0) or previous picture by presentation time,
-    // aiming at the middle of its time span so that uneven time stamps still land on it.
-    // Waits for a seek still on its way first, so that steps in a row count from the
-    // picture each one brought. False (nothing done) when not paused, without video or
-    // before the first picture, and at either end of the file.
+    // While paused: asks for the next (direction > 0) or previous picture, whatever its
+    // distance in time. Steps are taken in turn after a seek on its way, each from the picture
+    // the one before brought: forward by decoding on from the picture on display (the next
+    // one is decoded ahead while paused), back from the trail of pictures decoded on the way
+    // or else by an exact seek to just before it. False when not paused, without video or
+    // before the first picture; at either end of the file the step does nothing.
     bool StepFrame(int direction);
+    // Whether `bytes` more of decoded pictures may be kept for stepping back (the program's
+    // memory budget; asked on the player thread). Set before Open.
+    void SetRoomCheck(std::function<bool(std::int64_t bytes)> room);
 
     // Linear amplitude 0..1 of the sound output.
     void SetVolume(double amplitude);

@@ -133,8 +133,7 @@ int TMediaSource::Start(TFramePtr& firstPicture) {
             d.Frame->pts -= first;
         FVideoEndUs -= first;
         FAudioEndUs -= first;
-        firstPicture = std::move(FPending.front().Frame);
-        FPending.pop_front();
+        firstPicture = TakeNext();
     } else {
         FStartUs = FFormat->start_time != AV_NOPTS_VALUE ? FFormat->start_time : 0;
         const int rc = CheckSoundDecodes();
@@ -244,7 +243,7 @@ std::int64_t TMediaSource::FileTime(const AVFrame* f) const {
 void TMediaSource::FeedOnePacket() {
     AVPacket* pkt = FPacket.get();
     const int rc = av_read_frame(FFormat.get(), pkt);
-    const bool decodeSound = FAudio && FSound.Push;
+    const bool decodeSound = FAudio && FSound.Push && !FSoundMuted;
     if (rc < 0) {
         if (FVideo) {
             avcodec_send_packet(FVideo.get(), nullptr);
@@ -264,8 +263,9 @@ void TMediaSource::FeedOnePacket() {
             FLandedPos = pkt->pos;
         }
         if (FSkipWhileSeeking) {
-            const bool early = FSeeking && pkt->pts != AV_NOPTS_VALUE &&
-                               ToUs(pkt->pts, FVideoTb) < FSeekTargetUs - 3 * FFrameDurUs;
+            const bool early =
+                FSeeking && pkt->pts != AV_NOPTS_VALUE &&
+                ToUs(pkt->pts, FVideoTb) < FSeekTargetUs - FFullDecodeFrames * FFrameDurUs;
             FVideo->skip_frame = early ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
         }
         if (avcodec_send_packet(FVideo.get(), pkt) >= 0)
@@ -339,6 +339,8 @@ void TMediaSource::ResetDecoding(std::int64_t origin) {
     if (FSound.Clear)
         FSound.Clear();
     FPending.clear();
+    FCurrent.reset();
+    FTrail.Clear();
     FInputEnded = false;
     FVideoDrained = false;
     FVideoLine.Reset(origin + FStartUs);
@@ -434,33 +436,113 @@ TMediaSource::TSeekResult TMediaSource::Seek(std::int64_t t,
             break;
         margin = margin ? margin * 2 : 1000000;
     }
-    TFramePtr chosen;
     bool cutShort = true; // by the end of the input or a break of the timestamps
-    while (FVideo) {
-        while (!FPending.empty()) {
-            TDecoded& next = FPending.front();
-            if (chosen && (next.Frame->pts > t || next.Jumped)) {
-                cutShort = next.Jumped;
-                break;
-            }
-            chosen = std::move(next.Frame);
-            FPending.pop_front();
-        }
-        if (!FPending.empty() || FVideoDrained)
-            break;
-        if (interrupted()) {
-            EndSeek();
-            return result;
-        }
-        FeedOnePacket();
+    if (FVideo && !TakeUpTo(t, interrupted, cutShort)) {
+        EndSeek();
+        return result;
     }
     EndSeek();
+    TSeekResult chosen = Chosen(t, cutShort);
+    chosen.Error = result.Error;
+    return chosen;
+}
+
+TMediaSource::TSeekResult TMediaSource::Advance(std::int64_t t,
+                                                const std::function<bool()>& interrupted) {
+    FSeeking = true;
+    FSeekTargetUs = t;
+    bool cutShort = true;
+    const bool taken = !FVideo || TakeUpTo(t, interrupted, cutShort);
+    EndSeek();
+    if (!taken)
+        return {};
+    return Chosen(t, cutShort);
+}
+
+// Takes pictures while the next one still starts at or before t and the timestamps do not
+// break on the way; false when a command came.
+bool TMediaSource::TakeUpTo(std::int64_t t, const std::function<bool()>& interrupted,
+                            bool& cutShort) {
+    for (;;) {
+        while (!FPending.empty()) {
+            TDecoded& next = FPending.front();
+            if (FCurrent && (next.Frame->pts > t || next.Jumped)) {
+                cutShort = next.Jumped;
+                return true;
+            }
+            TFramePtr picture = std::move(next.Frame);
+            FPending.pop_front();
+            Take(picture);
+        }
+        if (FVideoDrained)
+            return true;
+        if (interrupted())
+            return false;
+        FeedOnePacket();
+    }
+}
+
+// The current picture as the result for time t; where the pictures ended or broke before t,
+// the clock goes to the picture rather than to t.
+TMediaSource::TSeekResult TMediaSource::Chosen(std::int64_t t, bool cutShort) {
+    TSeekResult result;
     result.Done = true;
     result.ClockUs = t;
-    if (chosen && (chosen->pts > t || (cutShort && t >= chosen->pts + FFrameDurUs)))
-        result.ClockUs = chosen->pts;
-    result.Picture = std::move(chosen);
+    if (!FCurrent)
+        return result;
+    const std::int64_t pts = FCurrent->pts;
+    if (pts > t || (cutShort && t >= pts + FFrameDurUs))
+        result.ClockUs = pts;
+    result.PastEnd = cutShort && FVideoDrained && FPending.empty() && t >= pts + FFrameDurUs;
+    result.Picture.reset(av_frame_clone(FCurrent.get()));
     return result;
+}
+
+void TMediaSource::Take(TFramePtr& picture) {
+    if (FKeepTrail) {
+        // Before the span where a seek decodes every picture, some may have been skipped:
+        // the trail starts after them.
+        if (FSeeking && picture->pts < FSeekTargetUs - FFullDecodeFrames * FFrameDurUs)
+            FTrail.Clear();
+        else
+            FTrail.Append(*picture);
+    }
+    FCurrent = std::move(picture);
+}
+
+TFramePtr TMediaSource::TakeNext() {
+    TFramePtr picture = std::move(FPending.front().Frame);
+    FPending.pop_front();
+    TFramePtr shown(av_frame_clone(picture.get()));
+    Take(picture);
+    return shown;
+}
+
+bool TMediaSource::DecodeNext(const std::function<bool()>& interrupted) {
+    while (FPending.empty() && !FVideoDrained) {
+        if (interrupted())
+            return false;
+        FeedOnePacket();
+    }
+    return !FPending.empty();
+}
+
+void TMediaSource::KeepTrail(std::function<bool(std::int64_t bytes)> room) {
+    FKeepTrail = true;
+    FTrail.SetRoomCheck(std::move(room));
+    FFullDecodeFrames = 16;
+}
+
+bool TMediaSource::KeyPictureBefore(std::int64_t t) const {
+    if (!FVideo || !FCurrent)
+        return false;
+    AVStream* st = FFormat->streams[FVideoIndex];
+    const std::int64_t ts = av_rescale_q(t + FStartUs, AV_TIME_BASE_Q, FVideoTb);
+    const AVIndexEntry* key = avformat_index_get_entry_from_timestamp(st, ts, AVSEEK_FLAG_BACKWARD);
+    if (!key || !(key->flags & AVINDEX_KEYFRAME))
+        return false;
+    // Only a key picture well after the current one is worth entering the file for.
+    return ToUs(key->timestamp, FVideoTb) > FCurrent->pts + 2 * FFrameDurUs;
 }
 
 } // namespace fcvideo

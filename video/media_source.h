@@ -7,11 +7,16 @@
 // without pictures), whatever the container's clock does before it, and runs on through
 // restarts and wild values of the file's timestamps (see TTimeline).
 //
+// The picture last taken from decoding (shown, passed over or chosen by a seek) is the current
+// one; decoding goes on from it, and with a trail (the player's) the pictures taken on the way
+// are kept for stepping back.
+//
 // Threads: opened and started on the GUI thread before the player thread exists; from then
-// on used by the player thread alone.
+// on used by one thread alone (the player's, or the worker of a range capture).
 
 #include "video/ffmpeg_handles.h"
 #include "video/media_timeline.h"
+#include "video/picture_trail.h"
 
 #include <QString>
 
@@ -38,8 +43,10 @@ public:
         bool Done = false; // false: a new command came first
         TFramePtr Picture; // null when nothing could be decoded
         std::int64_t ClockUs = 0;
-        int Error = 0; // FFmpeg's code when the file could not be positioned (decoding then
-                       // went on from where the file was)
+        int Error = 0;        // FFmpeg's code when the file could not be positioned (decoding then
+                              // went on from where the file was)
+        bool PastEnd = false; // the pictures ended before the time asked for: Picture is the
+                              // last one, and the time lies beyond its span
     };
 
     // GUI thread, before the player thread starts. Opens the file and its decoders: the
@@ -61,10 +68,23 @@ public:
     // The length as the container says, from the first picture (0: not known).
     std::int64_t DurationUs() const { return FDurationUs; }
 
+    // Keeps the pictures taken from decoding on a trail (bounded, and by `room` when given),
+    // and decodes every picture of the last pictures before a seek's target so that they
+    // join it.
+    void KeepTrail(std::function<bool(std::int64_t bytes)> room);
+    TPictureTrail& Trail() { return FTrail; }
+    // The sound is neither decoded nor handed on while muted (the pictures are stepped).
+    void MuteSound(bool muted) { FSoundMuted = muted; }
+
     // Player thread. Reads and decodes one packet; at the end of the input the decoders
     // give what they still hold.
     void FeedOnePacket();
-    std::deque<TDecoded>& Pending() { return FPending; }
+    const std::deque<TDecoded>& Pending() const { return FPending; }
+    // Takes the first waiting picture (there must be one): it becomes the current picture.
+    TFramePtr TakeNext();
+    // Decodes until a picture is waiting; false at the end of the pictures or when
+    // `interrupted` says a new command came.
+    bool DecodeNext(const std::function<bool()>& interrupted);
     bool InputEnded() const { return FInputEnded && (FVideoDrained || !FVideo); }
     // Where the pictures and sound decoded so far end, in media time.
     std::int64_t EndUs() const { return std::max(FVideoEndUs, FAudioEndUs); }
@@ -76,6 +96,13 @@ public:
     // result, and the clock goes to that picture rather than to t. Stops when `interrupted`
     // says a new command came.
     TSeekResult Seek(std::int64_t t, const std::function<bool()>& interrupted);
+    // The same rule without entering the file again: decodes on from the current picture to
+    // the picture whose time span holds t (the current one when the next starts after t).
+    // For times in increasing order, each the picture that Seek gives for it.
+    TSeekResult Advance(std::int64_t t, const std::function<bool()>& interrupted);
+    // Whether the file's index has a key picture after the current picture and at or before
+    // media time t: entering the file there is cheaper than decoding on to t.
+    bool KeyPictureBefore(std::int64_t t) const;
 
 private:
     static int OpenInput(const QString& path, TInputPtr& format);
@@ -91,6 +118,9 @@ private:
     bool DecodeFirstPicture(const std::function<bool()>& interrupted);
     bool AtFirstPicture() const;
     bool SeekToFirstPicture(int stream, AVRational tb, const std::function<bool()>& interrupted);
+    void Take(TFramePtr& picture);
+    bool TakeUpTo(std::int64_t t, const std::function<bool()>& interrupted, bool& cutShort);
+    TSeekResult Chosen(std::int64_t t, bool cutShort);
     void EndSeek();
 
     QString FPath;
@@ -116,6 +146,13 @@ private:
     bool FLanded = false;
 
     std::deque<TDecoded> FPending;
+    TFramePtr FCurrent;
+    TPictureTrail FTrail;
+    bool FKeepTrail = false;
+    bool FSoundMuted = false;
+    // Pictures this many frame durations before a seek's target are all decoded; earlier
+    // ones that nothing refers to may be skipped (H.264 and HEVC).
+    int FFullDecodeFrames = 3;
     TTimeline FVideoLine, FAudioLine;
     std::int64_t FAudioStepUs = 0; // length of the last sound packet
     bool FInputEnded = false;

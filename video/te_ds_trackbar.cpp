@@ -3,6 +3,7 @@
 #include "common/kw_guard.h"
 
 #include <QMouseEvent>
+#include <QPainter>
 
 #include <climits>
 
@@ -91,13 +92,60 @@ void TTeDSTrackBar::TimerTick() {
         return;
     const std::int32_t dms = std::int32_t(duration / 10000);
     const std::int32_t cms = std::int32_t(current / 10000);
-    if (FTimerInterval == 0)
+    if (StepMs() == 0)
         return;
-    SetMin(0);
-    SetMax(std::int32_t(std::uint32_t(dms) / FTimerInterval));
-    SetPosition(std::int32_t(std::uint32_t(cms) / FTimerInterval));
+    ShowTime(cms, dms);
     if (FOnTimer)
         FOnTimer(this, cms, dms);
+}
+
+void TTeDSTrackBar::ShowTime(std::int64_t ms, std::int64_t durationMs) {
+    const std::uint32_t step = StepMs();
+    if (step == 0 || FTracking)
+        return;
+    if (FDurationMs != durationMs) {
+        FDurationMs = durationMs;
+        update(); // the marks' places
+    }
+    SetMin(0);
+    SetMax(std::int32_t(std::uint32_t(durationMs) / step));
+    SetPosition(std::int32_t(std::uint32_t(ms) / step));
+}
+
+std::int64_t TTeDSTrackBar::PositionMs(std::int64_t durationMs) const {
+    return Max() > 0 ? durationMs * Position() / Max() : 0;
+}
+
+void TTeDSTrackBar::SetMarks(std::int64_t inMs, std::int64_t outMs) {
+    FInMs = inMs;
+    FOutMs = outMs;
+    update();
+}
+
+void TTeDSTrackBar::paintEvent(QPaintEvent* event) {
+    TTeTrackBar::paintEvent(event);
+    const std::uint32_t step = StepMs();
+    if ((FInMs < 0 && FOutMs < 0) || step == 0 || FDurationMs <= 0)
+        return;
+    const auto x = [&](std::int64_t ms) { return PositionX(std::int32_t(ms / step)); };
+    const int y = height() / 2 + 8;
+    const int from = FInMs >= 0 ? x(FInMs) : x(0);
+    const int to = FOutMs >= 0 ? x(FOutMs) : x(FDurationMs);
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QColor gold(0xF3, 0xAF, 0x00);
+    p.setPen(QPen(gold, 2));
+    p.drawLine(from, y, to, y);
+    p.setPen(Qt::NoPen);
+    p.setBrush(gold);
+    // A small upward tooth at each mark that is set.
+    for (const std::int64_t mark : {FInMs, FOutMs}) {
+        if (mark < 0)
+            continue;
+        const int m = x(mark);
+        const QPointF tooth[3] = {{m - 4.0, y + 5.0}, {m + 4.0, y + 5.0}, {double(m), y - 3.0}};
+        p.drawPolygon(tooth, 3);
+    }
 }
 
 void TTeDSTrackBar::mousePressEvent(QMouseEvent* event) {

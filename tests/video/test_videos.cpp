@@ -32,17 +32,22 @@ QString ErrText(int code) {
 
 // Fills a YUV 4:2:0 (or other planar 8-bit) picture: the code band on top, a moving pattern
 // below it.
-void PaintFrame(AVFrame* f, int number) {
+void PaintFrame(AVFrame* f, int number, int shotFrames) {
     const int w = f->width, h = f->height;
     const int band = h / 4;
+    const int shot = shotFrames > 0 ? number / shotFrames : -1;
     for (int y = 0; y < h; ++y) {
         uint8_t* row = f->data[0] + std::ptrdiff_t(y) * f->linesize[0];
         for (int x = 0; x < w; ++x) {
             if (y < band) {
                 const int bit = x * CodeBits / w;
                 row[x] = ((number >> (CodeBits - 1 - bit)) & 1) ? 235 : 16;
-            } else {
+            } else if (shot < 0) {
                 row[x] = uint8_t(64 + ((x + y + number * 4) & 127));
+            } else {
+                // Dark and bright shots in turn, each with stripes of its own slope.
+                const int base = shot % 2 ? 170 : 24;
+                row[x] = uint8_t(base + ((x * (shot + 1) + y + number * 2) & 31));
             }
         }
     }
@@ -57,6 +62,8 @@ class TWriter {
 public:
     bool Run(const TTestVideoSpec& s, QString* error) {
         FError = error;
+        FTimes = s.Times;
+        FShotFrames = s.ShotFrames;
         const QByteArray path = s.Path.toUtf8();
         AVFormatContext* raw = nullptr;
         int rc = avformat_alloc_output_context2(&raw, nullptr, nullptr, path.constData());
@@ -203,8 +210,8 @@ private:
         int rc = av_frame_make_writable(FVideoFrame.get());
         if (rc < 0)
             return Fail(QStringLiteral("writable"), rc);
-        PaintFrame(FVideoFrame.get(), number);
-        FVideoFrame->pts = number;
+        PaintFrame(FVideoFrame.get(), number, FShotFrames);
+        FVideoFrame->pts = number < FTimes.size() ? FTimes[number] : number;
         return Encode(FVideo.get(), FVideoStream, FVideoFrame.get());
     }
 
@@ -262,6 +269,8 @@ private:
     }
 
     QString* FError = nullptr;
+    QList<int> FTimes;
+    int FShotFrames = 0;
     TOutputPtr FFormat;
     TCodecPtr FVideo, FAudio;
     TFramePtr FVideoFrame, FAudioFrame;

@@ -8,6 +8,7 @@
 // FrameNumberOf() reads the number back from a decoded picture of any size.
 
 #include <QImage>
+#include <QList>
 #include <QString>
 
 namespace fctest {
@@ -26,6 +27,12 @@ struct TTestVideoSpec {
     int SampleAspectNum = 1; // sample (pixel) aspect ratio written into the stream
     int SampleAspectDen = 1;
     QString MuxerOptions; // "key=value:key=value" for the container ("movflags=+faststart")
+    // The time of each picture in frame durations (1 / Fps); empty: 0, 1, 2, ... A list with
+    // gaps makes a video of variable frame rate (MP4 or MKV).
+    QList<int> Times;
+    // Pictures per shot: each shot has a look of its own below the number band (alternately
+    // dark and bright, with its own pattern), as the cuts of an edited video; 0: one shot.
+    int ShotFrames = 0;
 };
 
 // Encodes the video; false with a reason in *error when an encoder or the container is
