@@ -4,6 +4,7 @@
 #include "app/form_options.h"
 #include "codecs/bmp_codec.h"
 #include "common/kw_common.h"
+#include "common/kw_memory.h"
 #include "common/orb_common.h"
 #include "controls/kw_dock.h"
 #include "controls/kw_img_btn.h"
@@ -231,6 +232,16 @@ void TFormMain::TeForm1Create() {
     TeDSTrackBar->SetFilterGraph(FilterGraph1);
     // Left and Right step the video one frame; the bar is worked with the mouse.
     TeDSTrackBar->setFocusPolicy(Qt::NoFocus);
+    // Millisecond steps, so that every picture of a short clip has its place; the thumb
+    // follows playback 20 times a second, and the time readout follows the thumb.
+    TeDSTrackBar->SetResolution(1);
+    TeDSTrackBar->SetTimerInterval(50);
+    TeDSTrackBar->SetOnTimer([this](QObject*, std::int32_t, std::int32_t) { UpdateTimeText(); });
+    FilterGraph1->SetRoomCheck(kw::RoomForFrame);
+    connect(FilterGraph1, &TFilterGraph::OnPictureShown, this, kw::Guard([this] {
+                if (FilterGraph1->GetState() != gsPlaying)
+                    UpdateTimeText();
+            }));
 
     FilterGraph1->SetVolume(3000);
     connect(FilterGraph1, &TFilterGraph::OnDSEvent, this,
@@ -407,6 +418,7 @@ void TFormMain::OpenVideoFile(const QString& path) {
     // the play button.
     ShowPlayButton();
     TeDSTrackBar->SetPosition(0);
+    SetMarks(-1, -1);
     VideoWindow->update();
     UpdateTimeText();
     // A file that cannot be rendered ends the action here with an error that names the file

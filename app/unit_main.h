@@ -71,9 +71,16 @@ public:
     // is refused with a warning; a file that cannot be opened leaves the preview black, the
     // seek bar at 0 and the play button showing, and raises the player's error.
     void OpenVideoFile(const QString& path);
-    // Space: play or pause; Left/Right: one frame back or forward while paused; Ctrl+O: open;
-    // F1: help. False for other keys and while a text field has the focus.
+    // Space: play or pause; Left/Right (where the frame list does not take them) and "," /
+    // "." (wherever the focus is): one frame back or forward while paused; I and O: the in
+    // and out marks at the picture on display; Ctrl+O: open; F1: help. False for other keys
+    // and while a text field has the focus.
     bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
+    // The in and out marks in milliseconds of the open video (-1: none), shown on the seek
+    // bar; a new video clears them. Setting one on the wrong side of the other clears that.
+    void SetMarks(std::int64_t inMs, std::int64_t outMs);
+    std::int64_t InMark() const { return FInMs; }
+    std::int64_t OutMark() const { return FOutMs; }
     // The time readout: position and duration of the open video, or the seek bar's place
     // while it is dragged; empty without a video.
     void UpdateTimeText();
@@ -165,6 +172,7 @@ private:
     // Whether a drop of these files at this point (window coordinates) is taken.
     bool AcceptsDrop(const QStringList& paths, QPoint at) const;
     QTimer FTimeTimer;
+    std::int64_t FInMs = -1, FOutMs = -1;
     const QEvent* FLastWheel = nullptr;
     QPointer<QWidget> FLastWheelTarget;
 };

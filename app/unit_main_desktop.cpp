@@ -179,9 +179,24 @@ bool TFormMain::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
         return true;
     case Qt::Key_Left:
     case Qt::Key_Right:
-        if (FilterGraph1->GetState() == 2 && FilterGraph1->StepFrame(key == Qt::Key_Right ? 1 : -1))
-            UpdateTimeText();
+    case Qt::Key_Comma:
+    case Qt::Key_Period:
+        // The picture it brings updates the readout when it is shown.
+        if (FilterGraph1->GetState() == gsPaused)
+            FilterGraph1->StepFrame(key == Qt::Key_Right || key == Qt::Key_Period ? 1 : -1);
         return true;
+    case Qt::Key_I:
+    case Qt::Key_O: {
+        const std::int64_t shown = FilterGraph1->ShownTime();
+        if (shown < 0)
+            return true;
+        const std::int64_t ms = shown / 10000;
+        if (key == Qt::Key_I)
+            SetMarks(ms, FOutMs >= 0 && FOutMs < ms ? -1 : FOutMs);
+        else
+            SetMarks(FInMs >= 0 && FInMs > ms ? -1 : FInMs, ms);
+        return true;
+    }
     case Qt::Key_F1:
         BtnHelpClick();
         return true;
@@ -199,6 +214,12 @@ void TFormMain::keyPressEvent(QKeyEvent* event) {
         QWidget::keyPressEvent(event);
 }
 
+void TFormMain::SetMarks(std::int64_t inMs, std::int64_t outMs) {
+    FInMs = inMs;
+    FOutMs = outMs;
+    TeDSTrackBar->SetMarks(inMs, outMs);
+}
+
 // --- Time readout -----------------------------------------------------------------------------
 
 void TFormMain::UpdateTimeText() {
@@ -213,12 +234,14 @@ void TFormMain::UpdateTimeText() {
     const std::int64_t durationMs = duration / 10000;
     if (TeDSTrackBar->Tracking() || TeDSTrackBar->Dragging()) {
         // The place the bar would seek to when let go.
-        if (TeDSTrackBar->Max() > 0)
-            ms = durationMs * TeDSTrackBar->Position() / TeDSTrackBar->Max();
-    } else if (FilterGraph1->GetState() != 3) {
+        ms = TeDSTrackBar->PositionMs(durationMs);
+    } else {
         // Still: the time of the picture on display, which a grab takes.
-        if (const std::int64_t shown = FilterGraph1->ShownTime(); shown >= 0)
-            ms = shown / 10000;
+        if (FilterGraph1->GetState() != gsPlaying)
+            if (const std::int64_t shown = FilterGraph1->ShownTime(); shown >= 0)
+                ms = shown / 10000;
+        // The thumb shows the same time as the readout.
+        TeDSTrackBar->ShowTime(ms, durationMs);
     }
     LabelTime->setText(MediaTimeText(ms, durationMs) + QStringLiteral(" / ") +
                        MediaTimeText(durationMs, durationMs));

@@ -302,6 +302,7 @@ bool TFilterGraph::event(QEvent* e) {
         FPicturePosted = false;
         if (FVideoWindow)
             FVideoWindow->update();
+        emit OnPictureShown();
         return true;
     }
     return QObject::event(e);

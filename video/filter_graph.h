@@ -162,6 +162,8 @@ public:
 signals:
     // Every notification, after the sinks' GraphNotify.
     void OnDSEvent(QObject* sender, int code, std::intptr_t param1, std::intptr_t param2);
+    // A new picture is on display (at most one queued at a time).
+    void OnPictureShown();
 
 protected:
     bool event(QEvent* e) override;

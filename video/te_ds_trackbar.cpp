@@ -150,9 +150,11 @@ void TTeDSTrackBar::paintEvent(QPaintEvent* event) {
 
 void TTeDSTrackBar::mousePressEvent(QMouseEvent* event) {
     kw::Guarded([&] {
-        TTeTrackBar::mousePressEvent(event);
+        // Tracking from the start: the thumb's jump to the press point must not be taken
+        // back by a follow update that its change sets off.
         if (event->button() == Qt::LeftButton)
             FTracking = true;
+        TTeTrackBar::mousePressEvent(event);
     });
 }
 

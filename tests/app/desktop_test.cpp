@@ -10,6 +10,7 @@
 #include "frames/thumbnails.h"
 #include "skin/te_controls.h"
 #include "tests/support/fake_desktop.h"
+#include "tests/support/frame_grid.h"
 #include "tests/video/test_videos.h"
 #include "video/filter_graph.h"
 #include "video/te_ds_trackbar.h"
@@ -56,6 +57,12 @@ protected:
     void TearDown() override {
         FForm->CloseWithoutAsking();
         FForm.reset();
+    }
+
+    // A key as the user presses it: to the widget with the focus.
+    void PressWhereTheFocusIs(Qt::Key key) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : FForm.get(), key);
     }
 
     // The number the picture a grab takes shows.
@@ -239,6 +246,27 @@ TEST_F(DesktopTest, SpacePlaysAndPausesAndArrowsStepToTheNeighbouringFrames) {
     for (int i = 0; i < 4; ++i)
         QTest::keyClick(FForm.get(), Qt::Key_Right);
     EXPECT_EQ(GrabbedNumber(), 30);
+
+    // A click on the seek bar seeks and leaves the arrows to the video.
+    TTeDSTrackBar* bar = FForm->TeDSTrackBar;
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->PositionX(bar->Max() / 5), 20));
+    const int clicked = GrabbedNumber();
+    ASSERT_GE(clicked, 5);
+    ASSERT_LE(clicked, 15);
+    PressWhereTheFocusIs(Qt::Key_Left);
+    EXPECT_EQ(GrabbedNumber(), clicked - 1);
+    PressWhereTheFocusIs(Qt::Key_Period);
+    PressWhereTheFocusIs(Qt::Key_Period);
+    EXPECT_EQ(GrabbedNumber(), clicked + 1);
+    // A click on a frame gives the arrows to the grid; "," and "." still step the video.
+    TThumbnails& list = *FForm->Thumbnails;
+    fctest::ClickCell(list, 0);
+    ASSERT_TRUE(list.GetItem(0)->HasFocus());
+    PressWhereTheFocusIs(Qt::Key_Right);
+    EXPECT_EQ(list.FocusedItem(), list.GetItem(1)) << "Right moves in the grid";
+    PressWhereTheFocusIs(Qt::Key_Comma);
+    PressWhereTheFocusIs(Qt::Key_Comma);
+    EXPECT_EQ(GrabbedNumber(), clicked - 1);
     QTest::keyClick(FForm.get(), Qt::Key_Space);
     EXPECT_EQ(FForm->FilterGraph1->GetState(), 3);
     EXPECT_TRUE(FForm->BtnPause->isVisible());
@@ -283,6 +311,58 @@ TEST_F(DesktopTest, TheTimeReadoutFollowsThePictureAndADragOfTheSeekBar) {
     EXPECT_EQ(FForm->LabelTime->parentWidget(), FForm->PanelStatusbar);
     EXPECT_EQ(FForm->PanelStatusbar->geometry(), QRect(0, 558, 789, 20));
     QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(bar->width() - 1, from.y()));
+}
+
+// The thumb follows playback at least ten times a second and shows the time of the readout,
+// also for a video under a second opened after a longer one; I and O mark the picture on
+// display, and a new video clears the marks.
+TEST_F(DesktopTest, TheThumbAgreesWithTheReadoutAndIAndOMarkThePicture) {
+    TTeDSTrackBar* bar = FForm->TeDSTrackBar;
+    const auto readout = [&] { return FForm->LabelTime->text().section(QLatin1Char(' '), 0, 0); };
+    const auto thumb = [&](std::int64_t durationMs) {
+        return MediaTimeText(bar->PositionMs(durationMs), durationMs);
+    };
+    FForm->OpenVideoFile(Video);
+    EXPECT_LE(bar->Timer().interval(), 100);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar->Position() > 300; }, 5000));
+    EXPECT_EQ(readout(), thumb(2000)) << "while playing";
+    FForm->BtnPauseClick();
+    FForm->FilterGraph1->SetPositions(33 * 400'000 + 100'000, AM_SEEKING_AbsolutePositioning, 0,
+                                      AM_SEEKING_NoPositioning);
+    ASSERT_EQ(GrabbedNumber(), 33);
+    QTest::keyClick(FForm.get(), Qt::Key_O);
+    FForm->FilterGraph1->SetPositions(12 * 400'000, AM_SEEKING_AbsolutePositioning, 0,
+                                      AM_SEEKING_NoPositioning);
+    ASSERT_EQ(GrabbedNumber(), 12);
+    QTest::keyClick(FForm.get(), Qt::Key_I);
+    EXPECT_EQ(FForm->InMark(), 480);
+    EXPECT_EQ(FForm->OutMark(), 1320);
+    EXPECT_EQ(bar->InMark(), 480);
+    EXPECT_EQ(bar->OutMark(), 1320);
+    // An out mark before the in mark replaces the in mark.
+    FForm->FilterGraph1->SetPositions(5 * 400'000, AM_SEEKING_AbsolutePositioning, 0,
+                                      AM_SEEKING_NoPositioning);
+    ASSERT_EQ(GrabbedNumber(), 5);
+    QTest::keyClick(FForm.get(), Qt::Key_O);
+    EXPECT_EQ(FForm->InMark(), -1);
+    EXPECT_EQ(FForm->OutMark(), 200);
+
+    fctest::TTestVideoSpec recipe;
+    recipe.Path = Dir->filePath(QStringLiteral("blink.avi"));
+    recipe.VideoCodec = QStringLiteral("mpeg4");
+    recipe.Frames = 15; // 0.6 s
+    ASSERT_TRUE(fctest::MakeTestVideo(recipe));
+    FForm->OpenVideoFile(recipe.Path);
+    EXPECT_EQ(FForm->OutMark(), -1);
+    EXPECT_EQ(bar->OutMark(), -1);
+    FForm->BtnPauseClick();
+    FForm->FilterGraph1->SetPositions(10 * 400'000 + 100'000, AM_SEEKING_AbsolutePositioning, 0,
+                                      AM_SEEKING_NoPositioning);
+    ASSERT_EQ(GrabbedNumber(), 10);
+    FForm->UpdateTimeText();
+    EXPECT_EQ(FForm->LabelTime->text(), QStringLiteral("0:00.400 / 0:00.600"));
+    EXPECT_EQ(bar->Max(), 600);
+    EXPECT_EQ(thumb(600), QStringLiteral("0:00.400"));
 }
 
 TEST_F(DesktopTest, AFileWithSoundButNoPictureIsRefusedWithAWarning) {
