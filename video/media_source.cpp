@@ -1,5 +1,9 @@
 #include "video/media_source.h"
 
+extern "C" {
+#include <libavutil/cpu.h>
+}
+
 #include <QByteArray>
 
 #include <algorithm>
@@ -71,7 +75,9 @@ int TMediaSource::Open(const QString& path, bool soundDevice) {
         if (rc < 0)
             return rc;
         FVideo->pkt_timebase = st->time_base;
-        FVideo->thread_count = 0; // one per core
+        // One frame thread per core (FFmpeg's own choice adds one, which on a machine of few
+        // cores costs more in switching than it gains).
+        FVideo->thread_count = std::max(1, av_cpu_count());
         FVideo->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
         rc = avcodec_open2(FVideo.get(), vdec, nullptr);
         if (rc < 0)
@@ -142,6 +148,18 @@ int TMediaSource::Start(TFramePtr& firstPicture) {
     }
     FDurationUs = std::max<std::int64_t>(0, FileEndUs() - FStartUs);
     return 0;
+}
+
+std::int64_t TMediaSource::PicturesEndUs() const {
+    if (FVideoIndex >= 0) {
+        const AVStream* st = FFormat->streams[FVideoIndex];
+        if (st->duration > 0 && st->start_time != AV_NOPTS_VALUE) {
+            const std::int64_t end = ToUs(st->start_time + st->duration, st->time_base);
+            if (end > 0)
+                return end;
+        }
+    }
+    return FDurationUs;
 }
 
 // Where the file ends in its own microseconds: as the container says, or else as far as its
@@ -262,11 +280,17 @@ void TMediaSource::FeedOnePacket() {
             FLanded = true;
             FLandedPos = pkt->pos;
         }
-        if (FSkipWhileSeeking) {
-            const bool early =
-                FSeeking && pkt->pts != AV_NOPTS_VALUE &&
-                ToUs(pkt->pts, FVideoTb) < FSeekTargetUs - FFullDecodeFrames * FFrameDurUs;
-            FVideo->skip_frame = early ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+        if (FSkipWhileSeeking && pkt->pts != AV_NOPTS_VALUE) {
+            // On the way to a seek's target, a picture that nothing refers to is not decoded
+            // once a later picture that still starts at or before the target has been read:
+            // it cannot be the one the target falls on, whatever the gaps between pictures.
+            // The last pictures before the target are all decoded where a trail keeps them.
+            const std::int64_t p = ToUs(pkt->pts, FVideoTb);
+            const bool passed = FSeeking && p < FLatestPacketUs &&
+                                FLatestPacketUs <= FSeekTargetUs &&
+                                p < FSeekTargetUs - FFullDecodeFrames * FFrameDurUs;
+            FVideo->skip_frame = passed ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+            FLatestPacketUs = std::max(FLatestPacketUs, p);
         }
         if (avcodec_send_packet(FVideo.get(), pkt) >= 0)
             ReceiveVideo();
@@ -341,6 +365,7 @@ void TMediaSource::ResetDecoding(std::int64_t origin) {
     FPending.clear();
     FCurrent.reset();
     FTrail.Clear();
+    FLatestPacketUs = TTimeline::NoTime;
     FInputEnded = false;
     FVideoDrained = false;
     FVideoLine.Reset(origin + FStartUs);
@@ -541,8 +566,16 @@ bool TMediaSource::KeyPictureBefore(std::int64_t t) const {
     const AVIndexEntry* key = avformat_index_get_entry_from_timestamp(st, ts, AVSEEK_FLAG_BACKWARD);
     if (!key || !(key->flags & AVINDEX_KEYFRAME))
         return false;
-    // Only a key picture well after the current one is worth entering the file for.
-    return ToUs(key->timestamp, FVideoTb) > FCurrent->pts + 2 * FFrameDurUs;
+    // An index may give decoding times, which come before the presentation times by as many
+    // pictures as the decoder holds back: a key picture shown after t would send the seek
+    // back to the key picture before it.
+    const std::int64_t keyUs = ToUs(key->timestamp, FVideoTb);
+    const int delay = std::max(0, st->codecpar->video_delay);
+    if (keyUs + (delay + 1) * FFrameDurUs > t)
+        return false;
+    // Entering the file empties the decoder's pipeline of frame threads: worth it only when
+    // it saves more than a few pictures.
+    return keyUs > FCurrent->pts + 10 * FFrameDurUs;
 }
 
 } // namespace fcvideo

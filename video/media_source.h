@@ -67,6 +67,9 @@ public:
     std::int64_t FrameDurUs() const { return FFrameDurUs; }
     // The length as the container says, from the first picture (0: not known).
     std::int64_t DurationUs() const { return FDurationUs; }
+    // Where the pictures end as the video stream says (a container's length may take in a
+    // longer sound track), else DurationUs.
+    std::int64_t PicturesEndUs() const;
 
     // Keeps the pictures taken from decoding on a trail (bounded, and by `room` when given),
     // and decodes every picture of the last pictures before a seek's target so that they
@@ -80,6 +83,8 @@ public:
     // give what they still hold.
     void FeedOnePacket();
     const std::deque<TDecoded>& Pending() const { return FPending; }
+    // Media time of the current picture; -1 before the first.
+    std::int64_t CurrentTimeUs() const { return FCurrent ? FCurrent->pts : -1; }
     // Takes the first waiting picture (there must be one): it becomes the current picture.
     TFramePtr TakeNext();
     // Decodes until a picture is waiting; false at the end of the pictures or when
@@ -152,7 +157,9 @@ private:
     bool FSoundMuted = false;
     // Pictures this many frame durations before a seek's target are all decoded; earlier
     // ones that nothing refers to may be skipped (H.264 and HEVC).
-    int FFullDecodeFrames = 3;
+    int FFullDecodeFrames = 0;
+    // The latest presentation time of a video packet read since the file was entered.
+    std::int64_t FLatestPacketUs = TTimeline::NoTime;
     TTimeline FVideoLine, FAudioLine;
     std::int64_t FAudioStepUs = 0; // length of the last sound packet
     bool FInputEnded = false;

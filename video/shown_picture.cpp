@@ -3,10 +3,6 @@
 #include "video/dib_header.h"
 #include "video/media_player.h"
 
-extern "C" {
-#include <libavutil/pixdesc.h>
-}
-
 #include <QRect>
 
 #include <algorithm>
@@ -95,25 +91,11 @@ bool TShownPicture::Grab(kw::TMemoryStream& stream, QString* reason) {
         if (!frame || av_frame_ref(frame.get(), FFrame.get()) < 0)
             return fail(QStringLiteral("the picture on display cannot be referenced"));
     }
-    const int w = frame->width, h = frame->height;
-    if (w <= 0 || h <= 0)
-        return fail(QStringLiteral("the picture on display is %1 x %2 pixels").arg(w).arg(h));
-    SwsContext* c = sws_getCachedContext(FGrabSws.release(), w, h, AVPixelFormat(frame->format), w,
-                                         h, AV_PIX_FMT_BGR24, SWS_POINT, nullptr, nullptr, nullptr);
-    FGrabSws.reset(c);
-    if (!c) {
-        const char* name = av_get_pix_fmt_name(AVPixelFormat(frame->format));
-        return fail(QStringLiteral("no converter from the pixel format %1 to 24-bit RGB")
-                        .arg(QString::fromUtf8(name ? name : "?")));
-    }
-    // The colour matrix the stream declares (HD pictures without a declaration: BT.709).
-    int space = SWS_CS_DEFAULT;
-    if (frame->colorspace == AVCOL_SPC_BT709 ||
-        (frame->colorspace == AVCOL_SPC_UNSPECIFIED && h >= 720))
-        space = SWS_CS_ITU709;
-    const bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
-    sws_setColorspaceDetails(c, sws_getCoefficients(space), fullRange,
-                             sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+    QString cause;
+    const QImage picture = FGrabConverter.Convert(*frame, &cause);
+    if (picture.isNull())
+        return fail(cause);
+    const int w = picture.width(), h = picture.height();
 
     TBitmapInfoHeader info;
     info.Width = w;
@@ -127,17 +109,16 @@ bool TShownPicture::Grab(kw::TMemoryStream& stream, QString* reason) {
     StoreFileHeader(file, out);
     StoreInfoHeader(info, out + 14);
     std::uint8_t* pixels = out + 14 + info.Size;
-    // The converter may write a few bytes past the end of a row, so it writes top-down into a
-    // padded scratch picture, whose rows are then stored bottom-up.
-    const int scratchStride = (w * 3 + 63) / 64 * 64;
-    FGrabRows.resize(size_t(scratchStride) * size_t(h) + 64);
-    std::uint8_t* dst[4] = {FGrabRows.data(), nullptr, nullptr, nullptr};
-    int dstStride[4] = {scratchStride, 0, 0, 0};
-    sws_scale(c, frame->data, frame->linesize, 0, h, dst, dstStride);
+    // A DIB keeps its rows bottom-up and its pixels in blue, green, red order.
     const size_t rowBytes = size_t(w) * 3;
     for (int y = 0; y < h; ++y) {
+        const std::uint8_t* from = picture.constScanLine(y);
         std::uint8_t* row = pixels + std::ptrdiff_t(h - 1 - y) * stride;
-        std::memcpy(row, FGrabRows.data() + std::ptrdiff_t(y) * scratchStride, rowBytes);
+        for (size_t x = 0; x < rowBytes; x += 3) {
+            row[x] = from[x + 2];
+            row[x + 1] = from[x + 1];
+            row[x + 2] = from[x];
+        }
         if (stride != rowBytes)
             std::memset(row + rowBytes, 0, stride - rowBytes);
     }

@@ -4,11 +4,13 @@
 // letter-box, so that painting never scales a full-size frame.
 //
 // Threads: the player thread puts pictures in (Show); the GUI thread paints the scaled copy,
-// changes the preview's size and grabs the full-size frame. One lock guards the frame, the
-// copy and the size; a new picture is scaled outside it, a grab converts outside it.
+// changes the preview's size and grabs the full-size frame (converted by TFullPicture, as
+// every grab and capture is). One lock guards the frame, the copy and the size; a new picture
+// is scaled outside it, a grab converts outside it.
 
 #include "common/kw_stream.h"
 #include "video/ffmpeg_handles.h"
+#include "video/full_picture.h"
 
 #include <QImage>
 #include <QSize>
@@ -16,7 +18,6 @@
 
 #include <cstdint>
 #include <mutex>
-#include <vector>
 
 namespace fcvideo {
 
@@ -50,10 +51,9 @@ private:
     TFramePtr FFrame;
     QImage FPicture;
     QSize FArea;
-    TSwsPtr FShowSws;                    // player thread
-    TSwsPtr FResizeSws;                  // GUI thread, under the lock
-    TSwsPtr FGrabSws;                    // GUI thread
-    std::vector<std::uint8_t> FGrabRows; // GUI thread
+    TSwsPtr FShowSws;            // player thread
+    TSwsPtr FResizeSws;          // GUI thread, under the lock
+    TFullPicture FGrabConverter; // GUI thread
 };
 
 } // namespace fcvideo

@@ -71,6 +71,20 @@ public:
         s.AudioCodec = QStringLiteral("aac");
         return Make(QStringLiteral("clip.mp4"), s);
     }
+    // H.264 with B-frames (MPEG-4 without libx264), key pictures every 12, 80 pictures whose
+    // times leave gaps: picture 1 comes five frame durations after picture 0 (as a phone's
+    // second picture may), picture 41 four after picture 40.
+    QString Gapped() {
+        fctest::TTestVideoSpec s;
+        s.VideoCodec = fctest::HasEncoder(QStringLiteral("libx264")) ? QStringLiteral("libx264")
+                                                                     : QStringLiteral("mpeg4");
+        s.Frames = 80;
+        s.Gop = 12;
+        s.MaxBFrames = 2;
+        for (int i = 0; i < s.Frames; ++i)
+            s.Times << (i == 0 ? 0 : i + 4 + (i > 40 ? 3 : 0));
+        return Make(QStringLiteral("gapped.mp4"), s);
+    }
     QString Dir() const { return FDir.path(); }
 
 private:

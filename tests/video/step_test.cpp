@@ -12,21 +12,6 @@ namespace {
 
 using fctest::PlayerTest;
 
-// H.264 with B-frames (MPEG-4 without libx264), key pictures every 12, 80 pictures whose
-// times leave gaps: picture 1 comes five frame durations after picture 0 (as a phone's
-// second picture may), picture 41 four after picture 40.
-QString GappedVideo() {
-    fctest::TTestVideoSpec s;
-    const bool h264 = fctest::HasEncoder(QStringLiteral("libx264"));
-    s.VideoCodec = h264 ? QStringLiteral("libx264") : QStringLiteral("mpeg4");
-    s.Frames = 80;
-    s.Gop = 12;
-    s.MaxBFrames = 2;
-    for (int i = 0; i < s.Frames; ++i)
-        s.Times << (i == 0 ? 0 : i + 4 + (i > 40 ? 3 : 0));
-    return fctest::TVideos::Get().Make(QStringLiteral("gapped.mp4"), s);
-}
-
 class StepTest : public PlayerTest, public ::testing::WithParamInterface<bool> {
 protected:
     void OpenPaused(const QString& path) {
@@ -47,7 +32,7 @@ protected:
 };
 
 TEST_P(StepTest, StepsLandOnTheNeighboursAcrossGapsKeyPicturesAndTheTrail) {
-    const QString path = GappedVideo();
+    const QString path = fctest::TVideos::Get().Gapped();
     ASSERT_FALSE(path.isEmpty());
     OpenPaused(path);
     ASSERT_EQ(ShownFrame(), 0);
