@@ -1,6 +1,7 @@
 #include "app/unit_main.h"
 
 #include "app/form_about.h"
+#include "app/form_capture_range.h"
 #include "app/form_options.h"
 #include "codecs/bmp_codec.h"
 #include "common/kw_common.h"
@@ -161,6 +162,8 @@ void TFormMain::CreateComponents() {
                    2, 117, 299, 41);
     BtnSnap->setObjectName(QStringLiteral("BtnSnap"));
     BtnSnap->SetHoldDown(true);
+    BtnCaptureRange = MakeButton(BtnSnap, ArtBigButtonEnd(), 299 - 30, 0, 30, 41);
+    BtnCaptureRange->setObjectName(QStringLiteral("BtnCaptureRange"));
     BtnOptions = MakeButton(PanelBtn, ArtBigButton(QStringLiteral("OPTIONS"), GlyphOptions), 2, 167,
                             299, 41);
     BtnOptions->setObjectName(QStringLiteral("BtnOptions"));
@@ -211,6 +214,8 @@ void TFormMain::CreateComponents() {
     connect(BtnPause, &TKWImgBtn::OnClick, this, kw::Guard([this] { BtnPauseClick(); }));
     connect(BtnSnapO, &TKWImgBtn::OnClick, this, kw::Guard([this] { BtnSnapOClick(); }));
     connect(BtnSnap, &TKWImgBtn::OnClick, this, kw::Guard([this] { BtnSnapClick(); }));
+    connect(BtnCaptureRange, &TKWImgBtn::OnClick, this,
+            kw::Guard([this] { BtnCaptureRangeClick(); }));
     connect(BtnSaveGIF, &TKWImgBtn::OnClick, this, kw::Guard([this] { BtnSaveGIFClick(); }));
     connect(BtnSaveThumb, &TKWImgBtn::OnClick, this, kw::Guard([this] { BtnSaveThumbClick(); }));
     connect(BtnHelp, &TKWImgBtn::OnClick, this, kw::Guard([this] { BtnHelpClick(); }));
@@ -309,11 +314,14 @@ void TFormMain::ConnectHints() {
     HintOnEnter(BtnPause, QStringLiteral("Click to pause"));
     HintOnEnter(BtnSnapO, QStringLiteral("Grab only one frame every time you click this button"));
     connect(BtnSnap, &TKWImgBtn::OnMouseEnter, this, kw::Guard([this] { ShowStatus(SnapHint()); }));
+    HintOnEnter(BtnCaptureRange,
+                QStringLiteral("Capture Frames ... of a range at once: every few milliseconds, "
+                               "evenly spaced or at scene changes (Ctrl+R)"));
     HintOnEnter(BtnHelp, QStringLiteral("Visit online help documents"));
     HintOnEnter(BtnSaveGIF, QStringLiteral("Save the captured frames as animated GIF images"));
     HintOnEnter(BtnSaveThumb, QStringLiteral("Save the captured frames as thumbnails"));
-    for (TKWImgBtn* b : {BtnOpen, BtnPlay, BtnPause, BtnSnapO, BtnSnap, BtnOptions, BtnHelp,
-                         BtnAbout, BtnSaveGIF, BtnSaveThumb})
+    for (TKWImgBtn* b : {BtnOpen, BtnPlay, BtnPause, BtnSnapO, BtnSnap, BtnCaptureRange, BtnOptions,
+                         BtnHelp, BtnAbout, BtnSaveGIF, BtnSaveThumb})
         connect(b, &TKWImgBtn::OnMouseLeave, this, kw::Guard([this] { BtnOpenMouseLeave(); }));
     // The buttons that show only a picture also say what they do beside the pointer.
     BtnOpen->setToolTip(QStringLiteral("Open a video file (Ctrl+O)"));
@@ -408,6 +416,7 @@ void TFormMain::OpenVideoFile(const QString& path) {
     const QFileInfo file(path);
     GlbCfg->LastVideoDir = file.absolutePath();
     Thumbnails->VideoFileName = file.fileName();
+    FVideoPath = file.absoluteFilePath();
     // The title names the video only once it is open.
     setWindowTitle(QStringLiteral("Framecatch"));
 
@@ -549,6 +558,22 @@ void TFormMain::WMGrabFrame() {
 void TFormMain::ProbeFrameSize() {
     if (GrabToScratch())
         Thumbnails->SetFrameSize(ScratchBitmap->width(), ScratchBitmap->height());
+}
+
+void TFormMain::BtnCaptureRangeClick() {
+    if (!FilterGraph1->HasVideo()) {
+        kw::WarningBox(this, QStringLiteral("Warning"),
+                       QStringLiteral("No Video found, please open a video file first!"));
+        return;
+    }
+    if (BtnPause->isVisible())
+        BtnPauseClick();
+    std::int64_t duration = 0;
+    FilterGraph1->GetDuration(duration);
+    const TCaptureSource source{FVideoPath, duration / 10000, FInMs, FOutMs,
+                                GlbCfg->CaptureInterval};
+    TFormCaptureRange window(Thumbnails, source, this);
+    kw::ShowModal(window);
 }
 
 bool TFormMain::BeforeOutputDialog() {

@@ -73,8 +73,8 @@ public:
     void OpenVideoFile(const QString& path);
     // Space: play or pause; Left/Right (where the frame list does not take them) and "," /
     // "." (wherever the focus is): one frame back or forward while paused; I and O: the in
-    // and out marks at the picture on display; Ctrl+O: open; F1: help. False for other keys
-    // and while a text field has the focus.
+    // and out marks at the picture on display; Ctrl+O: open; Ctrl+R: "Capture Frames ...";
+    // F1: help. False for other keys and while a text field has the focus.
     bool FormKeyDown(int key, Qt::KeyboardModifiers modifiers);
     // The in and out marks in milliseconds of the open video (-1: none), shown on the seek
     // bar; a new video clears them. Setting one on the wrong side of the other clears that.
@@ -100,6 +100,9 @@ public:
     void CaptureTimerTimer();
     void WMGrabFrame();
     void ProbeFrameSize();
+    // The arrow on CONTINUOUS SNAPSHOT and Ctrl+R: the "Capture Frames ..." window for the
+    // open video (playback pauses first).
+    void BtnCaptureRangeClick();
     void BtnSaveGIFClick();
     void BtnSaveThumbClick();
     // After the sheet window wrote a sheet: the status line says how many of the chosen frames
@@ -126,6 +129,7 @@ public:
     TKWImgBtn* BtnPause = nullptr;
     TKWImgBtn* BtnSnapO = nullptr;
     TKWImgBtn* BtnSnap = nullptr;
+    TKWImgBtn* BtnCaptureRange = nullptr; // over the right end of BtnSnap
     TKWImgBtn* BtnOptions = nullptr;
     TKWImgBtn* BtnHelp = nullptr;
     TKWImgBtn* BtnAbout = nullptr;
@@ -173,6 +177,7 @@ private:
     bool AcceptsDrop(const QStringList& paths, QPoint at) const;
     QTimer FTimeTimer;
     std::int64_t FInMs = -1, FOutMs = -1;
+    QString FVideoPath;
     const QEvent* FLastWheel = nullptr;
     QPointer<QWidget> FLastWheelTarget;
 };

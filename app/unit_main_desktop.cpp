@@ -168,6 +168,10 @@ bool TFormMain::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
         BtnOpenClick();
         return true;
     }
+    if (key == Qt::Key_R && mods == Qt::ControlModifier) {
+        BtnCaptureRangeClick();
+        return true;
+    }
     if (mods != Qt::NoModifier)
         return false;
     switch (key) {

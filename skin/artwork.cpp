@@ -258,6 +258,32 @@ QImage ArtBigButton(const QString& label, int glyph) {
     });
 }
 
+QImage ArtBigButtonEnd() {
+    const int w = 30, h = 41;
+    return MakeStrip(w, h, [&](QPainter& p, int state) {
+        const TStateLook look = LookOf(state);
+        // The right end of a big button's body, cut off at a divider on the left.
+        p.save();
+        p.setClipRect(QRectF(0, 0, w, h));
+        DrawGlossyBody(p, QRectF(-20.5, 0.5, w + 20, h - 2), 9, look);
+        p.restore();
+        p.setPen(QPen(look.Border, 1));
+        p.drawLine(QPointF(0.5, 4), QPointF(0.5, h - 5));
+        p.save();
+        if (look.Pressed)
+            p.translate(0, 1);
+        // A small arrow pointing down, as beside a button that offers more.
+        QPainterPath arrow;
+        const QPointF c(w / 2.0 + 0.5, 20);
+        arrow.moveTo(c.x() - 6, c.y() - 3);
+        arrow.lineTo(c.x() + 6, c.y() - 3);
+        arrow.lineTo(c.x(), c.y() + 4);
+        arrow.closeSubpath();
+        FillPath(p, arrow, look);
+        p.restore();
+    });
+}
+
 QImage ArtOpenButton() {
     return MakeStrip(40, 41, [](QPainter& p, int state) {
         DrawSmallButton(p, 40, 41, state, [](QPainter& q, QRectF r, const TStateLook& look) {

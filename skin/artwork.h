@@ -28,6 +28,9 @@ QImage ArtPauseButton(); // 38 x 41 per state
 // GlyphContinuous), BtnOptions ("OPTIONS", GlyphOptions), BtnHelp ("HELP", GlyphHelp),
 // BtnAbout ("ABOUT", GlyphAbout). An unknown glyph draws no glyph.
 QImage ArtBigButton(const QString& label, int glyph);
+// 30 x 41 per state: the right end of a big button with a divider and a small arrow, laid over
+// a big button's right end for a second action beside its own.
+QImage ArtBigButtonEnd();
 QImage ArtSaveGifButton();   // 39 x 39 per state
 QImage ArtSaveThumbButton(); // 39 x 39 per state
 

@@ -36,6 +36,10 @@ public:
 
     // The picture for time target to the callback; false when the capture is to stop.
     bool Hand(const AVFrame& picture, std::int64_t target) {
+        if (FCallbacks.Room && !FCallbacks.Room(std::int64_t(picture.width) * picture.height * 3)) {
+            Result.NoMemory = true;
+            return false;
+        }
         QString cause;
         QImage full = FConverter.Convert(picture, &cause);
         if (full.isNull())

@@ -44,12 +44,16 @@ struct TRangeCallbacks {
     std::function<void(int done, int total)> Progress;
     // Asked between packets; true stops the capture.
     std::function<bool()> Cancelled;
+    // The memory budget, asked before each full-size picture is made; false stops the
+    // capture. Unset: no budget.
+    std::function<bool(std::int64_t bytes)> Room;
 };
 
 struct TRangeResult {
     int Frames = 0;         // handed out
     bool Cancelled = false; // stopped by Cancelled
     bool Refused = false;   // stopped by Frame's answer
+    bool NoMemory = false;  // stopped by Room's answer
 };
 
 // The times asked for by the Every and Count modes in a video whose pictures end at

@@ -148,7 +148,8 @@ TEST(RangeCaptureTest, ScenesTakeTheFirstPictureOfEveryShot) {
 }
 
 // Cancel ends the capture with the frames handed out so far; a frame store that refuses a
-// frame ends it there without asking for more; a file that cannot be opened says why.
+// frame, or a memory budget that refuses a picture, ends it there without asking for more; a
+// file that cannot be opened says why.
 TEST(RangeCaptureTest, CancelAndARefusedFrameEndTheCaptureWithWhatWasTaken) {
     const QString mp4 = fctest::TVideos::Get().Mp4();
     int handed = 0, lastDone = 0, total = 0;
@@ -177,12 +178,24 @@ TEST(RangeCaptureTest, CancelAndARefusedFrameEndTheCaptureWithWhatWasTaken) {
     EXPECT_EQ(result.Frames, 1);
     EXPECT_EQ(handed, 2) << "nothing is asked of the store after it refused";
 
+    // No memory for the third picture.
+    handed = 0;
+    int asked = 0;
+    callbacks.Frame = [&](fcvideo::TRangeFrame&&) { return ++handed > 0; };
+    callbacks.Room = [&](std::int64_t bytes) {
+        EXPECT_EQ(bytes, 320 * 240 * 3);
+        return ++asked < 3;
+    };
+    result = fcvideo::CaptureRange(mp4, Count(5), callbacks);
+    EXPECT_TRUE(result.NoMemory);
+    EXPECT_EQ(result.Frames, 2);
+    callbacks.Room = nullptr;
+
     // Cancelled while decoding toward the first shot change.
     TRangeSettings scenes;
     scenes.Mode = TRangeMode::Scenes;
     handed = 0;
-    int asked = 0;
-    callbacks.Frame = [&](fcvideo::TRangeFrame&&) { return ++handed > 0; };
+    asked = 0;
     callbacks.Cancelled = [&] { return ++asked > 20; };
     result = fcvideo::CaptureRange(mp4, scenes, callbacks);
     EXPECT_TRUE(result.Cancelled);
