@@ -71,7 +71,7 @@ bool ParseMediaTime(const QString& text, std::int64_t& ms) {
 
 TFormCaptureRange::TFormCaptureRange(TThumbnails* thumbnails, const TCaptureSource& source,
                                      QWidget* owner)
-    : TOutputDialog(owner, QStringLiteral("Capture Frames"), 384, 300), FThumbnails(thumbnails),
+    : TOutputDialog(owner, QStringLiteral("Capture Frames"), 384, 336), FThumbnails(thumbnails),
       FSource(source) {
     setObjectName(QStringLiteral("FormCaptureRange"));
     auto* dock = new TDockLayout(this);
@@ -114,10 +114,7 @@ TFormCaptureRange::TFormCaptureRange(TThumbnails* thumbnails, const TCaptureSour
     Rb_count = MakeOutputRadio(panel_frames, "Rb_count", QString(), QPoint(22, 66));
     edit_count = MakeOutputEdit(panel_frames, "edit_count", QRect(44, 64, 56, 22),
                                 QString::number(last.Count));
-    MakeOutputLabel(panel_frames,
-                    QStringLiteral("frames, evenly spaced (the first at From, the "
-                                   "last at To)"),
-                    108, 67);
+    MakeOutputLabel(panel_frames, QStringLiteral("frames, evenly spaced from From to To"), 108, 67);
     Rb_scenes = MakeOutputRadio(panel_frames, "Rb_scenes",
                                 QStringLiteral("At scene changes: the first picture of every shot"),
                                 QPoint(22, 94));

@@ -3,7 +3,8 @@
 // to the last frame handed out (the frames themselves are only counted). With --verify a
 // second, untimed pass compares every frame with what the real player shows after an exact
 // seek to its time, pixel for pixel. With --cancel MS the capture runs on a worker and is
-// cancelled after MS milliseconds: cancel_ms is the time it then takes to stop.
+// cancelled after MS milliseconds: cancel_ms is the time it then takes to stop. --times
+// writes each frame's time in the video to the standard error stream.
 
 #include "bench/bench_registry.h"
 
@@ -62,9 +63,12 @@ int RunRange(const QStringList& args) {
 
     try {
         int frames = 0;
+        const bool times = bench::Flag(args, "--times");
         fcvideo::TRangeCallbacks count;
-        count.Frame = [&](fcvideo::TRangeFrame&&) {
+        count.Frame = [&](fcvideo::TRangeFrame&& frame) {
             ++frames;
+            if (times)
+                std::fprintf(stderr, "%.3f\n", frame.TimeUs / 1e6);
             return true;
         };
         const QString cancelAfter = bench::Option(args, "--cancel");
@@ -126,5 +130,5 @@ int RunRange(const QStringList& args) {
 
 FC_BENCH_COMMAND(range,
                  "range FILE (--every MS | --count N | --scenes) [--from MS] [--to MS] [--verify] "
-                 "[--sensitivity 1..100] [--gap MS] [--cancel MS]",
+                 "[--sensitivity 1..100] [--gap MS] [--cancel MS] [--times]",
                  RunRange);

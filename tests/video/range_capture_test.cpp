@@ -180,6 +180,7 @@ TEST(RangeCaptureTest, CancelAndARefusedFrameEndTheCaptureWithWhatWasTaken) {
 
     // No memory for the third picture.
     handed = 0;
+    lastDone = 0;
     int asked = 0;
     callbacks.Frame = [&](fcvideo::TRangeFrame&&) { return ++handed > 0; };
     callbacks.Room = [&](std::int64_t bytes) {
@@ -195,6 +196,7 @@ TEST(RangeCaptureTest, CancelAndARefusedFrameEndTheCaptureWithWhatWasTaken) {
     TRangeSettings scenes;
     scenes.Mode = TRangeMode::Scenes;
     handed = 0;
+    lastDone = 0;
     asked = 0;
     callbacks.Cancelled = [&] { return ++asked > 20; };
     result = fcvideo::CaptureRange(mp4, scenes, callbacks);
