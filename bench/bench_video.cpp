@@ -210,8 +210,9 @@ int RunSeek(const QStringList& args) {
 }
 
 // One-frame steps while paused, as Left and Right do them: from 40 % into the file, count steps
-// forward, then count back. A step is exact when the picture it brings starts one frame
-// duration after (or before) the one shown before it, within half a frame.
+// forward, then count back; then from 60 % four times count steps back, which run past the
+// trail of decoded pictures (far_back: median and worst step). A step is exact when the picture it
+// brings starts one frame duration after (or before) the one shown before it, within half a frame.
 int RunStep(const QStringList& args) {
     const QStringList files = bench::Positional(args, {QStringLiteral("--count")});
     if (files.isEmpty())
@@ -229,9 +230,11 @@ int RunStep(const QStringList& args) {
                            AM_SEEKING_NoPositioning);
     rig.WaitShown(shown);
     int exact = 0;
-    const auto steps = [&](int direction) {
+    double worst = 0;
+    const auto steps = [&](int direction, int n) {
         std::vector<double> times;
-        for (int i = 0; i < count; ++i) {
+        worst = 0;
+        for (int i = 0; i < n; ++i) {
             const std::int64_t before = rig.Player().ShownTimeUs();
             shown = rig.Player().FramesShown();
             QElapsedTimer t;
@@ -239,14 +242,26 @@ int RunStep(const QStringList& args) {
             if (!rig.Graph.StepFrame(direction) || !rig.WaitShown(shown))
                 break;
             times.push_back(t.nsecsElapsed() / 1e6);
+            worst = std::max(worst, times.back());
             const std::int64_t moved = (rig.Player().ShownTimeUs() - before) * direction;
             exact += moved > frameUs / 2 && moved < frameUs * 3 / 2;
         }
         return times.empty() ? -1.0 : bench::MedianMs(times);
     };
-    const double forward = steps(1);
-    const double back = steps(-1);
-    std::printf("forward_ms=%.1f back_ms=%.1f exact=%d of %d\n", forward, back, exact, 2 * count);
+    const double forward = steps(1, count);
+    const double back = steps(-1, count);
+    // Back steps from a new place, far more than the trail of decoded pictures holds: every
+    // few steps one is an exact seek from the key picture before it.
+    shown = rig.Player().FramesShown();
+    rig.Graph.SetPositions(duration * 3 / 5, AM_SEEKING_AbsolutePositioning, 0,
+                           AM_SEEKING_NoPositioning);
+    rig.WaitShown(shown);
+    const int nearExact = exact;
+    exact = 0;
+    const double far = steps(-1, 4 * count);
+    std::printf("forward_ms=%.1f back_ms=%.1f exact=%d of %d far_back_ms=%.1f far_back_max_ms=%.1f "
+                "far_exact=%d of %d\n",
+                forward, back, nearExact, 2 * count, far, worst, exact, 4 * count);
     return 0;
 }
 
