@@ -194,7 +194,10 @@ bool TFormMain::FormKeyDown(int key, Qt::KeyboardModifiers modifiers) {
         const std::int64_t shown = FilterGraph1->ShownTime();
         if (shown < 0)
             return true;
-        const std::int64_t ms = shown / 10000;
+        // The first whole millisecond of the picture's span: a picture of a 30 fps video
+        // starts between two milliseconds, and the one before it would fall on the picture
+        // before, which a range from this mark would then take first.
+        const std::int64_t ms = (shown + 9999) / 10000;
         if (key == Qt::Key_I)
             SetMarks(ms, FOutMs >= 0 && FOutMs < ms ? -1 : FOutMs);
         else

@@ -32,6 +32,11 @@ protected:
         recipe.Frames = 100; // 4 s at 25 fps
         recipe.Path = Dir->filePath(QStringLiteral("numbers.avi"));
         ASSERT_TRUE(fctest::MakeTestVideo(recipe));
+        recipe.Fps = 30; // pictures that start between two milliseconds
+        recipe.Frames = 30;
+        recipe.Path = Dir->filePath(QStringLiteral("thirty.avi"));
+        ASSERT_TRUE(fctest::MakeTestVideo(recipe));
+        recipe.Fps = 25;
         recipe.Frames = 75;
         recipe.ShotFrames = 15;
         recipe.Path = Dir->filePath(QStringLiteral("shots.avi"));
@@ -131,6 +136,29 @@ TEST_F(CaptureRangeTest, EachModeFillsTheGridInTimeOrderFromTheMarkedRange) {
     });
     EXPECT_EQ(GridNumbers(), (Numbers{10, 20, 30, 0, 24, 49, 74, 99, 0, 15, 30, 45, 60}));
     EXPECT_TRUE(FDesktop.Messages.isEmpty());
+}
+
+// At 30 fps picture 10 starts at 333.3 ms: marks on pictures 10 and 20 make a range that
+// begins and ends with those very pictures, not with the ones before them.
+TEST_F(CaptureRangeTest, MarksBetweenTwoMillisecondsTakeTheMarkedPictures) {
+    Open(QStringLiteral("thirty.avi"));
+    const auto seekTo = [&](int n) {
+        FForm->FilterGraph1->SetPositions(std::int64_t(n) * 10'000'000 / 30 + 50'000,
+                                          AM_SEEKING_AbsolutePositioning, 0,
+                                          AM_SEEKING_NoPositioning);
+        kw::TMemoryStream wait;
+        FForm->FilterGraph1->GrabCurrentImage(wait);
+    };
+    seekTo(10);
+    QTest::keyClick(FForm.get(), Qt::Key_I);
+    seekTo(20);
+    QTest::keyClick(FForm.get(), Qt::Key_O);
+    WithWindow([&](TFormCaptureRange& w) {
+        w.Rb_count->setChecked(true);
+        w.edit_count->setText(QStringLiteral("3"));
+        Run(w);
+    });
+    EXPECT_EQ(GridNumbers(), (Numbers{10, 15, 20}));
 }
 
 // Cancel in the middle keeps the frames that came, in order, and leaves the window open and
