@@ -1,6 +1,7 @@
 #include "video/range_capture.h"
 
 #include "common/kw_guard.h"
+#include "common/kw_memory.h"
 #include "video/filter_graph.h"
 #include "video/full_picture.h"
 #include "video/media_source.h"
@@ -36,7 +37,8 @@ public:
 
     // The picture for time target to the callback; false when the capture is to stop.
     bool Hand(const AVFrame& picture, std::int64_t target) {
-        if (FCallbacks.Room && !FCallbacks.Room(std::int64_t(picture.width) * picture.height * 3)) {
+        const QSize size(picture.width, picture.height);
+        if (FCallbacks.Room && !FCallbacks.Room(kw::FrameBytes(size, QImage::Format_RGB888))) {
             Result.NoMemory = true;
             return false;
         }
