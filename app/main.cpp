@@ -4,6 +4,8 @@
 #include "app/unit_main.h"
 #include "common/kw_common.h"
 #include "common/orb_common.h"
+#include "frames/frame_recovery.h"
+#include "frames/frame_store.h"
 #include "skin/aqua.h"
 
 #include <QGuiApplication>
@@ -79,6 +81,9 @@ int main(int argc, char** argv) {
 
     // The settings exist before the main window and are written after it is gone.
     TOrbCommonUnit orbCommon;
+    // The frames of a program that closed unexpectedly are held before the main window's
+    // frame store clears dead programs' caches away, and offered once the window shows.
+    TFrameRecovery recovery(TFrameStore::CacheFolder());
     int result = 0;
     {
         auto form = std::make_unique<TFormMain>();
@@ -87,6 +92,12 @@ int main(int argc, char** argv) {
             form->move(screen->availableGeometry().center() - form->rect().center());
         QuitOnSignals(form.get());
         form->show();
+        {
+            TFormMain* window = form.get();
+            QTimer::singleShot(0, window, [window, &recovery] {
+                kw::Guarded([&] { window->OfferRestore(recovery); });
+            });
+        }
         if (!line.File.isEmpty()) {
             TFormMain* window = form.get();
             const QString file = line.File;

@@ -498,6 +498,7 @@ void TFormMain::BtnSnapClick() {
         ShowStatus(CaptureHint);
     } else {
         CaptureTimer.stop();
+        Thumbnails->SyncJournal();
         ShowStatus(SnapHint());
     }
 }
@@ -511,6 +512,7 @@ void TFormMain::StopContinuousCapture() {
     if (BtnSnap->Down()) {
         BtnSnap->SetDown(false);
         BtnSnap->repaint();
+        Thumbnails->SyncJournal(); // the capture's frames are on disk before anything else
     }
     CaptureTimer.stop();
 }
@@ -535,7 +537,7 @@ void TFormMain::WMGrabFrame() {
             QCoreApplication::removePostedEvents(this, WM_GRABFRAME);
         };
         try {
-            if (Thumbnails->AddFrame(*ScratchBitmap))
+            if (Thumbnails->AddFrame(*ScratchBitmap, GrabbedFrom()))
                 return;
         } catch (...) {
             stop();
@@ -553,6 +555,14 @@ void TFormMain::WMGrabFrame() {
         ~TReset() { Flag = false; }
     } reset{CaptureFailureShown};
     kw::ErrorBox(this, QStringLiteral("Error"), QStringLiteral("Capture Failure!"), reason);
+}
+
+TFrameSource TFormMain::GrabbedFrom() const {
+    TMediaSeeking* seeking = FilterGraph1->Seeking();
+    std::int64_t current = 0;
+    if (!seeking || seeking->GetCurrentPosition(current) < 0)
+        return TFrameSource{Thumbnails->VideoFileName, -1};
+    return TFrameSource{Thumbnails->VideoFileName, std::max<std::int64_t>(0, current / 10000)};
 }
 
 void TFormMain::ProbeFrameSize() {

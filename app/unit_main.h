@@ -2,6 +2,8 @@
 // The main window: the video preview with its open/play/pause buttons and seek bar, the column
 // of large buttons, the frame list and its two output buttons, and the status line.
 
+#include "frames/frame_source.h" // MediaTimeText
+
 #include <QEvent>
 #include <QPointer>
 #include <QStringList>
@@ -16,6 +18,7 @@ class QDropEvent;
 
 class QLabel;
 class TFilterGraph;
+class TFrameRecovery;
 class TThumbnails;
 class TTeDSTrackBar;
 class TVideoWindow;
@@ -30,10 +33,6 @@ constexpr QEvent::Type WM_GRABFRAME = QEvent::Type(QEvent::User + 0x3E8);
 
 // The open-video dialog's filter.
 extern const char* const OpenVideoFilter;
-
-// Position and duration as the time readout shows them: m:ss.mmm, or h:mm:ss.mmm when the
-// duration reaches an hour (both then carry the hours). Times in milliseconds.
-QString MediaTimeText(std::int64_t ms, std::int64_t durationMs);
 
 // What a list of dropped files is: one video (by the open dialog's extensions), pictures
 // only (by the picture reader's extensions), or neither.
@@ -56,6 +55,10 @@ public:
     void ShowPlayButton();
     // Play or Pause visible by the graph's actual state.
     void UpdatePlayButtons();
+    // The frames of a program that closed unexpectedly: asks whether to restore them (Yes
+    // adds them in order to the frame list, as unwritten frames) and then removes the dead
+    // program's files either way. Nothing is asked when no frame can be restored.
+    void OfferRestore(TFrameRecovery& recovery);
 
     // Handlers, public so that tests can drive them as the controls would.
     void PanelLeftResize();
@@ -163,6 +166,8 @@ private:
     // Writes the picture on display into ScratchStream and decodes it into ScratchBitmap;
     // false when the player has no picture to give.
     bool GrabToScratch(QString* reason = nullptr);
+    // The video file and the time of the picture on display, for a grabbed frame.
+    TFrameSource GrabbedFrom() const;
     // Ends continuous capture: the button pops up and the timer stops.
     void StopContinuousCapture();
     bool BeforeOutputDialog();

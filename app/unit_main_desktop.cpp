@@ -8,6 +8,7 @@
 #include "common/kw_common.h"
 #include "controls/kw_img_btn.h"
 #include "controls/kw_line_panel.h"
+#include "frames/frame_recovery.h"
 #include "frames/thumbnails.h"
 #include "skin/te_controls.h"
 #include "video/filter_graph.h"
@@ -59,22 +60,6 @@ bool TextFieldHasFocus() {
 
 } // namespace
 
-QString MediaTimeText(std::int64_t ms, std::int64_t durationMs) {
-    ms = std::max<std::int64_t>(0, ms);
-    const std::int64_t h = ms / 3'600'000, m = ms / 60'000 % 60, s = ms / 1000 % 60,
-                       milli = ms % 1000;
-    if (durationMs >= 3'600'000)
-        return QStringLiteral("%1:%2:%3.%4")
-            .arg(h)
-            .arg(m, 2, 10, QLatin1Char('0'))
-            .arg(s, 2, 10, QLatin1Char('0'))
-            .arg(milli, 3, 10, QLatin1Char('0'));
-    return QStringLiteral("%1:%2.%3")
-        .arg(ms / 60'000)
-        .arg(s, 2, 10, QLatin1Char('0'))
-        .arg(milli, 3, 10, QLatin1Char('0'));
-}
-
 TDropKind DropKindOf(const QStringList& paths) {
     if (paths.isEmpty())
         return TDropKind::None;
@@ -100,6 +85,21 @@ bool TFormMain::FormCanClose() {
             ? QStringLiteral("Quit Framecatch and discard the 1 captured frame?")
             : QStringLiteral("Quit Framecatch and discard the %1 captured frames?").arg(unwritten);
     return kw::YesNoBox(this, QStringLiteral("Framecatch"), question);
+}
+
+void TFormMain::OfferRestore(TFrameRecovery& recovery) {
+    if (recovery.Count() > 0 && recovery.Check() > 0 &&
+        kw::YesNoBox(this, QStringLiteral("Framecatch"), recovery.QuestionText())) {
+        bool refused = false;
+        recovery.Restore([&](const QImage& picture, const TFrameSource& source) {
+            refused = !Thumbnails->AddFrame(picture, source);
+            return !refused;
+        });
+        Thumbnails->SyncJournal();
+        if (refused)
+            ShowStoreFullWarning(this); // the frames before it are in
+    }
+    recovery.Discard();
 }
 
 void TFormMain::CloseWithoutAsking() {

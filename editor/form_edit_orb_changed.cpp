@@ -130,6 +130,7 @@ bool TFormChanged::SaveShownPicture() {
         ShowStoreFullWarning(this);
         return false;
     }
+    list->SyncJournal(); // the edit is on disk before the editor moves on
     return true;
 }
 

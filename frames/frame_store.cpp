@@ -35,6 +35,8 @@
 
 #include "frames/frame_store.h"
 
+#include "frames/frame_journal.h"
+
 #include "codecs/bmp_codec.h"
 #include "common/kw_dialogs.h"
 #include "common/kw_guard.h"
@@ -344,6 +346,14 @@ qint64 TStoredFrame::Offset() const {
     return FSlot ? FSlot->Offset : -1;
 }
 
+TSlotLayout TStoredFrame::Layout() const {
+    if (!FSlot)
+        return TSlotLayout();
+    const TFrameSlot& s = *FSlot;
+    return {s.Offset,       s.Length,        s.Size,          s.Format,
+            s.BytesPerLine, s.DotsPerMeterX, s.DotsPerMeterY, s.ColorTable};
+}
+
 // ---------------------------------------------------------------------------------------------
 // The write-back thread.
 
@@ -471,8 +481,10 @@ int TFrameStore::RemoveStaleCaches(const QString& folder) {
         if (fd < 0)
             continue;
         // A running program holds the lock on its own file for as long as it lives.
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(path.constData()) == 0)
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlink(path.constData()) == 0) {
             ++removed;
+            ::unlink(QFile::encodeName(JournalPathFor(QFile::decodeName(path))).constData());
+        }
         ::close(fd);
     }
     return removed;

@@ -11,6 +11,7 @@
 // How the store works, and which thread touches what, is told at the top of frame_store.cpp.
 
 #include <QImage>
+#include <QList>
 #include <QSize>
 #include <QString>
 
@@ -31,6 +32,19 @@ bool StoreAllows(qint64 bytes, qint64 freeBytes, qint64 totalBytes);
 // The text and the box shown when the store refused a frame.
 QString StoreFullText();
 void ShowStoreFullWarning(QWidget* owner);
+
+// Where and how a stored frame's pixels lie in the cache file: what the journal records so
+// that a later start can read them back without this program (frame_journal.h).
+struct TSlotLayout {
+    qint64 Offset = -1;
+    qint64 Length = 0; // of the slot, page-rounded; the pixels are BytesPerLine x height
+    QSize Size;
+    QImage::Format Format = QImage::Format_Invalid;
+    qsizetype BytesPerLine = 0;
+    int DotsPerMeterX = 0;
+    int DotsPerMeterY = 0;
+    QList<QRgb> ColorTable;
+};
 
 // One stored frame: a handle that keeps the frame's pixels in the cache file for as long as
 // it (or a copy of it) lives, also when the frame is replaced or deleted in the list and even
@@ -53,6 +67,8 @@ public:
     QImage::Format Format() const;
     // Where the pixels are in the cache file; -1 for an empty picture.
     qint64 Offset() const;
+    // The slot as a whole; Offset -1 for an empty picture.
+    TSlotLayout Layout() const;
     // The same stored pixels: a copy of this handle (not a frame stored again).
     friend bool operator==(const TStoredFrame& a, const TStoredFrame& b) {
         return a.FSlot == b.FSlot;
@@ -68,7 +84,8 @@ public:
     // <cache>/Corvane/orb/ from the desktop's cache location (XDG_CACHE_HOME).
     static QString CacheFolder();
     // Removes the cache files in the folder that no running program holds (left by a program
-    // that died); returns how many were removed.
+    // that died), each with its journal; returns how many were removed. A dead program's
+    // cache that is being restored is held (locked) by the restore and stays.
     static int RemoveStaleCaches(const QString& folder);
 
     // Removes stale caches in the folder at once; the cache file itself is made with the

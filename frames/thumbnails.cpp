@@ -47,6 +47,8 @@ bool TThumbItem::SetFrame(const QImage& frame) {
     FFrame = std::move(*stored);
     FFrameSize = frame.size();
     FWritten = false;
+    if (!FId.IsNull()) // a frame in the list was replaced (a new one is journaled as added)
+        FThumbnails->FJournal.Replaced(FId, FFrame);
     // The old picture's copy goes; the worker makes the new one when the cell is in view.
     FThumbnails->FCopies.Drop(FSerial);
     FSerial = ++FThumbnails->FLastSerial;
@@ -188,7 +190,7 @@ TThumbItem* TThumbnails::NewItem(const QImage& frame) {
     return item.release();
 }
 
-bool TThumbnails::AddFrame(const QImage& frame) {
+bool TThumbnails::AddFrame(const QImage& frame, const TFrameSource& source) {
     // Work of its own size only, whatever the number of frames: a grab appends, the grid's
     // height grows by at most a row, and the new cell alone repaints.
     TThumbItem* item = NewItem(frame);
@@ -196,7 +198,9 @@ bool TThumbnails::AddFrame(const QImage& frame) {
         return false;
     const int at = Count();
     item->FIndex = at;
+    item->FSource = source;
     FItems.append(item);
+    FJournal.Added(item->FId, at, item->FFrame, source);
     if (FNumberedBelow == at)
         FNumberedBelow = at + 1;
     Arrange();
@@ -205,19 +209,21 @@ bool TThumbnails::AddFrame(const QImage& frame) {
     return true;
 }
 
-bool TThumbnails::InsertFrame(const QImage& frame) {
+bool TThumbnails::InsertFrame(const QImage& frame, const TFrameSource& source) {
     if (FSelectedItems.isEmpty())
         return true;
-    return InsertFrameAt(FSelectedItems.first()->Index(), frame);
+    return InsertFrameAt(FSelectedItems.first()->Index(), frame, source);
 }
 
-bool TThumbnails::InsertFrameAt(int position, const QImage& frame) {
+bool TThumbnails::InsertFrameAt(int position, const QImage& frame, const TFrameSource& source) {
     TThumbItem* item = NewItem(frame);
     if (!item)
         return false;
     position = std::clamp(position, 0, Count());
     FItems.insert(position, item);
     item->FIndex = position;
+    item->FSource = source;
+    FJournal.Added(item->FId, position, item->FFrame, source);
     Moved(position);
     RepaintItems();
     Arrange();
@@ -276,6 +282,10 @@ void TThumbnails::Discard(const QList<TThumbItem*>& items) {
 
 void TThumbnails::DeleteSelected() {
     const QList<TThumbItem*> doomed = FSelectedItems;
+    QList<TFrameId> ids;
+    for (const TThumbItem* item : doomed)
+        ids.append(item->FId);
+    FJournal.Removed(ids);
     FSelectedItems.clear();
     FItems.removeIf([](const TThumbItem* item) { return item->FSelected; });
     Moved(0);
@@ -306,6 +316,7 @@ void TThumbnails::ExchangeWithNext(int index) {
     if (index < 0 || index >= Count() - 1)
         return;
     FItems.swapItemsAt(index, index + 1);
+    FJournal.Moved(FItems[index + 1]->FId, index + 1);
     // Nothing else moved: both keep their numbers right.
     FItems[index]->FIndex = index;
     FItems[index + 1]->FIndex = index + 1;
@@ -317,6 +328,7 @@ void TThumbnails::MoveItemToFirst(int index) {
     if (index <= 0 || index >= Count())
         return;
     FItems.move(index, 0);
+    FJournal.Moved(FItems[0]->FId, 0);
     Moved(0);
     RepaintItems();
 }
@@ -325,6 +337,7 @@ void TThumbnails::MoveItemToLast(int index) {
     if (index < 0 || index >= Count() - 1)
         return;
     FItems.move(index, Count() - 1);
+    FJournal.Moved(FItems.last()->FId, Count() - 1);
     Moved(index);
     RepaintItems();
 }

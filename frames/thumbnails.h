@@ -17,7 +17,9 @@
 // thumbnails_frames.cpp.
 
 #include "frames/frame_id.h"
+#include "frames/frame_journal.h"
 #include "frames/frame_snapshot.h"
+#include "frames/frame_source.h"
 #include "frames/frame_store.h"
 #include "frames/paint_copies.h"
 
@@ -88,8 +90,11 @@ public:
     QRect PictureRect() const;
     // True once an output wrote the frame and it has not changed since.
     bool Written() const { return FWritten; }
-    // The tile's tooltip, shown while the pointer rests on the cell; none when empty.
-    QString ToolTipText() const { return QString(); }
+    // Where the frame came from (the video and the picture's time, or the picture file).
+    const TFrameSource& Source() const { return FSource; }
+    // The tile's tooltip, shown while the pointer rests on the cell: where the frame came
+    // from ("phone.mp4 at 0:12.345"); none when unknown.
+    QString ToolTipText() const { return FSource.Text(); }
 
 private:
     friend class TThumbnails;
@@ -98,6 +103,7 @@ private:
     int FIndex = -1; // the position when last numbered (TThumbnails::PositionOf); -1 once deleted
     bool FSelected = false;
     bool FWritten = false;
+    TFrameSource FSource;
     QSize FFrameSize; // of the stored frame, for the letter-box
     TStoredFrame FFrame;
     quint64 FSerial = 0; // names the stored picture for its painting copy
@@ -160,6 +166,11 @@ public:
     // position of the frame of an identity (-1 when it is no longer in the list).
     TFrameId FrameId(int index) const;
     int IndexOf(TFrameId id) const;
+    // Where the frame at a position (the index error outside the list), or of an identity
+    // (an empty source when it is no longer in the list), came from: the video file's name
+    // and the picture's time in milliseconds, or the picture file's name.
+    TFrameSource FrameSource(int index) const;
+    TFrameSource FrameSource(TFrameId id) const;
     // Stores a copy of the picture (any size, any pixel layout) as the frame at the position
     // and repaints its cell; nothing else changes (position, selection, FrameWidth and
     // FrameHeight). False, with the frame as it was, when the frame store is full: the
@@ -184,8 +195,10 @@ public:
     // full: the caller then shows ShowStoreFullWarning (after stopping a capture).
     // InsertFrame does nothing (and says true) when nothing is selected. An error of the
     // cache file other than a full disk is thrown as kw::EFcError.
-    bool AddFrame(const QImage& frame);
-    bool InsertFrame(const QImage& frame);
+    // `source` says where the frame came from (its tooltip, and the record the journal
+    // keeps).
+    bool AddFrame(const QImage& frame, const TFrameSource& source = {});
+    bool InsertFrame(const QImage& frame, const TFrameSource& source = {});
     // Reads the picture files and inserts them, stretched to the video's frame size (in their
     // own size before any video gave one), before the earliest selected frame (in file
     // order). With nothing selected they go to the end when appendWhenNothingSelected, else
@@ -236,8 +249,12 @@ public:
     int ClientWidth() const;
     // Height of the scrolled content: the bottom edge of the lowest tile.
     int ContentHeight() const { return FContentHeight; }
-    // Where the frames' pixels live.
+    // Where the frames' pixels live, and the journal that makes the list's records durable.
     TFrameStore& Store() { return FStore; }
+    TFrameJournal& Journal() { return FJournal; }
+    // The journal syncs now rather than within the second: a capture stopped, an output
+    // ended, the editor saved.
+    void SyncJournal() { FJournal.SyncSoon(); }
 
     // --- The grid's cells ----------------------------------------------------------------
     // The cell of the frame at a position, in content coordinates (not moved by scrolling):
@@ -300,7 +317,7 @@ private:
     // Ctrl+A and the arrow keys; false for other keys.
     bool ListKey(const QKeyEvent* event);
     // Inserts a copy of the frame as a new item at the position.
-    bool InsertFrameAt(int position, const QImage& frame);
+    bool InsertFrameAt(int position, const QImage& frame, const TFrameSource& source);
     // The item's position, numbering the items again from the first one that moved.
     int PositionOf(const TThumbItem* item) const;
     // Items from this position on moved: their positions are numbered again when asked.
@@ -344,6 +361,8 @@ private:
     QColor FBackground;
     // The frames' pixels; the items hold their frames from it.
     TFrameStore FStore;
+    // Every change of the frames is journaled; it goes (its file removed) before the store.
+    TFrameJournal FJournal{FStore};
     // Declared after the store: the worker stops before the store goes.
     TPaintCopies FCopies;
 

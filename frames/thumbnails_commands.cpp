@@ -8,6 +8,7 @@
 #include "common/kw_guard.h"
 #include "common/kw_memory.h"
 
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -231,7 +232,7 @@ void TThumbnails::InsertPictureFiles(const QStringList& files, bool appendWhenNo
             painter.drawImage(QRect(QPoint(0, 0), size), picture);
         }
         const int position = before ? before->Index() : Count();
-        if (!InsertFrameAt(position, work)) {
+        if (!InsertFrameAt(position, work, TFrameSource{QFileInfo(file).fileName(), -1})) {
             ShowStoreFullWarning(window());
             return;
         }

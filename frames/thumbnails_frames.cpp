@@ -18,10 +18,21 @@ void TThumbnails::MarkWritten(const TFrameSnapshot& written) {
         if (tile && tile->FFrame == entry.Stored)
             tile->FWritten = true;
     }
+    // An output ended: what it worked on is on disk now, the journal too.
+    FJournal.SyncSoon();
 }
 
 TFrameId TThumbnails::FrameId(int index) const {
     return GetItem(index)->FId;
+}
+
+TFrameSource TThumbnails::FrameSource(int index) const {
+    return GetItem(index)->FSource;
+}
+
+TFrameSource TThumbnails::FrameSource(TFrameId id) const {
+    const TThumbItem* tile = FById.value(id.Value());
+    return tile ? tile->FSource : TFrameSource();
 }
 
 int TThumbnails::IndexOf(TFrameId id) const {
