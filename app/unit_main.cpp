@@ -21,6 +21,7 @@
 #include "skin/artwork.h"
 #include "skin/te_controls.h"
 #include "video/filter_graph.h"
+#include "video/media_player.h"
 #include "video/te_ds_trackbar.h"
 #include "video/video_window.h"
 
@@ -558,11 +559,11 @@ void TFormMain::WMGrabFrame() {
 }
 
 TFrameSource TFormMain::GrabbedFrom() const {
-    TMediaSeeking* seeking = FilterGraph1->Seeking();
-    std::int64_t current = 0;
-    if (!seeking || seeking->GetCurrentPosition(current) < 0)
-        return TFrameSource{Thumbnails->VideoFileName, -1};
-    return TFrameSource{Thumbnails->VideoFileName, std::max<std::int64_t>(0, current / 10000)};
+    // The time of the picture grabbed (the one on display), not the clock's position,
+    // which runs on between pictures and after a seek names the place asked for.
+    const fcvideo::TMediaPlayer* player = FilterGraph1->Player();
+    const std::int64_t us = player ? player->ShownTimeUs() : -1;
+    return TFrameSource{Thumbnails->VideoFileName, us < 0 ? -1 : us / 1000};
 }
 
 void TFormMain::ProbeFrameSize() {

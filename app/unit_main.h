@@ -57,7 +57,9 @@ public:
     void UpdatePlayButtons();
     // The frames of a program that closed unexpectedly: asks whether to restore them (Yes
     // adds them in order to the frame list, as unwritten frames) and then removes the dead
-    // program's files either way. Nothing is asked when no frame can be restored.
+    // program's files either way, unless the frame store filled up on the way: the frames
+    // not restored then stay for the next start. Nothing is asked when no frame can be
+    // restored.
     void OfferRestore(TFrameRecovery& recovery);
 
     // Handlers, public so that tests can drive them as the controls would.

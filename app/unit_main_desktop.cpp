@@ -96,8 +96,11 @@ void TFormMain::OfferRestore(TFrameRecovery& recovery) {
             return !refused;
         });
         Thumbnails->SyncJournal();
-        if (refused)
-            ShowStoreFullWarning(this); // the frames before it are in
+        if (refused) {
+            // The frames before it are in; the rest stay for the next start.
+            ShowStoreFullWarning(this);
+            return;
+        }
     }
     recovery.Discard();
 }

@@ -122,13 +122,14 @@ QByteArray EncodeJournalRecord(const TJournalRecord& r) {
     return out;
 }
 
-std::vector<TJournalRecord> DecodeJournal(const QByteArray& bytes, bool* intact) {
+std::vector<TJournalRecord> DecodeJournal(const QByteArray& bytes, qint64* whole) {
     std::vector<TJournalRecord> records;
-    if (intact)
-        *intact = false;
+    qint64 ignored = 0;
+    qint64& at = whole ? *whole : ignored;
+    at = 0;
     if (bytes.size() < HeaderBytes || std::memcmp(bytes.constData(), Magic, HeaderBytes) != 0)
         return records;
-    qint64 at = HeaderBytes;
+    at = HeaderBytes;
     while (at + 8 <= bytes.size()) {
         const quint32 size = GetU32(bytes.constData() + at);
         const quint32 sum = GetU32(bytes.constData() + at + 4);
@@ -170,8 +171,6 @@ std::vector<TJournalRecord> DecodeJournal(const QByteArray& bytes, bool* intact)
         records.push_back(std::move(r));
         at += 8 + size;
     }
-    if (intact)
-        *intact = at == bytes.size();
     return records;
 }
 

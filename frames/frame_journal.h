@@ -53,8 +53,9 @@ struct TJournalRecord {
 QByteArray JournalHeader();
 QByteArray EncodeJournalRecord(const TJournalRecord& record);
 // The records of a journal file's bytes, up to the first torn or damaged one (or the end);
-// nothing when the header is wrong. `intact` (when given) says whether every byte was read.
-std::vector<TJournalRecord> DecodeJournal(const QByteArray& bytes, bool* intact = nullptr);
+// nothing when the header is wrong. `whole` (when given) is the length of the bytes read:
+// the header and the whole records (0 for a wrong header).
+std::vector<TJournalRecord> DecodeJournal(const QByteArray& bytes, qint64* whole = nullptr);
 // CRC-32 of the bytes of the range of the file; false when the file cannot deliver them.
 bool SumFileRange(int fd, qint64 offset, qint64 length, quint32& sum);
 

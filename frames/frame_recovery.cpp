@@ -80,7 +80,7 @@ TFrameRecovery::TFrameRecovery(const QString& folder) {
         if (!journal.exists())
             continue; // a cache without a journal holds nothing that can be restored
         const int fd = ::open(QFile::encodeName(path).constData(),
-                              O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+                              O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
         if (fd < 0)
             continue;
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -88,19 +88,25 @@ TFrameRecovery::TFrameRecovery(const QString& folder) {
             continue;
         }
         // Read after the lock: the program that wrote it is gone for certain.
+        qint64 whole = 0;
         const std::vector<TFrame> frames = journal.open(QIODevice::ReadOnly)
-                                               ? Replay(DecodeJournal(journal.readAll()))
+                                               ? Replay(DecodeJournal(journal.readAll(), &whole))
                                                : std::vector<TFrame>();
-        FCaches.push_back({path, fd});
+        FCaches.push_back({path, fd, -1, whole});
         for (const TFrame& frame : frames)
             FFrames.push_back({int(FCaches.size()) - 1, frame});
     }
 }
 
 TFrameRecovery::~TFrameRecovery() {
-    for (const TCache& cache : FCaches)
+    for (const TCache& cache : FCaches) {
+        if (cache.JournalFd >= 0) {
+            ::fdatasync(cache.JournalFd);
+            ::close(cache.JournalFd);
+        }
         if (cache.Fd >= 0)
             ::close(cache.Fd);
+    }
 }
 
 QImage TFrameRecovery::Read(const TFound& found) const {
@@ -172,12 +178,36 @@ int TFrameRecovery::Restore(const std::function<bool(const QImage&, const TFrame
         if (!add(picture, found.Frame.Source))
             break;
         ++restored;
+        // The frame lives in the new store now: the dead program's copy goes.
+        TCache& cache = FCaches[size_t(found.Cache)];
+        if (cache.JournalFd < 0) {
+            cache.JournalFd = ::open(QFile::encodeName(JournalPathFor(cache.Path)).constData(),
+                                     O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
+            // A torn record at the end would hide every record appended after it.
+            if (cache.JournalFd >= 0 &&
+                (cache.Whole <= 0 || ::ftruncate(cache.JournalFd, cache.Whole) != 0)) {
+                ::close(cache.JournalFd);
+                cache.JournalFd = -1;
+            }
+        }
+        if (cache.JournalFd >= 0) {
+            TJournalRecord removal;
+            removal.Kind = TJournalRecord::Remove;
+            removal.Removed = {found.Frame.Id};
+            const QByteArray bytes = EncodeJournalRecord(removal);
+            if (::write(cache.JournalFd, bytes.constData(), size_t(bytes.size())) == bytes.size())
+                ::fallocate(cache.Fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE,
+                            off_t(found.Frame.Slot.Offset), off_t(found.Frame.Slot.Length));
+        }
     }
     return restored;
 }
 
 void TFrameRecovery::Discard() {
     for (TCache& cache : FCaches) {
+        if (cache.JournalFd >= 0)
+            ::close(cache.JournalFd);
+        cache.JournalFd = -1;
         ::unlink(QFile::encodeName(JournalPathFor(cache.Path)).constData());
         ::unlink(QFile::encodeName(cache.Path).constData());
         if (cache.Fd >= 0)

@@ -44,7 +44,10 @@ public:
     QString QuestionText() const;
 
     // Hands each frame that passes its check, in order, to `add` (picture, source); stops
-    // when add says false (a full store). Returns how many went in.
+    // when add says false (a full store). Returns how many went in. Each frame handed over
+    // leaves the dead program's files at once (a removal appended to its journal, its blocks
+    // given back), so that restoring needs no more room on the disk than the frames take,
+    // and a restore the store stopped half way offers only the rest at the next start.
     int Restore(const std::function<bool(const QImage&, const TFrameSource&)>& add);
     // Removes the dead programs' cache files and journals.
     void Discard();
@@ -61,7 +64,9 @@ public:
 private:
     struct TCache {
         QString Path;
-        int Fd = -1; // locked
+        int Fd = -1;        // read and write, locked
+        int JournalFd = -1; // appending, opened by Restore
+        qint64 Whole = 0;   // the journal's length up to its last whole record
     };
     struct TFound {
         int Cache; // index into FCaches

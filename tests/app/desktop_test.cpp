@@ -7,16 +7,19 @@
 #include "common/orb_common.h"
 #include "controls/kw_img_btn.h"
 #include "controls/kw_line_panel.h"
+#include "frames/frame_recovery.h"
 #include "frames/thumbnails.h"
 #include "skin/te_controls.h"
 #include "tests/support/fake_desktop.h"
 #include "tests/support/frame_grid.h"
+#include "tests/support/journal_child_run.h"
 #include "tests/video/test_videos.h"
 #include "video/filter_graph.h"
 #include "video/te_ds_trackbar.h"
 #include "video/video_window.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMimeData>
@@ -425,3 +428,44 @@ TEST_F(DesktopTest, TheSmallestWindowKeepsTheButtonsAndOneColumnAfterThePreviewW
 }
 
 } // namespace
+
+TEST_F(DesktopTest, AGrabRecordsTheVideoAndThePicturesTimeAndTheTileShowsThem) {
+    FDesktop.OpenFileAnswers.push_back(Video);
+    QTest::keyClick(FForm.get(), Qt::Key_O, Qt::ControlModifier);
+    QTest::keyClick(FForm.get(), Qt::Key_Space);
+    // Into frame 30 (shown from 1.200 s to 1.240 s): the record names the picture's time.
+    FForm->FilterGraph1->SetPositions(30 * 400'000 + 200'000, AM_SEEKING_AbsolutePositioning, 0,
+                                      AM_SEEKING_NoPositioning);
+    ASSERT_EQ(GrabbedNumber(), 30);
+    const TThumbnails& list = *FForm->Thumbnails;
+    EXPECT_EQ(list.FrameSource(0), (TFrameSource{QStringLiteral("numbers.mp4"), 1200}));
+    EXPECT_EQ(list.GetItem(0)->ToolTipText(), QStringLiteral("numbers.mp4 at 0:01.200"));
+}
+
+TEST_F(DesktopTest, AfterACrashTheStartAsksAndYesPutsTheFramesBackInOrderAsUnwritten) {
+    for (const bool yes : {false, true}) {
+        SCOPED_TRACE(yes ? "Yes" : "No");
+        QTemporaryDir home;
+        const fctest::TJournalChild child =
+            fctest::RunJournalChild(home, QStringLiteral("edit-delete-move"));
+        TFrameRecovery recovery(child.Folder);
+        FDesktop.Answer = yes ? kw::TMsgResult::Ok : kw::TMsgResult::Cancel;
+        FForm->OfferRestore(recovery);
+        ASSERT_FALSE(FDesktop.Messages.isEmpty());
+        EXPECT_EQ(FDesktop.Messages.last().Text,
+                  QStringLiteral("Framecatch closed unexpectedly. Restore the 5 frames captured "
+                                 "before it closed?"));
+        EXPECT_EQ(FDesktop.Messages.last().Buttons, kw::TMsgButtons::YesNo);
+        EXPECT_TRUE(QDir(child.Folder).entryList(QDir::Files).isEmpty()) << "removed either way";
+        const TThumbnails& list = *FForm->Thumbnails;
+        if (!yes) {
+            EXPECT_EQ(list.Count(), 0);
+            continue;
+        }
+        ASSERT_EQ(list.Count(), 5);
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(list.FrameSource(i).TimeMs, child.Order[i]);
+        EXPECT_EQ(list.UnwrittenCount(), 5);
+        EXPECT_EQ(list.GetItem(0)->ToolTipText(), QStringLiteral("phone.mp4 at 0:00.200"));
+    }
+}

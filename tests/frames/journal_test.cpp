@@ -7,6 +7,7 @@
 #include "frames/thumbnails.h"
 #include "tests/frames/journal_child.h"
 #include "tests/support/fake_desktop.h"
+#include "tests/support/journal_child_run.h"
 
 #include <QFile>
 #include <QProcess>
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 #include <zlib.h>
@@ -24,32 +26,6 @@ struct TRestored {
     QImage Picture;
     TFrameSource Source;
 };
-
-struct TChild {
-    QString Folder;
-    QList<qint64> Order; // the times of the frames in the child's list order, when printed
-};
-
-// Runs the child in a cache folder of its own; it must die of SIGKILL.
-TChild RunChild(const QTemporaryDir& home, const QString& scenario) {
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CACHE_HOME"), home.path());
-    child.setProcessEnvironment(env);
-    child.start(QStringLiteral(FC_JOURNAL_CHILD), {scenario});
-    EXPECT_TRUE(child.waitForFinished(20000));
-    EXPECT_EQ(child.exitStatus(), QProcess::CrashExit) << "killed, not ended";
-    TChild result;
-    for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
-        if (line.startsWith("folder "))
-            result.Folder = QString::fromLocal8Bit(line.mid(7));
-        if (line.startsWith("order"))
-            for (const QByteArray& t : line.mid(6).split(' '))
-                result.Order.append(t.toLongLong());
-    }
-    EXPECT_FALSE(result.Folder.isEmpty());
-    return result;
-}
 
 std::vector<TRestored> RestoreAll(TFrameRecovery& recovery) {
     std::vector<TRestored> out;
@@ -71,23 +47,45 @@ TEST(Journal, FramesComeBackInOrderAndExactAfterAKillDuringAFramesWriteOrARecord
          {QStringLiteral("frame-write"), QStringLiteral("record-append")}) {
         SCOPED_TRACE(scenario.toStdString());
         QTemporaryDir home;
-        const TChild child = RunChild(home, scenario);
-        TFrameRecovery recovery(child.Folder);
+        const fctest::TJournalChild child = fctest::RunJournalChild(home, scenario);
+        std::optional<TFrameRecovery> recovery;
+        recovery.emplace(child.Folder);
         // The sixth frame's pixels are in the file, but its record never was (whole).
-        ASSERT_EQ(recovery.Count(), 5);
-        EXPECT_EQ(recovery.Check(), 5);
-        EXPECT_EQ(recovery.Damaged(), 0);
-        EXPECT_EQ(recovery.QuestionText(), QStringLiteral("Framecatch closed unexpectedly. Restore "
-                                                          "the 5 frames captured before it "
-                                                          "closed?"));
-        const std::vector<TRestored> frames = RestoreAll(recovery);
+        ASSERT_EQ(recovery->Count(), 5);
+        EXPECT_EQ(recovery->Check(), 5);
+        EXPECT_EQ(recovery->Damaged(), 0);
+        EXPECT_EQ(recovery->QuestionText(),
+                  QStringLiteral("Framecatch closed unexpectedly. Restore "
+                                 "the 5 frames captured before it "
+                                 "closed?"));
+        std::vector<TRestored> frames;
+        if (scenario == QStringLiteral("record-append")) {
+            // The store fills up at the third frame: the next start offers the other three.
+            EXPECT_EQ(recovery->Restore([&](const QImage& picture, const TFrameSource& source) {
+                if (frames.size() == 2)
+                    return false;
+                frames.push_back({picture, source});
+                return true;
+            }),
+                      2);
+            TFrameRecovery again(child.Folder);
+            EXPECT_EQ(again.Count(), 0) << "still held by the first";
+        }
+        if (!frames.empty()) {
+            recovery.reset(); // the program ended after the warning
+            recovery.emplace(child.Folder);
+            ASSERT_EQ(recovery->Count(), 3);
+            EXPECT_EQ(recovery->Check(), 3) << "the frames restored went, the others are whole";
+        }
+        for (const TRestored& rest : RestoreAll(*recovery))
+            frames.push_back(rest);
         ASSERT_EQ(frames.size(), 5u);
         for (int n = 0; n < 5; ++n) {
             EXPECT_EQ(frames[size_t(n)].Source,
                       (TFrameSource{QStringLiteral("phone.mp4"), ChildTimeMs(n)}));
             EXPECT_EQ(frames[size_t(n)].Picture, ChildFrame(n)) << "frame " << n;
         }
-        recovery.Discard();
+        recovery->Discard();
         EXPECT_TRUE(FilesIn(child.Folder).isEmpty())
             << FilesIn(child.Folder).join(' ').toStdString();
     }
@@ -95,7 +93,8 @@ TEST(Journal, FramesComeBackInOrderAndExactAfterAKillDuringAFramesWriteOrARecord
 
 TEST(Journal, EditsDeletesAndMovesAreRestoredAsTheyWereAndADamagedFrameIsDroppedAndCounted) {
     QTemporaryDir home;
-    const TChild child = RunChild(home, QStringLiteral("edit-delete-move"));
+    const fctest::TJournalChild child =
+        fctest::RunJournalChild(home, QStringLiteral("edit-delete-move"));
     const QList<qint64> expected = {ChildTimeMs(1), ChildTimeMs(0), ChildTimeMs(3), ChildTimeMs(5),
                                     ChildTimeMs(4)};
     ASSERT_EQ(child.Order, expected);
@@ -109,13 +108,17 @@ TEST(Journal, EditsDeletesAndMovesAreRestoredAsTheyWereAndADamagedFrameIsDropped
             EXPECT_EQ(frames[size_t(i)].Source.TimeMs, expected[i]);
             EXPECT_EQ(frames[size_t(i)].Picture, ChildFrame(n == 1 ? 100 : n)) << "frame " << i;
         }
-        // Not discarded: the files stay for the next start.
+        recovery.Discard();
     }
 
-    // One frame's pixels changed behind the journal's back, and a torn record at the end.
-    const QStringList caches = QDir(child.Folder).entryList({QStringLiteral("*.cache")});
+    // The same again, with one frame's pixels changed behind the journal's back and a torn
+    // record at the end.
+    QTemporaryDir home2;
+    const fctest::TJournalChild damaged =
+        fctest::RunJournalChild(home2, QStringLiteral("edit-delete-move"));
+    const QStringList caches = QDir(damaged.Folder).entryList({QStringLiteral("*.cache")});
     ASSERT_EQ(caches.size(), 1);
-    const QString cache = child.Folder + QLatin1Char('/') + caches[0];
+    const QString cache = damaged.Folder + QLatin1Char('/') + caches[0];
     QFile journal(JournalPathFor(cache));
     ASSERT_TRUE(journal.open(QIODevice::ReadOnly));
     const std::vector<TFrameRecovery::TFrame> replayed =
@@ -133,7 +136,7 @@ TEST(Journal, EditsDeletesAndMovesAreRestoredAsTheyWereAndADamagedFrameIsDropped
         EncodeJournalRecord(TJournalRecord{TJournalRecord::Remove, 0, 0, {}, 0, {}, {1}}).left(9));
     journal.close();
 
-    TFrameRecovery recovery(child.Folder);
+    TFrameRecovery recovery(damaged.Folder);
     EXPECT_EQ(recovery.Count(), 5) << "the torn record is not taken";
     EXPECT_EQ(recovery.Check(), 4);
     EXPECT_EQ(recovery.Damaged(), 1);
@@ -144,7 +147,7 @@ TEST(Journal, EditsDeletesAndMovesAreRestoredAsTheyWereAndADamagedFrameIsDropped
     ASSERT_EQ(frames.size(), 4u);
     EXPECT_EQ(frames[2].Source.TimeMs, ChildTimeMs(5)) << "the damaged third frame is left out";
     recovery.Discard();
-    EXPECT_TRUE(FilesIn(child.Folder).isEmpty());
+    EXPECT_TRUE(FilesIn(damaged.Folder).isEmpty());
 }
 
 TEST(Journal, ALiveProgramsCacheIsLeftAloneAndACleanEndRemovesTheFiles) {
@@ -194,10 +197,11 @@ TEST(Journal, TheRecordsFollowTheListThroughEditsMovesInsertsAndDeletes) {
 
     QFile journal(list.Journal().FilePath());
     ASSERT_TRUE(journal.open(QIODevice::ReadOnly));
-    bool intact = false;
+    const QByteArray bytes = journal.readAll();
+    qint64 whole = 0;
     const std::vector<TFrameRecovery::TFrame> replayed =
-        TFrameRecovery::Replay(DecodeJournal(journal.readAll(), &intact));
-    EXPECT_TRUE(intact);
+        TFrameRecovery::Replay(DecodeJournal(bytes, &whole));
+    EXPECT_EQ(whole, bytes.size());
     ASSERT_EQ(int(replayed.size()), list.Count());
     for (int i = 0; i < list.Count(); ++i) {
         EXPECT_EQ(replayed[size_t(i)].Id, list.FrameId(i).Value()) << "position " << i;
