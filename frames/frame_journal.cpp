@@ -13,6 +13,7 @@
 #include <utility>
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -242,6 +243,8 @@ struct TJournalQueue {
     }
 
     void Run() {
+        // Background work: the sums and syncs give way to the GUI thread's grabs.
+        ::setpriority(PRIO_PROCESS, id_t(::gettid()), 10);
         using Clock = std::chrono::steady_clock;
         Clock::time_point lastSync = Clock::now() - std::chrono::milliseconds(SyncEvery);
         bool dirty = false;

@@ -20,7 +20,8 @@
 // Threads. The list calls Added, Replaced, Removed and Moved on the GUI thread; each only
 // queues the record (with a handle that keeps the frame's slot alive) under the mutex and
 // costs no I/O. The journal's thread reads the pixels back for their sum (from the page
-// cache, right after the store wrote them), appends and syncs, without the mutex.
+// cache, right after the store wrote them), appends and syncs, without the mutex, at a
+// lower priority than the rest of the program.
 
 #include "frames/frame_id.h"
 #include "frames/frame_source.h"
