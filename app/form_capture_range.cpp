@@ -9,6 +9,7 @@
 #include "frames/thumbnails.h"
 #include "skin/te_controls.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QStringList>
 
@@ -219,10 +220,14 @@ void TFormCaptureRange::btn_okClick() {
                 job.Progress(total > 0 ? int(std::int64_t(done) * ProgressSteps / total) : 0);
             };
             callbacks.Room = [](std::int64_t bytes) { return kw::RoomForFrame(bytes); };
-            callbacks.Frame = [&job, this, refused](fcvideo::TRangeFrame&& frame) {
+            const QString name = QFileInfo(path).fileName();
+            callbacks.Frame = [&job, this, refused, name](fcvideo::TRangeFrame&& frame) {
                 if (refused->load())
                     return false;
-                job.Post([this, picture = std::move(frame.Picture)] { AddCaptured(picture); });
+                const TFrameSource source{name, frame.TimeUs < 0 ? -1 : frame.TimeUs / 1000};
+                job.Post([this, picture = std::move(frame.Picture), source] {
+                    AddCaptured(picture, source);
+                });
                 return true;
             };
             const fcvideo::TRangeResult result = fcvideo::CaptureRange(path, settings, callbacks);
@@ -233,12 +238,12 @@ void TFormCaptureRange::btn_okClick() {
         busy);
 }
 
-void TFormCaptureRange::AddCaptured(const QImage& picture) {
+void TFormCaptureRange::AddCaptured(const QImage& picture, const TFrameSource& source) {
     if (!FRefused || FRefused->load())
         return; // frames that were on their way when the store refused one
     kw::Guarded([&] {
         try {
-            if (!FThumbnails->AddFrame(picture)) {
+            if (!FThumbnails->AddFrame(picture, source)) {
                 FStoreFull = true;
                 FRefused->store(true);
                 return;

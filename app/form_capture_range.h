@@ -12,6 +12,7 @@
 // there is told back through a flag the worker reads before each frame.
 
 #include "common/long_work.h"
+#include "frames/frame_source.h"
 #include "output/output_window.h"
 #include "video/range_capture.h"
 
@@ -73,7 +74,8 @@ public:
 
 private:
     // GUI thread: one frame from the worker into the list.
-    void AddCaptured(const QImage& picture);
+    // `source`: the video's name and the picture's own time, for the frame's record.
+    void AddCaptured(const QImage& picture, const TFrameSource& source);
     void WorkEnded(kw::TWorkOutcome outcome);
 
     TThumbnails* FThumbnails;

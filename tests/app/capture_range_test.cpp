@@ -117,6 +117,9 @@ TEST_F(CaptureRangeTest, EachModeFillsTheGridInTimeOrderFromTheMarkedRange) {
         EXPECT_EQ(w.result(), QDialog::Accepted) << "the window closes once all are in";
     });
     EXPECT_EQ(GridNumbers(), (Numbers{10, 20, 30}));
+    EXPECT_EQ(FForm->Thumbnails->FrameSource(2),
+              (TFrameSource{QStringLiteral("numbers.avi"), 1200}))
+        << "each frame records the picture's own time";
 
     // Evenly spaced over the whole video: the marks cleared by opening it again.
     Open(QStringLiteral("numbers.avi"));
