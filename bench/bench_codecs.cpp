@@ -257,12 +257,9 @@ int RunGif(const QStringList& args) {
             // The window's estimate from the sample frames, against the file just written.
             QElapsedTimer estimateTimer;
             estimateTimer.start();
-            const std::vector<int> positions =
-                codecs::GifEstimateSample(int(names.size()), s.Smaller);
-            std::vector<QImage> sample;
-            for (const int p : positions)
-                sample.push_back(ReadPngRgb(names[p]));
-            const std::int64_t estimate = codecs::EstimateGifSize(int(names.size()), sample, s);
+            const std::int64_t estimate = codecs::EstimateGifSize(
+                int(names.size()), codecs::GifEstimateSample(int(names.size()), s),
+                [&](int p) { return ReadPngRgb(names[p]); }, s);
             std::printf("estimate_bytes=%lld estimate_error=%.1f%% estimate_seconds=%.3f\n",
                         static_cast<long long>(estimate),
                         100.0 * double(estimate - gif.Size()) / double(gif.Size()),

@@ -399,11 +399,9 @@ void TFormSaveGIF::EstimateTimerTimer() {
     FEstimateThread = std::thread([this, number, frames, positions, settings, threads] {
         std::int64_t size = -1;
         try {
-            std::vector<QImage> sample;
-            for (const int p : positions)
-                sample.push_back(frames.Picture(p));
-            size = codecs::EstimateGifSize(frames.Count(), sample, settings, &FEstimateCancel,
-                                           threads);
+            size = codecs::EstimateGifSize(
+                frames.Count(), positions, [&frames](int p) { return frames.Picture(p); }, settings,
+                &FEstimateCancel, threads);
         } catch (...) {
             size = -1; // shown as no estimate; saving reports the reason
         }
@@ -425,7 +423,7 @@ void TFormSaveGIF::EstimateTimerTimer() {
 std::vector<int> TFormSaveGIF::EstimateSample(const TFrameSnapshot& frames,
                                               const codecs::TGifSettings& settings,
                                               int& threads) const {
-    std::vector<int> positions = codecs::GifEstimateSample(frames.Count(), settings.Smaller);
+    std::vector<int> positions = codecs::GifEstimateSample(frames.Count(), settings);
     while (!positions.empty()) {
         qint64 sampleBytes = 0;
         for (const int p : positions)
@@ -438,12 +436,8 @@ std::vector<int> TFormSaveGIF::EstimateSample(const TFrameSnapshot& frames,
             return positions;
         if (positions.size() == 1)
             break;
-        // Half the sample: the first half of a run of neighbours, every other spread frame.
-        std::vector<int> fewer;
-        for (std::size_t k = 0; k < positions.size(); ++k)
-            if (settings.Smaller ? k < positions.size() / 2 : k % 2 == 0)
-                fewer.push_back(positions[k]);
-        positions = std::move(fewer);
+        positions = codecs::GifEstimateSample(frames.Count(), settings,
+                                              int(positions.size()) / 2); // half the sample
     }
     return {};
 }

@@ -208,23 +208,24 @@ TEST(GifModes, BestQualityIsNearerToTheSourceThanTheOctree) {
 
 TEST(GifModes, EstimateIsWithinAQuarterOfTheFileAndExactForFewFrames) {
     const std::vector<QImage> frames = Scene(30, 160, 120);
+    const TGifFrameReader read = [&](int p) { return frames[std::size_t(p)]; };
     for (const TMode& m : Modes) {
         SCOPED_TRACE(m.Name);
         const TGifSettings s = SettingsOf(m, 160, 120);
         const double actual = double(Encode(s, frames, 2).size());
-        const std::vector<int> positions = GifEstimateSample(int(frames.size()), s.Smaller);
-        ASSERT_LE(positions.size(), 8u);
-        std::vector<QImage> sample;
-        for (const int p : positions)
-            sample.push_back(frames[std::size_t(p)]);
-        const double estimate = double(EstimateGifSize(int(frames.size()), sample, s));
+        const std::vector<int> positions = GifEstimateSample(int(frames.size()), s, 12);
+        ASSERT_EQ(positions.size(), 12u);
+        ASSERT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+        const double estimate = double(EstimateGifSize(int(frames.size()), positions, read, s));
         EXPECT_LT(std::abs(estimate - actual) / actual, 0.25) << estimate << " " << actual;
     }
-    const std::vector<QImage> few(frames.begin(), frames.begin() + 5);
     const TGifSettings s = SettingsOf(Modes[3], 160, 120);
-    EXPECT_EQ(EstimateGifSize(5, few, s), Encode(s, few, 1).size());
+    const std::vector<int> all = GifEstimateSample(5, s);
+    ASSERT_EQ(all, (std::vector<int>{0, 1, 2, 3, 4}));
+    const std::vector<QImage> few(frames.begin(), frames.begin() + 5);
+    EXPECT_EQ(EstimateGifSize(5, all, read, s), Encode(s, few, 1).size());
     std::atomic<bool> cancel{true};
-    EXPECT_EQ(EstimateGifSize(5, few, s, &cancel), -1);
+    EXPECT_EQ(EstimateGifSize(5, all, read, s, &cancel), -1);
 }
 
 TEST(GifModes, TransparentFramesShowThePageBehindThemAndNotEarlierFrames) {
