@@ -1,5 +1,7 @@
 #include "codecs/gif_estimate.h"
 
+#include "codecs/codec_io.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -14,6 +16,11 @@ constexpr int MinSample = 16;
 constexpr int MaxSample = 48;
 constexpr int OpeningFrames = 4;
 constexpr int RunLength = 4;
+// A pixel changed from one frame to the next: about ten levels a channel, above the noise of
+// a camera's compressed video.
+constexpr int ChangedDistance2 = 300;
+// How many frames of the rest of the clip are compared with the frame before them.
+constexpr int ComparedFrames = 96;
 
 // The sample of count frames out of n.
 struct TLayout {
@@ -46,6 +53,27 @@ TLayout Layout(int n, int count) {
     }
     return l;
 }
+// The share of the pixels (of a grid of about 16,000) that differ between two frames by more
+// than their noise: near 0 on a still picture, near 1 when the picture moved.
+double ChangeShare(const QImage& a, const QImage& b) {
+    if (a.isNull() || b.isNull() || a.size() != b.size())
+        return 1.0;
+    TRgbRows ra(a), rb(b);
+    const int w = a.width(), h = a.height();
+    const int step = std::max(1, int(std::sqrt(double(w) * h / 16384.0)));
+    std::int64_t changed = 0, all = 0;
+    for (int y = 0; y < h; y += step) {
+        const std::uint8_t* p = ra.Row(y);
+        const std::uint8_t* q = rb.Row(y);
+        for (int x = 0; x < w; x += step) {
+            const int dr = int(p[3 * x]) - q[3 * x], dg = int(p[3 * x + 1]) - q[3 * x + 1],
+                      db = int(p[3 * x + 2]) - q[3 * x + 2];
+            changed += dr * dr + dg * dg + db * db > ChangedDistance2;
+            ++all;
+        }
+    }
+    return double(changed) / double(std::max<std::int64_t>(1, all));
+}
 } // namespace
 
 std::vector<int> GifEstimateSample(int n, const TGifSettings& settings, int most) {
@@ -70,11 +98,22 @@ std::int64_t EstimateGifSize(int n, const std::vector<int>& positions, const TGi
     if (n <= 0 || positions.empty())
         return 0;
     const TLayout l = Layout(n, int(positions.size()));
+    // A cut frame's bytes follow how much of the picture changed since the frame before:
+    // whole when a shaking hand moved it all, a few rows when little moved. The sample gives
+    // the bytes for a change (a line through its runs' frames), and the change of frames
+    // spread over the whole clip, cheap to measure, how often each comes.
+    const bool regress = settings.Smaller && int(positions.size()) < n && !l.Starts.empty();
+    std::vector<double> change(positions.size(), 0.0);
     TAnimatedGif gif(settings, threads);
-    for (const int p : positions) {
+    QImage previous;
+    for (std::size_t i = 0; i < positions.size(); ++i) {
         if (cancel && cancel->load())
             return -1;
-        gif.AddFrame(frame(p));
+        QImage picture = frame(positions[i]);
+        if (regress && i > 0 && positions[i] == positions[i - 1] + 1)
+            change[i] = ChangeShare(previous, picture);
+        gif.AddFrame(picture);
+        previous = std::move(picture);
     }
     gif.Finish();
     if (int(positions.size()) >= n)
@@ -83,10 +122,19 @@ std::int64_t EstimateGifSize(int n, const std::vector<int>& positions, const TGi
     for (int i = 0; i < l.Opening; ++i)
         opening += gif.FrameSize(i);
     int laterCount = 0;
+    double sm = 0, ss = 0, smm = 0, sms = 0, lo = 1e18, hi = 0;
     for (std::size_t k = 0; k < l.Starts.size(); ++k)
         for (int j = 1; j < l.Run; ++j) {
-            later += gif.FrameSize(l.Opening + int(k) * l.Run + j);
+            const int i = l.Opening + int(k) * l.Run + j;
+            const double size = double(gif.FrameSize(i)), m = change[std::size_t(i)];
+            later += gif.FrameSize(i);
             ++laterCount;
+            sm += m;
+            ss += size;
+            smm += m * m;
+            sms += m * size;
+            lo = std::min(lo, size);
+            hi = std::max(hi, size);
         }
     if (laterCount == 0) {
         for (int i = 1; i < l.Opening; ++i)
@@ -96,7 +144,27 @@ std::int64_t EstimateGifSize(int n, const std::vector<int>& positions, const TGi
             return FixedBytes + opening * n;
         return FixedBytes + gif.FrameSize(0) + later * (n - 1) / laterCount;
     }
-    return FixedBytes + opening + later * (n - l.Opening) / laterCount;
+    const double c = double(laterCount);
+    const double varM = smm / c - (sm / c) * (sm / c);
+    if (!regress || varM < 1e-4)
+        return FixedBytes + opening + later * (n - l.Opening) / laterCount;
+    const double b = (sms / c - (sm / c) * (ss / c)) / varM, a = ss / c - b * sm / c;
+    const int rest = n - l.Opening;
+    const int pairs = std::min(rest, ComparedFrames);
+    double predicted = 0;
+    int last = -2;
+    for (int i = 0; i < pairs; ++i) {
+        if (cancel && cancel->load())
+            return -1;
+        const int k = l.Opening + int((2 * std::int64_t(i) + 1) * rest / (2 * pairs));
+        if (k != last + 1)
+            previous = frame(k - 1);
+        QImage picture = frame(k);
+        predicted += std::clamp(a + b * ChangeShare(previous, picture), lo, hi);
+        previous = std::move(picture);
+        last = k;
+    }
+    return FixedBytes + opening + std::int64_t(predicted * rest / pairs + 0.5);
 }
 
 } // namespace codecs

@@ -29,7 +29,10 @@ using TGifFrameReader = std::function<QImage(int position)>;
 // the file's fixed bytes, the opening frames as they are, and the rest of the clip as the
 // mean of the runs' frames after their first (which follows a frame far before it). The same
 // frames in every mode, so that a change of the settings moves the estimate as it moves the
-// file. -1 when cancel was set meanwhile. Throws as TAnimatedGif does. threads as for
+// file. For a smaller file the runs' frames give the bytes for how much of the picture
+// changed since the frame before, and up to 96 frames spread over the rest of the clip
+// (read with the frame before them) how often each change comes. -1 when cancel was set
+// meanwhile. Throws as TAnimatedGif does. threads as for
 // TAnimatedGif (0: all cores).
 std::int64_t EstimateGifSize(int n, const std::vector<int>& positions, const TGifFrameReader& frame,
                              const TGifSettings& settings,
