@@ -14,43 +14,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QElapsedTimer>
 #include <QLabel>
 
 #include <algorithm>
-#include <array>
-
-// While the replay runs: the hourglass, and OK and the choices disabled, so that nothing the
-// user does while the window repaints starts anything; the prompt ignores closing meanwhile.
-// Everything is put back when the scope ends, whether the replay finished or failed.
-class TReplayBusy {
-public:
-    explicit TReplayBusy(TFormChanged& prompt) : FPrompt(prompt) {
-        FPrompt.FBusy = true;
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        for (QWidget* w : Controls())
-            w->setEnabled(false);
-    }
-    ~TReplayBusy() {
-        for (QWidget* w : Controls())
-            w->setEnabled(true);
-        QApplication::restoreOverrideCursor();
-        FPrompt.FBusy = false;
-    }
-    TReplayBusy(const TReplayBusy&) = delete;
-    TReplayBusy& operator=(const TReplayBusy&) = delete;
-
-private:
-    std::array<QWidget*, 4> Controls() const {
-        return {FPrompt.BtnOK, FPrompt.RBSave, FPrompt.RBSaveAll, FPrompt.RBNotSave};
-    }
-    TFormChanged& FPrompt;
-};
+#include <utility>
 
 namespace {
-
-// How often the window repaints while the replay runs.
-constexpr int PumpMs = 15;
 
 TTeRadioButton* MakeRadio(QWidget* parent, const char* name, const QString& text, int top) {
     auto* radio = new TTeRadioButton(text, parent);
@@ -102,6 +71,14 @@ TFormChanged::TFormChanged(QWidget* owner, TFormEditORB& editor) : QDialog(owner
     BtnOK->setGeometry(143, 101, 75, 25);
     BtnOK->setAutoDefault(false);
     connect(BtnOK, &QPushButton::clicked, this, kw::Guard([this] { BtnOKClick(); }));
+    BtnCancel = new TTeButton(QStringLiteral("Cancel"), Panel);
+    BtnCancel->setObjectName(QStringLiteral("BtnCancel"));
+    BtnCancel->setGeometry(232, 101, 75, 25);
+    BtnCancel->setAutoDefault(false);
+    BtnCancel->hide();
+    connect(BtnCancel, &QPushButton::clicked, this, kw::Guard([this] { BtnCancelClick(); }));
+    connect(&FReplay, &kw::TLongWork::Ended, this,
+            [this](kw::TWorkOutcome outcome) { kw::Guarded([&] { ReplayEnded(outcome); }); });
 
     TeProgressBar1 = new TTeProgressBar(this);
     TeProgressBar1->setObjectName(QStringLiteral("TeProgressBar1"));
@@ -110,15 +87,19 @@ TFormChanged::TFormChanged(QWidget* owner, TFormEditORB& editor) : QDialog(owner
 }
 
 void TFormChanged::BtnOKClick() {
-    if (FBusy)
+    if (Busy())
         return;
-    bool done = true;
-    if (RBSave->isChecked())
-        done = SaveShownPicture();
-    else if (RBSaveAll->isChecked())
-        done = ReplayOnEveryFrame();
-    if (done)
-        accept();
+    if (RBSaveAll->isChecked()) {
+        ReplayOnEveryFrame();
+        return;
+    }
+    if (RBSave->isChecked() && !SaveShownPicture())
+        return;
+    accept();
+}
+
+void TFormChanged::BtnCancelClick() {
+    FReplay.Cancel();
 }
 
 // Only the frame the editor is on now changes; the script is not used.
@@ -135,52 +116,74 @@ bool TFormChanged::SaveShownPicture() {
 }
 
 // The frames receive the actions from their stored pictures; the picture shown in the editor
-// is not written back. A file that cannot be read is reported by the error box this click's
-// guard shows; too little memory or room in the frame store by a warning. Either way no frame
-// has changed then. Should the store refuse a frame half way, the repeat is no longer offered,
-// since pressing OK again would repeat the actions on frames that already carry some of them.
-bool TFormChanged::ReplayOnEveryFrame() {
+// is not written back. The replay's thread sees only the snapshot, the store's sink and the
+// actions, all taken here; the list is touched again only in ReplayEnded, on this thread.
+void TFormChanged::ReplayOnEveryFrame() {
     TThumbnails* list = FEditor.Thumbnails();
-    if (!list)
-        return true;
-    int framesDone = 0;
-    try {
-        TReplayBusy busy(*this);
-        QElapsedTimer pumped;
-        pumped.start();
-        TReplayProgress progress;
-        progress.ActionBegins = [this](int frames) {
-            TeProgressBar1->reset();
-            TeProgressBar1->SetMin(0);
-            TeProgressBar1->SetMax(std::max(frames - 1, 0));
-        };
-        progress.FrameDone = [&](int frame) {
-            ++framesDone;
-            TeProgressBar1->SetPosition(frame);
-            if (pumped.elapsed() >= PumpMs) {
-                QCoreApplication::processEvents();
-                pumped.restart();
-            }
-        };
-        ReplayActions(*list, FEditor.Script().ActiveActions(), progress, ReplayThreads);
-    } catch (const EReplayRefused& e) {
-        if (framesDone > 0) {
-            RBSaveAll->setEnabled(false);
-            RBNotSave->setChecked(true);
-        }
-        kw::WarningBox(this, QStringLiteral("Warning"), e.Message());
-        return false;
+    if (!list) {
+        accept();
+        return;
     }
-    return true;
+    FReplayFrames = list->Snapshot(TFrameChoice::All);
+    FReplayResults = std::make_shared<std::vector<TStoredFrame>>();
+    kw::TBusySpec busy;
+    busy.Window = this;
+    busy.Disable = {BtnOK, RBSave, RBSaveAll, RBNotSave};
+    busy.Cancel = BtnCancel;
+    busy.Bar = TeProgressBar1;
+    busy.Count = FReplayFrames.Count();
+    BtnCancel->show();
+    const TFrameSnapshot frames = FReplayFrames;
+    const TFrameSink sink = list->Store().Sink();
+    const QString folder = list->Store().Folder();
+    const std::vector<TEditAction> actions = FEditor.Script().ActiveActions();
+    const int threads = ReplayThreads;
+    FReplay.Start(
+        [this, frames, sink, folder, actions, threads, results = FReplayResults](kw::TJob& job) {
+            TReplayProgress progress;
+            progress.FrameDone = [&job](int frame) { job.Progress(frame); };
+            // A post runs only while the handle, a member of this prompt, is there.
+            progress.ActionDone = [&job, this](int action) {
+                job.Post([this, action] { emit ActionReplayed(action); });
+            };
+            *results =
+                ReplayActions(frames, sink, folder, actions, progress, &job.CancelFlag(), threads);
+        },
+        busy);
+}
+
+void TFormChanged::ReplayEnded(kw::TWorkOutcome outcome) {
+    BtnCancel->hide();
+    const TFrameSnapshot frames = std::exchange(FReplayFrames, TFrameSnapshot());
+    const std::shared_ptr<std::vector<TStoredFrame>> results = std::move(FReplayResults);
+    switch (outcome) {
+    case kw::TWorkOutcome::Done:
+        if (TThumbnails* list = FEditor.Thumbnails())
+            list->ReplaceStoredFrames(frames, *results);
+        accept();
+        return;
+    case kw::TWorkOutcome::Cancelled:
+        return;
+    case kw::TWorkOutcome::Failed:
+        try {
+            std::rethrow_exception(FReplay.Error());
+        } catch (const EReplayRefused& e) {
+            kw::WarningBox(this, QStringLiteral("Warning"), e.Message());
+            return;
+        } catch (...) {
+        }
+        FReplay.ShowError();
+        return;
+    }
 }
 
 void TFormChanged::reject() {
-    if (!FBusy)
+    if (!Busy())
         QDialog::reject();
 }
 
 void TFormChanged::closeEvent(QCloseEvent* event) {
-    if (FBusy)
+    if (Busy())
         event->ignore();
     else
         QDialog::closeEvent(event);

@@ -3,8 +3,8 @@
 #include "codecs/ordered_pool.h"
 #include "common/kw_dialogs.h"
 #include "common/kw_memory.h"
+#include "common/long_work.h"
 #include "frames/frame_store.h"
-#include "frames/thumbnails.h"
 
 #include <algorithm>
 #include <type_traits>
@@ -71,41 +71,64 @@ QImage::Format ResultFormat(QImage::Format format) {
     }
 }
 
-// Scratch pictures per worker: a job's result stays in its scratch picture until the GUI
-// thread has stored it, and the pool lets at most twice the workers be under way or waiting
-// to be stored, plus the one being queued.
+// Working pictures per worker for the memory check: a job holds the frame it reads and its
+// result until the result is stored, and the pool lets at most twice the workers be under way.
 int ScratchCount(int workers) {
     return workers > 1 ? 2 * workers + 2 : 1;
 }
 
-// One action on every frame.
-void RunStep(TThumbnails& list, const TReplayStep& step, const TReplayProgress& progress,
-             int threads) {
-    const int count = list.Count();
-    if (progress.ActionBegins)
-        progress.ActionBegins(count);
-    const int workers = codecs::WorkerCount(threads);
-    const int scratches = ScratchCount(workers);
-    // Declared before the pool, so that it outlives every job the pool may still be running
-    // when an error ends the action.
-    std::vector<QImage> scratch(static_cast<std::size_t>(scratches));
-    codecs::TOrderedPool pool(workers, [&](int i) {
-        if (!list.ReplaceFramePicture(i, scratch[std::size_t(i % scratches)]))
-            throw EReplayRefused(QStringLiteral("The frame store is full: frame %1 and the frames "
-                                                "after it did not receive all of the editing "
-                                                "actions. Please export or delete some frames "
-                                                "first.")
-                                     .arg(i));
+// How far ahead of the frame handed to a worker the store is asked to read.
+constexpr int ReadAheadFrames = 8;
+
+void CheckCancel(const std::atomic<bool>* cancel) {
+    if (cancel && cancel->load(std::memory_order_relaxed))
+        throw kw::ECancelled();
+}
+
+// One action on every frame: reads the snapshot's frames for the first action (`from` empty)
+// and `from` for the others, returns the results. Each entry of `from` is let go as soon as
+// its result is in, so that an earlier action's results give their room back while this one
+// runs; the snapshot keeps the frames as they were until the end.
+std::vector<TStoredFrame> RunStep(const TFrameSnapshot& frames, std::vector<TStoredFrame>& from,
+                                  const TReplayStep& step, const TFrameSink& sink,
+                                  const TReplayProgress& progress, const std::atomic<bool>* cancel,
+                                  int threads) {
+    const int count = frames.Count();
+    const bool first = from.empty();
+    auto read = [&](int i) { return first ? frames.Picture(i) : from[std::size_t(i)].Picture(); };
+    auto readAhead = [&](int i) {
+        if (i >= count)
+            return;
+        if (first)
+            frames.ReadAhead(i);
+        else
+            from[std::size_t(i)].ReadAhead();
+    };
+    std::vector<TStoredFrame> results(static_cast<std::size_t>(count));
+    codecs::TOrderedPool pool(codecs::WorkerCount(threads), [&](int i) {
+        CheckCancel(cancel);
+        if (!first)
+            from[std::size_t(i)] = TStoredFrame();
         if (progress.FrameDone)
             progress.FrameDone(i);
     });
-    // Each frame is read on the worker that works on it; its job holds the frame as the
-    // previous action left it only until the job is done.
+    for (int k = 0; k < ReadAheadFrames - 1; ++k)
+        readAhead(k);
     for (int i = 0; i < count; ++i) {
-        QImage* out = &scratch[std::size_t(i % scratches)];
-        pool.Submit([&step, frame = list.Snapshot(i), out] { step.Apply(frame.Picture(0), *out); });
+        CheckCancel(cancel);
+        readAhead(i + ReadAheadFrames - 1);
+        pool.Submit([&, i] {
+            // The result's picture is reused by the next frame the same worker takes.
+            thread_local QImage out;
+            step.Apply(read(i), out);
+            std::optional<TStoredFrame> stored = sink.Put(out);
+            if (!stored)
+                throw EReplayRefused(ReplayStoreText());
+            results[std::size_t(i)] = std::move(*stored);
+        });
     }
     pool.Wait();
+    return results;
 }
 
 } // namespace
@@ -113,21 +136,20 @@ void RunStep(TThumbnails& list, const TReplayStep& step, const TReplayProgress& 
 qint64 ReplayExtraBytes(const std::vector<QSize>& sizes, const std::vector<QImage::Format>& formats,
                         const std::vector<TReplayStep>& steps) {
     std::vector<QSize> now = sizes;
-    qint64 current = 0;
-    for (std::size_t i = 0; i < sizes.size(); ++i)
-        current += StoredBytes(sizes[i], formats[i]);
-    qint64 peak = current;
-    for (const TReplayStep& step : steps) {
+    qint64 peak = 0;
+    for (std::size_t k = 0; k < steps.size(); ++k) {
         qint64 during = 0;
         for (std::size_t i = 0; i < now.size(); ++i) {
-            const QSize next = step.ResultSize(now[i]);
+            const QSize next = steps[k].ResultSize(now[i]);
             const QImage::Format format = ResultFormat(formats[i]);
-            during += std::max(StoredBytes(now[i], format), StoredBytes(next, format));
+            // The first action reads the frames as they were, which are counted already.
+            const qint64 read = k == 0 ? 0 : StoredBytes(now[i], format);
+            during += std::max(read, StoredBytes(next, format));
             now[i] = next;
         }
         peak = std::max(peak, during);
     }
-    return peak - current;
+    return peak;
 }
 
 QString ReplayMemoryText() {
@@ -140,23 +162,27 @@ QString ReplayStoreText() {
                           "make them. Please export or delete some frames first.");
 }
 
-void ReplayActions(TThumbnails& list, const std::vector<TEditAction>& actions,
-                   const TReplayProgress& progress, int threads) {
-    // Every file is read (and every text measured) before any frame changes.
+std::vector<TStoredFrame> ReplayActions(const TFrameSnapshot& frames, const TFrameSink& sink,
+                                        const QString& storeFolder,
+                                        const std::vector<TEditAction>& actions,
+                                        const TReplayProgress& progress,
+                                        const std::atomic<bool>* cancel, int threads) {
+    // Every file is read (and every text measured) before any frame is read.
     std::vector<TReplayStep> steps;
     steps.reserve(actions.size());
-    for (const TEditAction& action : actions)
+    for (const TEditAction& action : actions) {
+        CheckCancel(cancel);
         steps.emplace_back(action);
+    }
 
-    const int count = list.Count();
-    const TFrameSnapshot frames = list.Snapshot(TFrameChoice::All);
+    const int count = frames.Count();
     std::vector<QSize> sizes;
     std::vector<QImage::Format> formats;
     for (int i = 0; i < count; ++i) {
         sizes.push_back(frames.Size(i));
         formats.push_back(frames.Format(i));
     }
-    // The working pictures: the scratch pictures, each as large as the largest result.
+    // The working pictures: each as large as the largest result.
     qint64 largest = 0;
     std::vector<QSize> now = sizes;
     for (const TReplayStep& step : steps)
@@ -167,10 +193,15 @@ void ReplayActions(TThumbnails& list, const std::vector<TEditAction>& actions,
         }
     if (!kw::RoomForFrame(largest * ScratchCount(codecs::WorkerCount(threads))))
         throw EReplayRefused(ReplayMemoryText());
-    const kw::TDiskSpace space = kw::Desktop().DiskSpace(list.Store().Folder());
+    const kw::TDiskSpace space = kw::Desktop().DiskSpace(storeFolder);
     if (!StoreAllows(ReplayExtraBytes(sizes, formats, steps), space.Free, space.Total))
         throw EReplayRefused(ReplayStoreText());
 
-    for (const TReplayStep& step : steps)
-        RunStep(list, step, progress, threads);
+    std::vector<TStoredFrame> current; // empty: the snapshot's frames
+    for (std::size_t k = 0; k < steps.size(); ++k) {
+        current = RunStep(frames, current, steps[k], sink, progress, cancel, threads);
+        if (progress.ActionDone)
+            progress.ActionDone(int(k));
+    }
+    return current;
 }

@@ -4,30 +4,37 @@
 // resize work in absolute pixels, the text watermark is placed from each frame's own size, the
 // image watermark is read and scaled once per action and blended at its absolute place.
 //
-// Everything that can refuse is settled before the first frame changes: every picture file
-// the actions name is read, the frame store is asked for the room the frames will take at
-// their largest (a 200 % resize quadruples them), and the memory for the working pictures is
-// checked. So a missing file, a full store or too little memory leaves every frame as it was,
-// and the user can try again without the frames carrying the actions twice.
+// The frames of the list are not touched while the replay runs: every result goes into the
+// frame store as a frame of its own, the next action reads it from there, and only when the
+// last action is done on the last frame does the list take the results, all at once
+// (TThumbnails::ReplaceStoredFrames). So a Cancel, a full store on the way, a file that cannot
+// be read or too little memory leaves every frame as it was before the replay began, and the
+// user can try again without the frames carrying the actions twice. Before the first frame is
+// read, every picture file the actions name is read, the frame store is asked for the room
+// the frames will take at the fullest moment (the frames as they were, held until the end,
+// plus an action's results and the ones it reads), and the memory for the working pictures
+// is checked.
 //
-// Threads: within an action the frames are worked on by a pool of worker threads, while the
-// GUI thread reads each frame's picture from the list, hands it to a worker, and stores the
-// results back in frame order (the list is touched by the GUI thread only). A worker only
-// reads its frame and writes its own scratch picture; the fonts and files are prepared before
-// any worker starts. Each frame's result depends on that frame alone, so any number of threads
-// gives the same bytes as one.
+// Threads: the replay runs on a worker of the long-work engine, never on the GUI thread.
+// Within an action the frames are worked on by a pool of worker threads: each reads its
+// frame from the store (the next frames read ahead), applies the action and stores the
+// result through the store's sink; the replay's thread takes them in frame order, reports
+// progress and checks for Cancel. A worker only reads its frame and writes its own picture;
+// the fonts and files are prepared before any worker starts. Each frame's result depends on
+// that frame alone, so any number of threads gives the same bytes as one.
 
 #include "common/kw_guard.h"
 #include "editor/edit_actions.h"
+#include "frames/frame_snapshot.h"
+#include "frames/frame_store.h"
 
 #include <QImage>
 #include <QSize>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
-
-class TThumbnails;
 
 // Too little room for the replay: in memory or in the frame store before it started, or in the
 // store for a frame on the way.
@@ -56,25 +63,31 @@ private:
     std::unique_ptr<TData> FData;
 };
 
+// Called on the replay's thread.
 struct TReplayProgress {
-    // An action begins on this many frames.
-    std::function<void(int frames)> ActionBegins;
-    // The frame at this position holds the action's result.
+    // The frame at this position has the action's result.
     std::function<void(int frame)> FrameDone;
+    // Action number `action` (0 for the first) is done on every frame.
+    std::function<void(int action)> ActionDone;
 };
 
 // The bytes the stored frames will take beyond what they take now, at the replay's fullest
-// moment: while an action runs, a frame may hold its old and its new picture at once.
+// moment: the frames as they were stay until the end, and while an action runs, a frame may
+// hold the result of the action before it and its own at once.
 qint64 ReplayExtraBytes(const std::vector<QSize>& sizes, const std::vector<QImage::Format>& formats,
                         const std::vector<TReplayStep>& steps);
 
-// Replays the actions on every frame of the list. threads as for the ordered pool (0 or less:
-// every core). Throws kw::EFcError when a file cannot be read and EReplayRefused when the
-// memory or the frame store has too little room, with no frame changed; EReplayRefused also
-// when the store refuses a frame on the way, the frames before it keeping what was done to
-// them.
-void ReplayActions(TThumbnails& list, const std::vector<TEditAction>& actions,
-                   const TReplayProgress& progress, int threads = 0);
+// Replays the actions on the frames of the snapshot and returns each frame's result, in the
+// snapshot's order, stored through the sink (of the store whose folder is given); the frames
+// of the snapshot stay as they are. threads as for the ordered pool (0 or less: every core).
+// Throws kw::EFcError when a file cannot be read, EReplayRefused when the memory or the frame
+// store has too little room (also for a frame on the way), kw::ECancelled soon after *cancel
+// became true; the results stored until then are given back to the store.
+std::vector<TStoredFrame> ReplayActions(const TFrameSnapshot& frames, const TFrameSink& sink,
+                                        const QString& storeFolder,
+                                        const std::vector<TEditAction>& actions,
+                                        const TReplayProgress& progress,
+                                        const std::atomic<bool>* cancel = nullptr, int threads = 0);
 
 // What the user is told when the working pictures do not fit into memory, or the frames into
 // the store.

@@ -23,6 +23,11 @@ QImage TFrameSnapshot::Picture(int i) const {
     return entry.Stored.IsNull() ? entry.Held : entry.Stored.Picture();
 }
 
+void TFrameSnapshot::ReadAhead(int i) const {
+    if (i >= 0 && i < FEntries.size())
+        FEntries.at(i).Stored.ReadAhead();
+}
+
 TFrameSnapshot TFrameSnapshot::First(int count) const {
     TFrameSnapshot first;
     first.FEntries = FEntries.mid(0, std::max(0, count));

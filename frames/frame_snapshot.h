@@ -30,6 +30,11 @@ public:
     // The picture of entry i: read from the frame store (see TStoredFrame::Picture for what it
     // costs and how it fails), or the picture held in memory. Safe on any thread.
     QImage Picture(int i) const;
+    // Entry i's stored frame; empty for a picture held in memory.
+    const TStoredFrame& Stored(int i) const { return FEntries.at(i).Stored; }
+    // Asks for entry i's pixels ahead of its reading (TStoredFrame::ReadAhead); nothing for a
+    // picture held in memory or a position past the end. Safe on any thread.
+    void ReadAhead(int i) const;
     // The first count entries (all when count is larger).
     TFrameSnapshot First(int count) const;
 

@@ -11,27 +11,32 @@
 //   file).
 // - In memory: a slot record per frame (about a hundred bytes); the frame list adds each
 //   tile's small painting copy. A frame's pixels are in memory only while a picture read from
-//   it lives: TStoredFrame::Picture reads the slot with pread into a picture of its own. The
-//   pages read stay in the page cache as clean pages, which the system takes back whenever it
-//   needs the memory (and counts as available meanwhile), so that an output run again on the
-//   same frames reads them at memory speed.
+//   it lives: TStoredFrame::Picture reads the slot with pread into a picture of its own.
 //   Frames are never read through a memory mapping: a mapped page that the disk cannot
 //   deliver (an I/O error, a cache file cut short behind the store's back) would kill the
 //   program with SIGBUS, while pread reports it as an error that leaves every other frame as
 //   it is.
 // - In the page cache: a frame is written with pwrite, the one copy that costs the caller
 //   time. The write-back thread starts writing it out at once and, a few frames later, waits
-//   until it is on disk and drops it from the cache, so that a long capture neither fills
-//   memory with dirty pages nor pushes everything else out of the cache.
+//   until it is on disk, so that dirty pages never pile up beyond a few frames' worth of the
+//   disk's own speed. The written pages then stay in the page cache as clean pages: the system
+//   takes them back whenever it needs the memory (and counts them as available meanwhile), and
+//   until then the work that reads the frames next (the replay's next action, an output right
+//   after a capture) reads them at memory speed instead of the disk's. Only beyond half of the
+//   memory's worth of recent writes are the oldest ranges dropped, so that one long capture
+//   does not claim the whole cache. ReadAhead asks for a frame's pages ahead of its reading.
 //
-// Threads. Put runs on the caller's thread (the GUI thread): it checks the space, reserves
-// the slot and writes the pixels. Picture may run on any thread (an output's worker). The
+// Threads. Put runs on any thread (the GUI thread for grabs, the workers of the replay for
+// its results), also on several at once: the cache file is made once under the core's mutex,
+// a slot is reserved under the file's mutex, and the pixels are written into the slot's own
+// range without a lock. Picture and ReadAhead may run on any thread (an output's worker). The
 // write-back thread writes out, waits for and drops ranges of the file (sync_file_range,
 // posix_fadvise), for which a range freed and reused meanwhile is harmless, and gives the
 // blocks of freed slots back (punches holes, cuts the file) under the file's mutex, where the
 // range is still free. The last handle of a slot may go on any thread: it frees the slot. The
 // file's mutex guards the free ranges and the file's length, and is held while the file's
-// length or blocks change (reserve, punch, truncate).
+// length or blocks change (reserve, punch, truncate). The store, every TFrameSink and the
+// write-back share one core; the cache file is removed when the last of them goes.
 
 #include "frames/frame_store.h"
 
@@ -71,6 +76,11 @@ constexpr qint64 GiB = qint64(1) << 30;
 constexpr qint64 Page = 4096; // slots start on page boundaries of every page size in use
 // Written frames whose write-out may run before the oldest is waited for.
 constexpr qint64 InFlightBytes = qint64(64) << 20;
+// Recent writes left in the page cache: half of the memory (2 GiB when it is unknown).
+qint64 CachedWritesLimit() {
+    const qint64 total = kw::SystemTotalMemory();
+    return total > 0 ? total / 2 : 2 * GiB;
+}
 constexpr auto RoundEvery = std::chrono::milliseconds(250);
 
 qint64 RoundUp(qint64 bytes, qint64 unit) {
@@ -334,6 +344,12 @@ QImage TStoredFrame::Picture() const {
     return picture;
 }
 
+void TStoredFrame::ReadAhead() const {
+    if (FSlot)
+        ::posix_fadvise(FSlot->File->Fd, off_t(FSlot->Offset), off_t(FSlot->Length),
+                        POSIX_FADV_WILLNEED);
+}
+
 QSize TStoredFrame::Size() const {
     return FSlot ? FSlot->Size : QSize();
 }
@@ -380,9 +396,13 @@ public:
         FWake.notify_one();
     }
 
-    void WaitUntilIdle() {
+    // Returns once a round that settled everything written so far is over; with drop, that
+    // round also dropped every settled range from the page cache.
+    void WaitUntilIdle(bool drop = false) {
         std::unique_lock lock(FMutex);
         const quint64 ticket = ++FRequested;
+        if (drop)
+            FDropAll = true;
         FWake.notify_one();
         FIdle.wait(lock, [&] { return FSettled >= ticket || FStop; });
     }
@@ -392,8 +412,10 @@ private:
 
     void Run() {
         const int fd = FFile->Fd;
-        std::deque<TRange> inFlight;
-        qint64 inFlightBytes = 0;
+        const qint64 cachedLimit = CachedWritesLimit();
+        std::deque<TRange> inFlight; // written out, not yet waited for
+        std::deque<TRange> cached;   // on disk, left in the page cache
+        qint64 inFlightBytes = 0, cachedBytes = 0;
         std::unique_lock lock(FMutex);
         while (!FStop) {
             // Woken by a write or a request, and at least every round: writes that paused are
@@ -405,6 +427,7 @@ private:
                 break;
             // Everything asked for before this point is done by the end of this round.
             const quint64 ticket = FRequested;
+            const bool dropAll = std::exchange(FDropAll, false);
             std::deque<TRange> fresh;
             fresh.swap(FFresh);
             const bool settleAll = FSettled < ticket || fresh.empty();
@@ -414,8 +437,8 @@ private:
                 inFlight.push_back(r);
                 inFlightBytes += r.second;
             }
-            // The oldest writes are waited for and dropped from the page cache; a few frames'
-            // worth keep going meanwhile, none once the writes pause.
+            // The oldest writes are waited for; a few frames' worth keep going meanwhile, none
+            // once the writes pause. What is on disk stays cached up to the limit.
             while (!inFlight.empty() && (settleAll || inFlightBytes > InFlightBytes)) {
                 const TRange r = inFlight.front();
                 inFlight.pop_front();
@@ -423,6 +446,13 @@ private:
                 ::sync_file_range(fd, r.first, r.second,
                                   SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
                                       SYNC_FILE_RANGE_WAIT_AFTER);
+                cached.push_back(r);
+                cachedBytes += r.second;
+            }
+            while (!cached.empty() && (dropAll || cachedBytes > cachedLimit)) {
+                const TRange r = cached.front();
+                cached.pop_front();
+                cachedBytes -= r.second;
                 ::posix_fadvise(fd, r.first, r.second, POSIX_FADV_DONTNEED);
             }
             FFile->GiveBack();
@@ -442,6 +472,7 @@ private:
     std::deque<TRange> FFresh;
     quint64 FRequested = 0; // rounds that settle everything asked for, and done
     quint64 FSettled = 0;
+    bool FDropAll = false; // the next round drops everything settled from the page cache
     bool FStop = false;
     std::thread FThread;
 };
@@ -467,6 +498,37 @@ void ShowStoreFullWarning(QWidget* owner) {
     kw::WarningBox(owner, QStringLiteral("Warning"), StoreFullText());
 }
 
+// What the store and its sinks share: the folder, and the cache file with its write-back once
+// the first frame made them.
+struct TStoreCore {
+    QString Folder;
+    std::mutex Mutex; // guards File and WriteBack while they are made
+    std::shared_ptr<TStoreFile> File;
+    std::unique_ptr<TWriteBack> WriteBack;
+
+    ~TStoreCore() {
+        WriteBack.reset();
+        if (File)
+            ::unlink(QFile::encodeName(File->Path).constData());
+    }
+
+    // The cache file, made with the first frame; a made file never changes.
+    std::pair<std::shared_ptr<TStoreFile>, TWriteBack*> Opened() {
+        std::lock_guard lock(Mutex);
+        if (!File)
+            Open();
+        return {File, WriteBack.get()};
+    }
+
+    std::pair<std::shared_ptr<TStoreFile>, TWriteBack*> Current() {
+        std::lock_guard lock(Mutex);
+        return {File, WriteBack.get()};
+    }
+
+    void Open();
+    std::optional<TStoredFrame> Put(const QImage& picture);
+};
+
 QString TFrameStore::CacheFolder() {
     return kw::PrivateCacheDir();
 }
@@ -490,27 +552,24 @@ int TFrameStore::RemoveStaleCaches(const QString& folder) {
     return removed;
 }
 
-TFrameStore::TFrameStore(const QString& folder) : FFolder(folder) {
-    RemoveStaleCaches(FFolder);
+TFrameStore::TFrameStore(const QString& folder) : FCore(std::make_shared<TStoreCore>()) {
+    FCore->Folder = folder;
+    RemoveStaleCaches(folder);
 }
 
-TFrameStore::~TFrameStore() {
-    FWriteBack.reset();
-    if (FFile)
-        ::unlink(QFile::encodeName(FFile->Path).constData());
-}
+TFrameStore::~TFrameStore() = default;
 
-void TFrameStore::Open() {
-    kw::ForcePrivateDir(FFolder);
+void TStoreCore::Open() {
+    kw::ForcePrivateDir(Folder);
     int fd = -1;
     QByteArray path;
     for (;;) {
-        path = QFile::encodeName(FFolder + QStringLiteral("/frames-XXXXXX.cache"));
+        path = QFile::encodeName(Folder + QStringLiteral("/frames-XXXXXX.cache"));
         fd = ::mkostemps(path.data(), 6, O_CLOEXEC); // made 0600
         if (fd < 0)
             throw kw::EFcError(QStringLiteral("Cannot create the frame store's cache file in "
                                               "%1: %2")
-                                   .arg(FFolder, SystemError(errno)));
+                                   .arg(Folder, SystemError(errno)));
         // Another program starting just now may have taken the new, still unlocked file for a
         // dead program's and removed it: once locked, it must still be the file of that name.
         while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
@@ -524,24 +583,23 @@ void TFrameStore::Open() {
     auto file = std::make_shared<TStoreFile>();
     file->Fd = fd;
     file->Path = QFile::decodeName(path);
-    FWriteBack = std::make_unique<TWriteBack>(file);
-    FFile = std::move(file);
+    WriteBack = std::make_unique<TWriteBack>(file);
+    File = std::move(file);
 }
 
-std::optional<TStoredFrame> TFrameStore::Put(const QImage& picture) {
+std::optional<TStoredFrame> TStoreCore::Put(const QImage& picture) {
     if (picture.isNull())
         return TStoredFrame();
-    if (!FFile)
-        Open();
+    const auto [file, writeBack] = Opened();
     const qint64 line = codecs::BmpRowStride(picture.width(), picture.depth());
     const qint64 length = RoundUp(line * picture.height(), Page);
     // Every slot needs fresh blocks: a reused range was given back to the file system.
-    const kw::TDiskSpace space = kw::Desktop().DiskSpace(FFolder);
+    const kw::TDiskSpace space = kw::Desktop().DiskSpace(Folder);
     if (!StoreAllows(length, space.Free, space.Total))
         return std::nullopt;
 
     auto slot = std::make_shared<TFrameSlot>();
-    slot->File = FFile;
+    slot->File = file;
     slot->Size = picture.size();
     slot->Format = picture.format();
     slot->BytesPerLine = qsizetype(line);
@@ -549,34 +607,61 @@ std::optional<TStoredFrame> TFrameStore::Put(const QImage& picture) {
     slot->DotsPerMeterY = picture.dotsPerMeterY();
     slot->ColorTable = picture.colorTable();
     qint64 offset = 0;
-    int error = FFile->Reserve(length, offset);
+    int error = file->Reserve(length, offset);
     if (error == 0) {
         slot->Offset = offset;
         slot->Length = length; // from here on the slot gives its range back when it goes
-        error = WritePixels(FFile->Fd, picture, line, offset);
+        error = WritePixels(file->Fd, picture, line, offset);
     }
     if (error != 0) {
         slot.reset();
         if (IsFullError(error))
             return std::nullopt;
         throw kw::EFcError(QStringLiteral("Cannot write to the frame store's cache file %1: %2")
-                               .arg(FFile->Path, SystemError(error)));
+                               .arg(file->Path, SystemError(error)));
     }
-    FWriteBack->Written(offset, length);
+    writeBack->Written(offset, length);
     TStoredFrame frame;
     frame.FSlot = std::move(slot);
     return frame;
 }
 
+std::optional<TStoredFrame> TFrameStore::Put(const QImage& picture) {
+    return FCore->Put(picture);
+}
+
+TFrameSink TFrameStore::Sink() const {
+    TFrameSink sink;
+    sink.FCore = FCore;
+    return sink;
+}
+
+std::optional<TStoredFrame> TFrameSink::Put(const QImage& picture) const {
+    if (!FCore)
+        throw kw::EFcError(QStringLiteral("No frame store to store the frame in"));
+    return FCore->Put(picture);
+}
+
+QString TFrameStore::Folder() const {
+    return FCore->Folder;
+}
+
 QString TFrameStore::FilePath() const {
-    return FFile ? FFile->Path : QString();
+    const auto file = FCore->Current().first;
+    return file ? file->Path : QString();
 }
 
 qint64 TFrameStore::FileBytes() const {
-    return FFile ? FFile->Length() : 0;
+    const auto file = FCore->Current().first;
+    return file ? file->Length() : 0;
 }
 
 void TFrameStore::WaitForWriteBack() {
-    if (FWriteBack)
-        FWriteBack->WaitUntilIdle();
+    if (TWriteBack* writeBack = FCore->Current().second)
+        writeBack->WaitUntilIdle();
+}
+
+void TFrameStore::DropFromPageCache() {
+    if (TWriteBack* writeBack = FCore->Current().second)
+        writeBack->WaitUntilIdle(true);
 }

@@ -20,8 +20,7 @@
 
 class QWidget;
 struct TFrameSlot;
-struct TStoreFile;
-class TWriteBack;
+struct TStoreCore;
 
 // What must stay free on the cache's file system: 1 GiB or 5 % of its size, whichever is
 // larger. An unknown size (negative) gives the 1 GiB.
@@ -63,6 +62,11 @@ public:
     QImage Picture() const;
 
     bool IsNull() const { return !FSlot; }
+    // Asks the system to read the frame's pixels into the page cache in the background, so
+    // that a Picture() a moment later copies them from memory instead of waiting for the disk.
+    // Costs nothing on the calling thread; safe on any thread.
+    void ReadAhead() const;
+
     QSize Size() const;
     QImage::Format Format() const;
     // Where the pixels are in the cache file; -1 for an empty picture.
@@ -75,8 +79,23 @@ public:
     }
 
 private:
-    friend class TFrameStore;
+    friend struct TStoreCore;
     std::shared_ptr<const TFrameSlot> FSlot;
+};
+
+// A store's hand for workers: stores frames into the same cache file from any thread, and keeps
+// the file and its write-back going for as long as it lives, also when the store itself is gone
+// meanwhile (a worker that finishes while the program closes). A default-made sink stores
+// nothing: Put throws.
+class TFrameSink {
+public:
+    TFrameSink() = default;
+    // As TFrameStore::Put.
+    std::optional<TStoredFrame> Put(const QImage& picture) const;
+
+private:
+    friend class TFrameStore;
+    std::shared_ptr<TStoreCore> FCore;
 };
 
 class TFrameStore {
@@ -100,23 +119,25 @@ public:
     // an empty frame. std::nullopt, with nothing stored, when the storage check or the file
     // system refused (the caller shows ShowStoreFullWarning). Throws kw::EFcError with the
     // system's reason when the cache file cannot be made or written for another reason.
-    // Costs one copy of the pixels into the page cache on the calling thread.
+    // Costs one copy of the pixels into the page cache on the calling thread. Safe on any
+    // thread, also on several at once.
     std::optional<TStoredFrame> Put(const QImage& picture);
+    // The hand a worker stores its results with.
+    TFrameSink Sink() const;
 
-    QString Folder() const { return FFolder; }
+    QString Folder() const;
     // The cache file; empty until the first frame.
     QString FilePath() const;
     // The length of the cache file up to the end of the last slot in use, holes of freed
     // slots included (the file itself is cut to it shortly after).
     qint64 FileBytes() const;
-    // Blocks until every frame written so far is on disk and out of the page cache, and the
-    // blocks of the slots freed so far are given back.
+    // Blocks until every frame written so far is on disk (its pages clean, left in the page
+    // cache), and the blocks of the slots freed so far are given back.
     void WaitForWriteBack();
+    // Drops every frame written so far from the page cache, once it is on disk, as the
+    // system does under memory pressure: for benchmarks and tests of reads from the disk.
+    void DropFromPageCache();
 
 private:
-    void Open();
-
-    QString FFolder;
-    std::shared_ptr<TStoreFile> FFile;
-    std::unique_ptr<TWriteBack> FWriteBack;
+    std::shared_ptr<TStoreCore> FCore;
 };

@@ -37,6 +37,8 @@
 #include <algorithm>
 #include <utility>
 
+#include <vector>
+
 class QAction;
 class QKeyEvent;
 class QPainter;
@@ -177,6 +179,11 @@ public:
     // caller then shows ShowStoreFullWarning. Throws the list index error outside
     // 0..Count()-1.
     bool ReplaceFramePicture(int index, const QImage& picture);
+    // Replaces, at once, the frame of each identity in `frames` with the frame already in
+    // the store at the same place of `stored` (results a worker stored), wherever the frame is
+    // now; identities no longer in the list are skipped. Positions, selection, FrameWidth and
+    // FrameHeight stay; the tiles repaint from the new frames. Returns how many were replaced.
+    int ReplaceStoredFrames(const TFrameSnapshot& frames, const std::vector<TStoredFrame>& stored);
 
     // Stores the video's frame size: the grid's cells become a tenth of the screen high with
     // the video's proportions, and every frame shows in the new cell size (its painting copy

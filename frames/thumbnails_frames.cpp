@@ -83,3 +83,24 @@ bool TThumbnails::ReplaceFramePicture(int index, const QImage& picture) {
     // no picture taken from it is held any more.
     return GetItem(index)->SetFrame(picture);
 }
+
+int TThumbnails::ReplaceStoredFrames(const TFrameSnapshot& frames,
+                                     const std::vector<TStoredFrame>& stored) {
+    int replaced = 0;
+    const int n = std::min(frames.Count(), int(stored.size()));
+    for (int i = 0; i < n; ++i) {
+        TThumbItem* tile = FById.value(frames.Id(i).Value());
+        if (!tile)
+            continue;
+        const TStoredFrame& frame = stored[std::size_t(i)];
+        tile->FFrame = frame;
+        tile->FFrameSize = frame.Size();
+        tile->FWritten = false;
+        // As SetFrame: the old painting copy goes, the worker makes the new one in view.
+        FCopies.Drop(tile->FSerial);
+        tile->FSerial = ++FLastSerial;
+        UpdateItem(tile);
+        ++replaced;
+    }
+    return replaced;
+}

@@ -70,6 +70,14 @@ protected:
         QTest::mouseRelease(view, Qt::LeftButton, keys, to.toPoint());
     }
 
+    // Presses the save prompt's OK and waits for a replay it started; returns the prompt's
+    // result.
+    static int PressOK(TFormChanged& prompt) {
+        prompt.BtnOK->click();
+        EXPECT_TRUE(prompt.Replay().WaitForEnd());
+        return prompt.result();
+    }
+
     // Closes the editor; when the save prompt shows, picks the choice and presses OK. Returns
     // whether the prompt showed.
     bool CloseChoosing(TTeRadioButton* TFormChanged::*choice, int threads = 0) {
@@ -81,8 +89,7 @@ protected:
             prompted = true;
             prompt->ReplayThreads = threads;
             (prompt->*choice)->setChecked(true);
-            prompt->BtnOK->click();
-            return prompt->result();
+            return PressOK(*prompt);
         };
         Editor->close();
         Desktop.OnModal = nullptr;

@@ -9,6 +9,9 @@
 
 #include <QFile>
 #include <QSignalSpy>
+#include <QThread>
+
+#include <atomic>
 
 namespace {
 
@@ -31,6 +34,16 @@ TTextWMAction BottomRight() {
     a.FontColor = 0xB4FF0000u;
     a.Pos[PosBR] = true;
     return a;
+}
+
+// Replays on every frame of the list from the test's thread and gives the list the results,
+// as the prompt does at the end of its replay.
+void Replay(TThumbnails& list, const std::vector<TEditAction>& actions,
+            const TReplayProgress& progress = {}, int threads = 0) {
+    const TFrameSnapshot frames = list.Snapshot(TFrameChoice::All);
+    const std::vector<TStoredFrame> results = ReplayActions(
+        frames, list.Store().Sink(), list.Store().Folder(), actions, progress, nullptr, threads);
+    list.ReplaceStoredFrames(frames, results);
 }
 
 } // namespace
@@ -62,18 +75,25 @@ TEST_F(ReplayTest, RepeatGivesEveryFrameTheEditsAndTheEditedFrameWhatTheEditorSh
     const std::vector<TEditAction> actions = e.Script().ActiveActions();
     ASSERT_EQ(actions.size(), 3u);
 
-    QList<int> progress;
+    int highest = -1, last = -1;
+    QList<int> actionsDone;
     Desktop.OnModal = [&](QDialog& dialog) {
         auto& prompt = dynamic_cast<TFormChanged&>(dialog);
-        QObject::connect(prompt.TeProgressBar1, &QProgressBar::valueChanged,
-                         [&](int v) { progress << v; });
+        QObject::connect(prompt.TeProgressBar1, &QProgressBar::valueChanged, [&](int v) {
+            highest = std::max(highest, v);
+            last = v;
+        });
+        QObject::connect(&prompt, &TFormChanged::ActionReplayed, [&](int a) { actionsDone << a; });
         prompt.RBSaveAll->setChecked(true);
         prompt.BtnOK->click();
         EXPECT_EQ(prompt.TeProgressBar1->Max(), 4);
+        EXPECT_TRUE(prompt.Replay().WaitForEnd());
         return prompt.result();
     };
     e.close();
-    EXPECT_EQ(progress, (QList<int>{0, 1, 2, 3, 4, 0, 1, 2, 3, 4, 0, 1, 2, 3, 4}));
+    EXPECT_EQ(highest, 4);
+    EXPECT_EQ(last, 0) << "the bar goes back to 0";
+    EXPECT_EQ(actionsDone, (QList<int>{0, 1, 2}));
     EXPECT_EQ(Rgb(List.FramePicture(2)), Rgb(shown));
     for (int n = 0; n < 5; ++n) {
         const QImage stored = n < 4 ? PatternFrame(n) : PatternFrame(4, QSize(400, 400));
@@ -95,7 +115,7 @@ TEST_F(ReplayTest, TextIsPlacedFromEachFramesSizeAndAResizeMakesEveryFrameThatSi
         frame.fill(grey);
         ASSERT_TRUE(List.AddFrame(frame));
     }
-    ReplayActions(List, {BottomRight()}, {});
+    Replay(List, {BottomRight()});
     const QImage big = List.FramePicture(0), small = List.FramePicture(1);
     // The same corner on both: the text 2 pixels from the right and bottom edges.
     const QRect corner(0, 0, 200, 60);
@@ -109,7 +129,7 @@ TEST_F(ReplayTest, TextIsPlacedFromEachFramesSizeAndAResizeMakesEveryFrameThatSi
     QImage square(400, 400, QImage::Format_RGB888);
     square.fill(grey);
     ASSERT_TRUE(List.AddFrame(square));
-    ReplayActions(List, {TResizeAction{320, 240}}, {});
+    Replay(List, {TResizeAction{320, 240}});
     for (int n = 0; n < 3; ++n)
         EXPECT_EQ(List.FramePicture(n).size(), QSize(320, 240)) << n;
 }
@@ -128,15 +148,15 @@ TEST_F(ReplayTest, AnyNumberOfThreadsGivesTheBytesOfOne) {
                                            TImageWMAction{-10, 150, 120, 70, 90, MarkFile()},
                                            TResizeAction{333, 111}};
     QList<int> frames;
-    ReplayActions(List, actions, {{}, [&](int i) { frames << i; }}, 1);
-    ReplayActions(other, actions, {}, 3);
+    Replay(List, actions, {[&](int i) { frames << i; }, {}}, 1);
+    Replay(other, actions, {}, 3);
     EXPECT_EQ(frames.size(), 4 * 7);
     for (int n = 0; n < 7; ++n)
         EXPECT_EQ(List.FramePicture(n), other.FramePicture(n)) << n;
 }
 
-// A refusal before the first frame changes leaves every frame as it was and the prompt open,
-// so choosing again cannot apply the actions twice.
+// A refusal leaves every frame as it was and the prompt open, so choosing again cannot apply
+// the actions twice: before the replay starts, and when the store refuses a frame on the way.
 TEST_F(ReplayTest, AnUnreadableFileTooLittleMemoryOrAFullStoreChangesNoFrame) {
     Fill(3);
     const QString mark = MarkFile();
@@ -155,6 +175,7 @@ TEST_F(ReplayTest, AnUnreadableFileTooLittleMemoryOrAFullStoreChangesNoFrame) {
         auto& prompt = dynamic_cast<TFormChanged&>(dialog);
         auto ok = [&] {
             prompt.BtnOK->click();
+            EXPECT_TRUE(prompt.Replay().WaitForEnd());
             accepted << (prompt.result() == QDialog::Accepted);
         };
         prompt.RBSaveAll->setChecked(true);
@@ -167,17 +188,24 @@ TEST_F(ReplayTest, AnUnreadableFileTooLittleMemoryOrAFullStoreChangesNoFrame) {
         Desktop.AvailableMemory = qint64(16) << 30;
         Desktop.DiskSpace.Free = StoreMargin(roomy.Total) + tenMB;
         ok();
-        // With room enough, the store refuses a frame half way: the repeat is no longer
-        // offered, the frames before it keep the actions.
-        Desktop.DiskSpace = roomy;
-        QObject::connect(prompt.TeProgressBar1, &QProgressBar::valueChanged, [&](int v) {
-            if (v == 0)
-                Desktop.DiskSpace.Free = 0;
-        });
+        // With room enough at the start, the store refuses the second result on the way:
+        // the replay's first question is the room for all of it, then one per result.
+        std::atomic<int> asked{0};
+        Desktop.DiskSpaceCall = [&](const QString&) {
+            kw::TDiskSpace space = roomy;
+            if (++asked > 2)
+                space.Free = 0;
+            return space;
+        };
         ok();
-        EXPECT_FALSE(prompt.RBSaveAll->isEnabled());
-        EXPECT_TRUE(prompt.RBNotSave->isChecked());
+        Desktop.DiskSpaceCall = nullptr;
+        EXPECT_GE(asked.load(), 3);
+        EXPECT_TRUE(prompt.RBSaveAll->isEnabled());
         EXPECT_FALSE(prompt.Busy());
+        EXPECT_EQ(prompt.TeProgressBar1->Position(), 0);
+        for (int n = 0; n < 3; ++n)
+            EXPECT_EQ(List.FramePicture(n), PatternFrame(n)) << n;
+        prompt.RBNotSave->setChecked(true);
         ok();
         return prompt.result();
     };
@@ -189,10 +217,67 @@ TEST_F(ReplayTest, AnUnreadableFileTooLittleMemoryOrAFullStoreChangesNoFrame) {
     EXPECT_EQ(Desktop.Messages[1].Text, ReplayMemoryText());
     EXPECT_EQ(Desktop.Messages[1].Icon, kw::TMsgIcon::Warning);
     EXPECT_EQ(Desktop.Messages[2].Text, ReplayStoreText());
-    EXPECT_TRUE(
-        Desktop.Messages[3].Text.startsWith(QStringLiteral("The frame store is full: frame 1")))
-        << Desktop.Messages[3].Text.toStdString();
-    EXPECT_EQ(List.FramePicture(0).size(), QSize(1280, 960));
-    for (int n = 1; n < 3; ++n)
+    EXPECT_EQ(Desktop.Messages[3].Text, ReplayStoreText());
+    for (int n = 0; n < 3; ++n)
         EXPECT_EQ(List.FramePicture(n), PatternFrame(n)) << n;
+}
+
+// While the replay runs the prompt keeps OK and the choices disabled, swallows its close box
+// and keys, and leaves Cancel working; a Cancel leaves every frame as it was, the bar at 0 and
+// the prompt open to choose again, and the replay then runs through as if never cancelled.
+TEST_F(ReplayTest, CancelLeavesEveryFrameAsItWasAndThePromptOpen) {
+    Fill(6);
+    TFormEditORB& e = Open(1);
+    e.PopupMenuResize_1->actions()[2]->trigger(); // 75 %
+    // The replay's worker waits in its first store of a result until the test has looked.
+    std::atomic<bool> release{false};
+    std::atomic<int> waited{0};
+    Desktop.DiskSpaceCall = [&](const QString&) {
+        if (QThread::currentThread() != qApp->thread() && !release) {
+            ++waited;
+            for (int ms = 0; ms < 10000 && !release; ++ms)
+                QThread::msleep(1);
+        }
+        return Desktop.DiskSpace;
+    };
+    bool cancelled = false;
+    Desktop.OnModal = [&](QDialog& dialog) {
+        auto& prompt = dynamic_cast<TFormChanged&>(dialog);
+        prompt.RBSaveAll->setChecked(true);
+        prompt.BtnOK->click();
+        for (int ms = 0; ms < 10000 && waited == 0; ++ms)
+            QThread::msleep(1);
+        EXPECT_EQ(waited.load(), 1) << "the replay waits in its first question for room";
+        EXPECT_TRUE(prompt.Busy());
+        EXPECT_FALSE(prompt.BtnOK->isEnabled());
+        EXPECT_FALSE(prompt.RBNotSave->isEnabled());
+        EXPECT_FALSE(prompt.BtnCancel->isHidden());
+        EXPECT_TRUE(prompt.BtnCancel->isEnabled());
+        QTest::keyClick(&prompt, Qt::Key_Escape);
+        prompt.close();
+        EXPECT_EQ(prompt.result(), QDialog::Rejected);
+        EXPECT_TRUE(prompt.Busy());
+        prompt.BtnCancel->click();
+        release = true;
+        EXPECT_TRUE(prompt.Replay().WaitForEnd());
+        cancelled = prompt.result() != QDialog::Accepted;
+        EXPECT_FALSE(prompt.Busy());
+        EXPECT_TRUE(prompt.BtnOK->isEnabled());
+        EXPECT_TRUE(prompt.RBNotSave->isEnabled());
+        EXPECT_TRUE(prompt.BtnCancel->isHidden());
+        EXPECT_EQ(prompt.TeProgressBar1->Position(), 0);
+        for (int n = 0; n < 6; ++n)
+            EXPECT_EQ(List.FramePicture(n), PatternFrame(n)) << n;
+        prompt.BtnOK->click();
+        EXPECT_TRUE(prompt.Replay().WaitForEnd());
+        return prompt.result();
+    };
+    e.close();
+    Desktop.DiskSpaceCall = nullptr;
+    EXPECT_TRUE(cancelled);
+    EXPECT_TRUE(Desktop.Messages.isEmpty());
+    for (int n = 0; n < 6; ++n)
+        EXPECT_EQ(Rgb(List.FramePicture(n)),
+                  Rgb(TResizeAction{480, 360}.Apply(TBitmap32::FromFrame(PatternFrame(n))).Image()))
+            << n;
 }

@@ -350,8 +350,7 @@ TEST_F(ToolsTest, SteppingAwayFromAChangedFrameAsksFirstAndTheNextFrameStartsAfr
         if (!choice)
             return int(QDialog::Rejected);
         (prompt.*choice)->setChecked(true);
-        prompt.BtnOK->click();
-        return prompt.result();
+        return PressOK(prompt);
     };
     e.PopupMenuResize_1->actions()[1]->trigger(); // 50 % of frame 0
     e.BtnNextClick();                             // closed: the step is cancelled

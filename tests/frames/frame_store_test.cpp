@@ -14,9 +14,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
+#include <memory>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include <fcntl.h>
@@ -137,7 +140,7 @@ TEST(FrameStore, FramesComeBackBitExactInTheirLayoutAsPicturesOfTheirOwn) {
     EXPECT_EQ(Mode(folder), mode_t(0700));
     EXPECT_EQ(Mode(dir.path() + QStringLiteral("/cache/Corvane")), mode_t(0700));
     // Once written out and dropped from the page cache, they are read from the disk.
-    store.WaitForWriteBack();
+    store.DropFromPageCache();
     for (size_t i = 0; i < sources.size(); ++i)
         EXPECT_TRUE(SamePixels(frames[i].Picture(), sources[i])) << i;
     EXPECT_EQ(frames[0].Picture().dotsPerMeterX(), 2835);
@@ -153,6 +156,54 @@ TEST(FrameStore, FramesComeBackBitExactInTheirLayoutAsPicturesOfTheirOwn) {
     ASSERT_TRUE(empty);
     EXPECT_TRUE(empty->IsNull());
     EXPECT_TRUE(empty->Picture().isNull());
+}
+
+// Workers store their results through sinks, several at once, also while the GUI thread
+// stores; a sink keeps the cache file going after the store itself is gone.
+TEST(FrameStore, SinksStoreFromManyThreadsAtOnceAndOutliveTheStore) {
+    TFakeDesktop desktop;
+    QTemporaryDir dir;
+    auto store = std::make_unique<TFrameStore>(dir.path());
+    const TFrameSink sink = store->Sink();
+    constexpr int Threads = 4, PerThread = 12;
+    std::vector<std::vector<TStoredFrame>> stored(Threads);
+    std::vector<std::thread> workers;
+    for (int t = 0; t < Threads; ++t)
+        workers.emplace_back([&, t] {
+            for (int k = 0; k < PerThread; ++k)
+                stored[std::size_t(t)].push_back(
+                    *sink.Put(Pattern(QSize(97 + t, 31 + k), t * PerThread + k)));
+        });
+    std::vector<TStoredFrame> own;
+    for (int k = 0; k < PerThread; ++k)
+        own.push_back(*store->Put(Pattern(QSize(50, 20 + k), 1000 + k)));
+    for (std::thread& w : workers)
+        w.join();
+    const QString path = store->FilePath();
+    store->WaitForWriteBack();
+    store.reset();
+    EXPECT_TRUE(QFileInfo::exists(path)) << "the sink holds the file";
+    std::vector<qint64> offsets;
+    for (int t = 0; t < Threads; ++t)
+        for (int k = 0; k < PerThread; ++k) {
+            const TStoredFrame& frame = stored[std::size_t(t)][std::size_t(k)];
+            EXPECT_TRUE(
+                SamePixels(frame.Picture(), Pattern(QSize(97 + t, 31 + k), t * PerThread + k)))
+                << t << " " << k;
+            offsets.push_back(frame.Offset());
+        }
+    for (int k = 0; k < PerThread; ++k) {
+        EXPECT_TRUE(
+            SamePixels(own[std::size_t(k)].Picture(), Pattern(QSize(50, 20 + k), 1000 + k)));
+        offsets.push_back(own[std::size_t(k)].Offset());
+    }
+    std::sort(offsets.begin(), offsets.end());
+    EXPECT_EQ(std::adjacent_find(offsets.begin(), offsets.end()), offsets.end());
+    // A frame stored after the store went still lands in the same file.
+    std::optional<TStoredFrame> late = sink.Put(Pattern(QSize(8, 8), 7));
+    ASSERT_TRUE(late);
+    EXPECT_TRUE(SamePixels(late->Picture(), Pattern(QSize(8, 8), 7)));
+    EXPECT_THROW(TFrameSink().Put(Pattern(QSize(8, 8), 7)), kw::EFcError);
 }
 
 TEST(FrameStore, AFreedSlotIsReusedOnceNoHandleHoldsItAndItsBlocksGoBack) {

@@ -72,7 +72,9 @@ TFakeDesktop::TFakeDesktop() {
     };
     d.Beep = [this] { ++Beeps; };
     d.AvailableMemory = [this] { return AvailableMemory; };
-    d.DiskSpace = [this](const QString&) { return DiskSpace; };
+    d.DiskSpace = [this](const QString& folder) {
+        return DiskSpaceCall ? DiskSpaceCall(folder) : DiskSpace;
+    };
     FOverride = new kw::TDesktopOverride(std::move(d));
 }
 

@@ -40,6 +40,9 @@ public:
     // The cache's file system as the frame store sees it: plenty by default, whatever the
     // machine's disk holds, so that only the store's own reservation can fail.
     kw::TDiskSpace DiskSpace{qint64(1) << 40, qint64(2) << 40};
+    // When set, asked instead of DiskSpace, on whatever thread asks (the workers that store
+    // frames too), so that a test can answer a worker without touching a field it reads.
+    std::function<kw::TDiskSpace(const QString&)> DiskSpaceCall;
     QSize ScreenSize{1024, 768};
     std::function<QRgb(QPoint)> ScreenPixel = [](QPoint) { return qRgb(0, 0, 0); };
     QStringList Fonts{QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")};
