@@ -185,6 +185,7 @@ int RunOutputs(const QStringList& args) {
         exportForm.EditFileName->setText(QStringLiteral("window-"));
         exportForm.CBFileFormat->setCurrentText(QString::fromLatin1(format));
         exportForm.BtnOK->click();
+        exportForm.Export().WaitForEnd(600000);
     };
     auto exportThroughCore = [&](codecs::TPictureFormat format) {
         output::TExportSettings s;
@@ -260,6 +261,33 @@ int RunOutputs(const QStringList& args) {
             if (r % 2 == 0)
                 o.CoreSeconds.push_back(Seconds(o.Core));
         }
+    // Cancel: a PNG export cancelled a quarter of the way through, from the click on Cancel to
+    // the window idle again (its end delivered, OK enabled, the bar at 0).
+    double cancelMs = -1;
+    {
+        QElapsedTimer clock;
+        clock.start();
+        qint64 cancelNs = -1;
+        exportForm.EditFileName->setText(QStringLiteral("cancel-"));
+        exportForm.CBFileFormat->setCurrentText(QStringLiteral("PNG"));
+        auto watch =
+            QObject::connect(exportForm.TeProgressBar, &QProgressBar::valueChanged, [&](int v) {
+                if (cancelNs < 0 && v >= count / 4) {
+                    cancelNs = clock.nsecsElapsed();
+                    exportForm.BtnCancel->click();
+                }
+            });
+        exportForm.BtnOK->click();
+        exportForm.Export().WaitForEnd(600000);
+        const qint64 endNs = clock.nsecsElapsed();
+        QObject::disconnect(watch);
+        if (cancelNs < 0 || !exportForm.BtnOK->isEnabled() ||
+            exportForm.TeProgressBar->Position() != 0 || !exportForm.isVisible()) {
+            std::fprintf(stderr, "outputs: the cancelled export did not end as cancelled\n");
+            return 1;
+        }
+        cancelMs = double(endNs - cancelNs) / 1e6;
+    }
     auto figure = [&](const TOutput& o, bool window) {
         const double seconds = bench::MedianMs(window ? o.WindowSeconds : o.CoreSeconds);
         return std::string(o.Name) == "sheet" ? seconds * 1000 : count / seconds;
@@ -278,7 +306,7 @@ int RunOutputs(const QStringList& args) {
             double gap = 0;
             for (const TOutput& o : outputs)
                 gap = std::max(gap, o.MaxGapMs);
-            std::printf("max_gap_ms=%.1f", gap);
+            std::printf("max_gap_ms=%.1f cancel_ms=%.1f", gap, cancelMs);
         }
         std::printf("\n");
     }

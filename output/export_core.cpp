@@ -44,7 +44,12 @@ std::int64_t ExportFrames(const TFrameSnapshot& frames, const TExportSettings& s
         if (afterFile)
             afterFile(i);
     });
+    // The store is asked for the next frames' pixels ahead of the workers that read them.
+    constexpr int ReadAhead = 8;
+    for (int k = 0; k < ReadAhead - 1; ++k)
+        frames.ReadAhead(k);
     for (int i = 0; i < frames.Count(); ++i) {
+        frames.ReadAhead(i + ReadAhead - 1);
         encoded.emplace_back();
         QByteArray* slot = &encoded.back();
         pool.Submit([&frames, i, slot, &settings] {

@@ -33,7 +33,8 @@ QString ExportFilePath(const TExportSettings& settings, int i);
 
 // Reads and encodes frame i for i = 0 .. n-1 on worker threads and writes the files on the
 // calling thread in order, replacing existing files; afterFile(i) runs on the calling thread
-// after file i is written. The memory of every worker's largest frame and its encoder is asked
+// after file i is written, and may throw to end the export there (a Cancel), the files before
+// it staying whole. The memory of every worker's largest frame and its encoder is asked
 // of the budget at once before the first frame is read (kw::EMemoryRefused, nothing written).
 // A frame that cannot be read or a file that cannot be written throws kw::EFcError naming it:
 // the files before it stay, none after it is written. Returns the bytes written.

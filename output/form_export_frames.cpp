@@ -15,6 +15,8 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 
+#include <utility>
+
 using namespace output;
 
 TFormExportFrames::TFormExportFrames(TThumbnails* thumbnails, QWidget* owner)
@@ -94,6 +96,8 @@ TFormExportFrames::TFormExportFrames(TThumbnails* thumbnails, QWidget* owner)
             kw::Guard([this] { TrackBarQualityChange(); }));
     connect(BtnOK, &QPushButton::clicked, this, kw::Guard([this] { BtnOKClick(); }));
     connect(BtnCancel, &QPushButton::clicked, this, kw::Guard([this] { BtnCancelClick(); }));
+    connect(&FExport, &kw::TLongWork::Ended, this,
+            [this](kw::TWorkOutcome outcome) { kw::Guarded([&] { ExportEnded(outcome); }); });
 }
 
 void TFormExportFrames::FormShow() {
@@ -136,18 +140,41 @@ void TFormExportFrames::BtnOKClick() {
     if (!codecs::PictureFormatFromName(CBFileFormat->currentText(), settings.Format))
         settings.Format = codecs::TPictureFormat::Jpg;
     settings.JpegQuality = 10 * TrackBarQuality->Position();
-    {
-        // The window repaints between files, its buttons off; a failing file ends the export
-        // with the error naming it, and the files before it stay.
-        output::TOutputBusy busy(this, {BtnOK, BtnCancel}, TeProgressBar);
-        output::TOutputProgress progress(TeProgressBar, frames.Count());
-        progress.Run(
-            [&] { output::ExportFrames(frames, settings, [&](int i) { progress.Report(i); }); });
-    }
-    FThumbnails->MarkWritten(frames);
-    kw::InfoBox(this, QStringLiteral("Done"), QStringLiteral("Task completed !"));
+    // The files are written on the long-work engine; the window repaints meanwhile, its
+    // buttons off but Cancel, which stops the export after the file being written. A failing
+    // file ends the export with the error naming it; the whole files before it stay either way.
+    FExportFrames = frames;
+    FFilesWritten = std::make_shared<std::atomic<int>>(0);
+    kw::TBusySpec busy;
+    busy.Window = this;
+    busy.Disable = {BtnOK, BtnOutFolder};
+    busy.Cancel = BtnCancel;
+    busy.Bar = TeProgressBar;
+    busy.Count = frames.Count();
+    FExport.Start(
+        [frames, settings, written = FFilesWritten](kw::TJob& job) {
+            output::ExportFrames(frames, settings, [&](int i) {
+                written->store(i + 1);
+                job.Progress(i);
+                job.CheckCancel();
+            });
+        },
+        busy);
+}
+
+void TFormExportFrames::ExportEnded(kw::TWorkOutcome outcome) {
+    const TFrameSnapshot frames = std::exchange(FExportFrames, TFrameSnapshot());
+    // Exactly the frames whose files were written are marked, whatever ended the export.
+    FThumbnails->MarkWritten(frames.First(FFilesWritten ? FFilesWritten->load() : 0));
+    if (outcome == kw::TWorkOutcome::Done)
+        kw::InfoBox(this, QStringLiteral("Done"), QStringLiteral("Task completed !"));
+    else if (outcome == kw::TWorkOutcome::Failed)
+        FExport.ShowError();
 }
 
 void TFormExportFrames::BtnCancelClick() {
-    reject();
+    if (FExport.Running())
+        FExport.Cancel();
+    else
+        reject();
 }

@@ -3,7 +3,12 @@
 // PNG) into one folder. It also keeps, in its hidden HtmlMemo, the template of the animated
 // GIF's preview page, which the page writer reads from a copy of this window it never shows.
 
+#include "common/long_work.h"
+#include "frames/frame_snapshot.h"
 #include "output/output_window.h"
+
+#include <atomic>
+#include <memory>
 
 class QComboBox;
 class QLabel;
@@ -28,9 +33,13 @@ public:
     void BtnOutFolderClick();
     void CBFileFormatChange();
     void TrackBarQualityChange();
-    // Exports into the folder; the window stays open for another export.
+    // Starts the export into the folder; the window stays open for another export.
     void BtnOKClick();
+    // Stops a running export (the whole files written so far stay); closes the window
+    // otherwise.
     void BtnCancelClick();
+    // The export's work, for tests and benchmarks that wait for its end.
+    kw::TLongWork& Export() { return FExport; }
 
     TKWLinePanel* PanelSrcFrame = nullptr;
     TTeRadioButton* RBAll = nullptr;
@@ -49,5 +58,10 @@ public:
     QPlainTextEdit* HtmlMemo = nullptr;
 
 private:
+    void ExportEnded(kw::TWorkOutcome outcome);
+
     TThumbnails* FThumbnails;
+    kw::TLongWork FExport;
+    TFrameSnapshot FExportFrames;                    // what the running export writes
+    std::shared_ptr<std::atomic<int>> FFilesWritten; // and how many of its files are written
 };

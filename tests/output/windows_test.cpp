@@ -82,6 +82,7 @@ TEST_F(OutputWindowsTest, ExportProposesAFolderThatExists) {
         form.show();
         Desktop.FolderAnswers.clear();
         form.BtnOKClick();
+        EXPECT_TRUE(form.Export().WaitForEnd());
         EXPECT_EQ(Desktop.Texts(), QStringList{QStringLiteral("Task completed !")});
         EXPECT_TRUE(QFileInfo::exists(home + QStringLiteral("/1.jpg")));
     }
@@ -119,6 +120,7 @@ TEST_F(OutputWindowsTest, ExportProposesTheVideosNameAndWritesNumberedFilesAtThe
     EXPECT_EQ(form.EditOutputFolder->text(), Dir.path());
 
     form.BtnOK->click();
+    EXPECT_TRUE(form.Export().WaitForEnd());
     EXPECT_EQ(Desktop.Texts(), QStringList{QStringLiteral("Task completed !")});
     EXPECT_EQ(Desktop.Messages[0].Caption, QStringLiteral("Done"));
     for (int n = 0; n < 3; ++n)
@@ -128,6 +130,7 @@ TEST_F(OutputWindowsTest, ExportProposesTheVideosNameAndWritesNumberedFilesAtThe
         form.TrackBarQuality->SetPosition(position);
         EXPECT_EQ(form.LabelQuality->text(), QString::number(position));
         form.BtnOK->click();
+        EXPECT_TRUE(form.Export().WaitForEnd());
         EXPECT_EQ(ReadAll(Path(QStringLiteral("beach-1.jpg"))),
                   codecs::EncodePicture(MakeFrame(0), codecs::TPictureFormat::Jpg, 10 * position))
             << "overwritten silently at quality " << 10 * position;
@@ -164,6 +167,7 @@ TEST_F(OutputWindowsTest, ExportNumbersFromTheStartFieldInSelectionOrderWithTheP
         shown.clear();
         form.EditFileCount->setText(QString::fromLatin1(typed));
         form.BtnOK->click();
+        EXPECT_TRUE(form.Export().WaitForEnd());
         EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files).size(), 3) << typed;
         const int order[] = {4, 1, 3};
         for (int i = 0; i < 3; ++i) {
@@ -187,6 +191,7 @@ TEST_F(OutputWindowsTest, ExportStopsAtAFileThatCannotBeWrittenAndWritesNothingA
     form.EditFileName->setText(QStringLiteral("x-"));
     form.CBFileFormat->setCurrentText(QStringLiteral("BMP"));
     form.BtnOK->click();
+    EXPECT_TRUE(form.Export().WaitForEnd());
     ASSERT_EQ(Desktop.Messages.size(), 1) << "no \"Task completed !\"";
     EXPECT_EQ(Desktop.Messages[0].Caption, QStringLiteral("Framecatch"));
     EXPECT_TRUE(Desktop.Messages[0].Text.contains(Path(QStringLiteral("x-2.bmp"))));
@@ -195,6 +200,46 @@ TEST_F(OutputWindowsTest, ExportStopsAtAFileThatCannotBeWrittenAndWritesNothingA
     EXPECT_TRUE(form.BtnOK->isEnabled());
     EXPECT_TRUE(form.BtnCancel->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// Cancel while the export runs: it stops after the file being written, every file written
+// so far is whole and marked, none after it is begun, and the window is as before.
+TEST_F(OutputWindowsTest, CancelStopsTheExportLeavingOnlyWholeFilesMarkedWritten) {
+    Fill(80);
+    TFormExportFrames form(&List, nullptr);
+    form.show();
+    form.EditOutputFolder->setText(Dir.path());
+    form.EditFileName->setText(QStringLiteral("c-"));
+    form.CBFileFormat->setCurrentText(QStringLiteral("PNG"));
+    bool cancelWorked = false;
+    QObject::connect(form.TeProgressBar, &QProgressBar::valueChanged, [&](int v) {
+        if (v > 0 && form.Export().Running() && !form.Export().CancelRequested()) {
+            cancelWorked = !form.BtnOK->isEnabled() && form.BtnCancel->isEnabled();
+            form.BtnCancel->click();
+        }
+    });
+    form.BtnOK->click();
+    EXPECT_TRUE(form.Export().WaitForEnd());
+    EXPECT_TRUE(cancelWorked);
+    EXPECT_TRUE(form.isVisible()) << "Cancel during the export does not close the window";
+    EXPECT_TRUE(Desktop.Messages.isEmpty()) << "no \"Task completed !\"";
+    const QStringList files = QDir(Dir.path()).entryList(QDir::Files | QDir::Hidden);
+    const int k = int(files.size());
+    EXPECT_GT(k, 0);
+    EXPECT_LT(k, 80);
+    for (int i = 0; i < 80; ++i) {
+        const QString name = QStringLiteral("c-%1.png").arg(i + 1);
+        EXPECT_EQ(files.contains(name), i < k) << name.toStdString();
+        if (i < k) {
+            EXPECT_EQ(QImage(Path(name)).pixel(5, 5), FrameColor(i).rgb()) << i;
+        }
+        EXPECT_EQ(List.GetItem(i)->Written(), i < k) << i;
+    }
+    EXPECT_EQ(form.TeProgressBar->Position(), 0);
+    EXPECT_TRUE(form.BtnOK->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    form.BtnCancel->click();
+    EXPECT_FALSE(form.isVisible()) << "Cancel with no export running closes the window";
 }
 
 // --- Thumbnail sheet ---------------------------------------------------------------------
@@ -250,12 +295,15 @@ TEST_F(OutputWindowsTest, EveryOutputCountsTheFramesItWroteAsWritten) {
     form.EditFileName->setText(QStringLiteral("x-"));
     form.CBFileFormat->setCurrentText(QStringLiteral("BMP"));
     form.BtnOK->click();
-    EXPECT_EQ(List.UnwrittenCount(), 5) << "a failed export writes nothing off";
+    EXPECT_TRUE(form.Export().WaitForEnd());
+    EXPECT_EQ(List.UnwrittenCount(), 4) << "a failed export writes off its whole files only";
+    EXPECT_TRUE(List.GetItem(0)->Written());
     Select({3, 1});
     form.RBSelect->setChecked(true);
     form.EditFileName->setText(QStringLiteral("y-"));
     form.BtnOK->click();
-    EXPECT_EQ(List.UnwrittenCount(), 3);
+    EXPECT_TRUE(form.Export().WaitForEnd());
+    EXPECT_EQ(List.UnwrittenCount(), 2);
 
     // A sheet of one row of two holds the first two frames only.
     TFormSaveThumb sheet(&List, nullptr);
