@@ -219,6 +219,7 @@ int RunOutputs(const QStringList& args) {
                        [&] {
                            saveAnswers.push_back(outDir + QStringLiteral("/window.jpg"));
                            sheetForm.btn_save->click();
+                           sheetForm.Sheet().WaitForEnd(600000);
                        },
                        [&] {
                            const auto g = output::ThumbSheetGeometry(600, 4, 4, width, height);

@@ -8,6 +8,7 @@
 #include "skin/te_controls.h"
 
 #include <algorithm>
+#include <utility>
 
 using namespace output;
 
@@ -18,38 +19,56 @@ const QRect RectColumns(94, 97, 65, 22);
 constexpr int ArrowOffset = 50;
 } // namespace
 
-int output::SaveAsThumbnails(TThumbnails& thumbnails, bool allFrames, int rows, int columns,
-                             int width, int margin, TTeProgressBar* progressBar) {
-    QWidget* owner = progressBar ? progressBar->window() : &thumbnails;
-    const TFrameChoice choice = allFrames ? TFrameChoice::All : TFrameChoice::Selected;
-    const TFrameSnapshot frames = thumbnails.Snapshot(choice);
-    if (frames.IsEmpty()) {
+int output::TSheetJob::OnSheet() const {
+    return std::min(Frames.Count(), std::max(0, Geometry.Capacity()));
+}
+
+std::optional<TSheetJob> output::AskForThumbSheet(TThumbnails& thumbnails, bool allFrames, int rows,
+                                                  int columns, int width, int margin,
+                                                  QWidget* owner) {
+    if (!owner)
+        owner = &thumbnails;
+    TSheetJob job;
+    job.Frames = thumbnails.Snapshot(allFrames ? TFrameChoice::All : TFrameChoice::Selected);
+    if (job.Frames.IsEmpty()) {
         kw::WarningBox(owner, QStringLiteral("Warning"), QStringLiteral("No images found."));
-        return -1;
+        return std::nullopt;
     }
     kw::TFileDialogRequest request;
     request.Owner = owner;
     request.Title = QStringLiteral("Save As");
     request.Filter = QStringLiteral("JPEG Image File (*.jpg)|*.jpg|Bitmaps (*.bmp)|*.bmp");
     request.FilterIndex = 1;
-    QString path = kw::Desktop().SaveFileName(request);
+    const QString path = kw::Desktop().SaveFileName(request);
     if (path.isEmpty())
-        return -1;
+        return std::nullopt;
     const bool bmp = request.FilterIndex == 2;
-    path = EnsureExtension(path, bmp ? QStringLiteral(".bmp") : QStringLiteral(".jpg"));
+    job.Path = EnsureExtension(path, bmp ? QStringLiteral(".bmp") : QStringLiteral(".jpg"));
+    job.Format = bmp ? TSheetFormat::Bmp : TSheetFormat::Jpeg;
+    job.Geometry = ThumbSheetGeometry(width, rows, columns, thumbnails.FrameWidth(),
+                                      thumbnails.FrameHeight(), margin);
+    return job;
+}
 
-    const TSheetGeometry geometry = ThumbSheetGeometry(
-        width, rows, columns, thumbnails.FrameWidth(), thumbnails.FrameHeight(), margin);
-    TOutputProgress progress(progressBar, frames.Count());
-    progress.Run([&] {
-        const QImage sheet = DrawThumbSheet(geometry, frames, [&](int i) { progress.Report(i); });
-        SaveThumbSheet(sheet, path, bmp ? TSheetFormat::Bmp : TSheetFormat::Jpeg);
-    });
+void output::WriteThumbSheet(const TSheetJob& job, const std::function<void(int)>& progress) {
+    SaveThumbSheet(DrawThumbSheet(job.Geometry, job.Frames, progress), job.Path, job.Format);
+}
+
+int output::ThumbSheetWritten(TThumbnails& thumbnails, const TSheetJob& job, QWidget* owner) {
     // The frames beyond rows x columns are not on the sheet, so they are not written.
-    const int onSheet = std::min(frames.Count(), std::max(0, geometry.Capacity()));
-    thumbnails.MarkWritten(frames.First(onSheet));
-    kw::OpenWithShell(owner, path);
-    return frames.Count() - onSheet;
+    thumbnails.MarkWritten(job.Frames.First(job.OnSheet()));
+    kw::OpenWithShell(owner ? owner : &thumbnails, job.Path);
+    return job.Frames.Count() - job.OnSheet();
+}
+
+int output::SaveAsThumbnails(TThumbnails& thumbnails, bool allFrames, int rows, int columns,
+                             int width, int margin, QWidget* owner) {
+    const std::optional<TSheetJob> job =
+        AskForThumbSheet(thumbnails, allFrames, rows, columns, width, margin, owner);
+    if (!job)
+        return -1;
+    WriteThumbSheet(*job);
+    return ThumbSheetWritten(thumbnails, *job, owner);
 }
 
 TFormSaveThumb::TFormSaveThumb(TThumbnails* thumbnails, QWidget* owner)
@@ -90,6 +109,8 @@ TFormSaveThumb::TFormSaveThumb(TThumbnails* thumbnails, QWidget* owner)
 
     connect(btn_save, &QPushButton::clicked, this, kw::Guard([this] { btn_saveClick(); }));
     connect(btn_cancel, &QPushButton::clicked, this, kw::Guard([this] { btn_cancelClick(); }));
+    connect(&FSheet, &kw::TLongWork::Ended, this,
+            [this](kw::TWorkOutcome outcome) { kw::Guarded([&] { SheetEnded(outcome); }); });
 }
 
 void TFormSaveThumb::FormShow() {
@@ -99,16 +120,43 @@ void TFormSaveThumb::FormShow() {
 }
 
 void TFormSaveThumb::btn_saveClick() {
-    TOutputBusy busy(this, {btn_save, btn_cancel}, ProgressBar1);
+    if (FSheet.Running())
+        return;
     const int columns = kw::StrToInt(TeEdit_columns->text());
     const int width = kw::StrToInt(TeEdit_imgw->text());
     const int rows = kw::StrToInt(TeEdit_rows->text());
-    const int leftOut = SaveAsThumbnails(*FThumbnails, Rb_allframes->isChecked(), rows, columns,
-                                         width, 5, ProgressBar1);
-    if (leftOut >= 0)
-        emit SheetWritten(leftOut, rows, columns);
+    FJob = AskForThumbSheet(*FThumbnails, Rb_allframes->isChecked(), rows, columns, width, 5, this);
+    if (!FJob)
+        return;
+    FRows = rows;
+    FColumns = columns;
+    kw::TBusySpec busy;
+    busy.Window = this;
+    busy.Disable = {btn_save};
+    busy.Cancel = btn_cancel;
+    busy.Bar = ProgressBar1;
+    busy.Count = FJob->Frames.Count();
+    FSheet.Start(
+        [job = *FJob](kw::TJob& work) {
+            WriteThumbSheet(job, [&](int i) {
+                work.Progress(i);
+                work.CheckCancel();
+            });
+        },
+        busy);
+}
+
+void TFormSaveThumb::SheetEnded(kw::TWorkOutcome outcome) {
+    const std::optional<TSheetJob> job = std::exchange(FJob, std::nullopt);
+    if (outcome == kw::TWorkOutcome::Done && job)
+        emit SheetWritten(ThumbSheetWritten(*FThumbnails, *job, this), FRows, FColumns);
+    else if (outcome == kw::TWorkOutcome::Failed)
+        FSheet.ShowError();
 }
 
 void TFormSaveThumb::btn_cancelClick() {
-    reject();
+    if (FSheet.Running())
+        FSheet.Cancel();
+    else
+        reject();
 }

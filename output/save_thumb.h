@@ -1,9 +1,16 @@
 #pragma once
-// The thumbnail sheet: the window that collects width, rows, columns and the source, and
-// SaveAsThumbnails, which asks for the file, draws the chosen frames into one sheet, writes it
-// as JPG or BMP and opens it with the desktop.
+// The thumbnail sheet: the window that collects width, rows, columns and the source, and the
+// three steps of a sheet: asking for the file (GUI thread), drawing the chosen frames into one
+// sheet and writing it as JPG or BMP (any thread: the window runs it on the long-work engine),
+// and opening it with the desktop (GUI thread).
 
+#include "common/long_work.h"
+#include "frames/frame_snapshot.h"
 #include "output/output_window.h"
+#include "output/thumb_sheet.h"
+
+#include <functional>
+#include <optional>
 
 class TKWLinePanel;
 class TTeButton;
@@ -15,16 +22,35 @@ class TThumbnails;
 
 namespace output {
 
+// A sheet to write: its frames as they were when it was asked for, its layout and its file.
+struct TSheetJob {
+    TFrameSnapshot Frames;
+    TSheetGeometry Geometry;
+    QString Path;
+    TSheetFormat Format = TSheetFormat::Jpeg;
+    // How many of the frames are on the sheet (the rest are beyond rows x columns).
+    int OnSheet() const;
+};
+
 // The sheet of the chosen frames (all in position order, or the selected ones in selection
 // order): "No images found." when there are none, else the save dialog (JPEG or BMP entry; the
-// entry's extension is appended unless the path has it), the sheet drawn with the progress bar
-// moving, written (replacing a file), and opened. Errors (a column count of 0, a sheet too
-// large, a file that cannot be written) are thrown after the save dialog, before anything is
-// opened. Message boxes and the save dialog belong to the progress bar's window. Returns how
-// many of the chosen frames are not on the sheet (beyond rows x columns), or -1 when no sheet
-// was written.
+// entry's extension is appended unless the path has it) and the sheet's layout, whose errors
+// (a column count of 0, a sheet too large) are thrown. std::nullopt when there is nothing to
+// write. Message boxes and the save dialog belong to owner.
+std::optional<TSheetJob> AskForThumbSheet(TThumbnails& thumbnails, bool allFrames, int rows,
+                                          int columns, int width, int margin, QWidget* owner);
+// Draws the sheet and writes it (replacing a file, through a new file renamed over it at the
+// end); before frame i is drawn, progress(i), which may throw to stop: no file is written then,
+// and an existing one stays as it was. Any thread; a file that cannot be written is thrown.
+void WriteThumbSheet(const TSheetJob& job, const std::function<void(int)>& progress = {});
+// After the sheet was written, on the GUI thread: marks its frames written and opens it.
+// Returns how many of the chosen frames are not on the sheet.
+int ThumbSheetWritten(TThumbnails& thumbnails, const TSheetJob& job, QWidget* owner);
+
+// The three at once on the calling thread, for callers without a window. Returns the frames
+// left out, or -1 when no sheet was written.
 int SaveAsThumbnails(TThumbnails& thumbnails, bool allFrames, int rows, int columns, int width,
-                     int margin, TTeProgressBar* progressBar);
+                     int margin, QWidget* owner);
 
 } // namespace output
 
@@ -37,10 +63,14 @@ public:
     // Puts each pair of arrows inside the right end of its field.
     void FormShow() override;
     // Converts columns, width and rows (in this order; a field that is no number ends the
-    // save with the conversion error) and runs SaveAsThumbnails with the margin 5; a written
-    // sheet is announced by SheetWritten. The window stays open.
+    // save with the conversion error), asks for the file and starts the sheet with the margin
+    // 5 on the long-work engine; a written sheet is announced by SheetWritten. The window
+    // stays open.
     void btn_saveClick();
+    // Stops a running sheet (no file is written); closes the window otherwise.
     void btn_cancelClick();
+    // The sheet's work, for tests and benchmarks that wait for its end.
+    kw::TLongWork& Sheet() { return FSheet; }
 
 signals:
     // A sheet was written; leftOut of the chosen frames did not fit on it.
@@ -63,5 +93,10 @@ public:
     TTeProgressBar* ProgressBar1 = nullptr;
 
 private:
+    void SheetEnded(kw::TWorkOutcome outcome);
+
     TThumbnails* FThumbnails;
+    kw::TLongWork FSheet;
+    std::optional<output::TSheetJob> FJob; // of the running sheet
+    int FRows = 0, FColumns = 0;
 };

@@ -87,6 +87,7 @@ TEST_F(ComfortsTest, TheStatusLineSaysHowManyFramesASheetLeftOut) {
             sheet->TeEdit_columns->setText(QString::fromLatin1(columns));
             FDesktop.SaveFileAnswers.push_back({FDir.filePath(QStringLiteral("sheet.jpg")), 1});
             sheet->btn_save->click();
+            EXPECT_TRUE(sheet->Sheet().WaitForEnd());
             ++saves;
             EXPECT_EQ(FForm->StatusText(), QString::fromLatin1(status)) << rows << " x " << columns;
         }

@@ -94,6 +94,7 @@ TEST_F(OutputFieldsTest, SpinBoxesSelectTheirNumberSoThatTypingReplacesIt) {
     const QString path = Dir.filePath(QStringLiteral("sheet.jpg"));
     Desktop.SaveFileAnswers.push_back({path, 1});
     form.btn_save->click();
+    EXPECT_TRUE(form.Sheet().WaitForEnd());
     EXPECT_TRUE(Desktop.Messages.isEmpty()) << Desktop.Texts().join('|').toStdString();
     const QImage sheet(path);
     EXPECT_EQ(sheet.width(), 800);

@@ -250,9 +250,11 @@ TEST_F(OutputWindowsTest, SheetChecksBeforeItsFileDialogAndAppendsTheChosenEntry
     form.show();
     form.Rb_selected->setChecked(true);
     form.btn_save->click();
+    EXPECT_TRUE(form.Sheet().WaitForEnd());
     EXPECT_EQ(Desktop.Texts(), QStringList{QStringLiteral("No images found.")});
     form.TeEdit_columns->clear();
     form.btn_save->click();
+    EXPECT_TRUE(form.Sheet().WaitForEnd());
     EXPECT_EQ(Desktop.Texts().last(), QStringLiteral("'' is not a valid integer value."));
     EXPECT_TRUE(Desktop.FileRequests.isEmpty()) << "both before the file dialog";
 
@@ -261,8 +263,10 @@ TEST_F(OutputWindowsTest, SheetChecksBeforeItsFileDialogAndAppendsTheChosenEntry
     Desktop.SaveFileAnswers = {{Path(QStringLiteral("sheet.JPG")), 1},
                                {Path(QStringLiteral("sheet.png")), 1},
                                {Path(QStringLiteral("sheet")), 2}};
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 3; ++i) {
         form.btn_save->click();
+        EXPECT_TRUE(form.Sheet().WaitForEnd());
+    }
     EXPECT_EQ(Desktop.FileRequests[0].Filter,
               QStringLiteral("JPEG Image File (*.jpg)|*.jpg|Bitmaps (*.bmp)|*.bmp"));
     EXPECT_TRUE(Desktop.FileRequests[0].InitialDir.isEmpty());
@@ -280,9 +284,43 @@ TEST_F(OutputWindowsTest, SheetChecksBeforeItsFileDialogAndAppendsTheChosenEntry
     form.TeEdit_columns->setText(QStringLiteral("0"));
     Desktop.SaveFileAnswers = {{Path(QStringLiteral("zero.jpg")), 1}};
     form.btn_save->click();
+    EXPECT_TRUE(form.Sheet().WaitForEnd());
     EXPECT_EQ(Desktop.Texts().last(), QStringLiteral("Division by zero."));
     EXPECT_FALSE(QFile::exists(Path(QStringLiteral("zero.jpg"))));
     EXPECT_TRUE(form.btn_save->isEnabled());
+}
+
+// Cancel while the sheet is drawn: no file is written, one already at the path stays as it
+// was, nothing is opened or marked written, and the window is as before.
+TEST_F(OutputWindowsTest, CancelWhileTheSheetIsDrawnLeavesAnExistingFileUntouched) {
+    Fill(150);
+    const QString path = Path(QStringLiteral("keep.jpg"));
+    const QByteArray before("an older sheet");
+    {
+        QFile old(path);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write(before);
+    }
+    TFormSaveThumb form(&List, nullptr);
+    form.show();
+    form.TeEdit_imgw->setText(QStringLiteral("6000"));
+    form.TeEdit_rows->setText(QStringLiteral("15"));
+    form.TeEdit_columns->setText(QStringLiteral("10"));
+    Desktop.SaveFileAnswers = {{path, 1}};
+    form.btn_save->click();
+    EXPECT_FALSE(form.btn_save->isEnabled());
+    EXPECT_TRUE(form.btn_cancel->isEnabled());
+    form.btn_cancel->click();
+    EXPECT_TRUE(form.Sheet().WaitForEnd());
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(ReadAll(path), before);
+    EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.jpg"});
+    EXPECT_TRUE(Desktop.Opened.isEmpty());
+    EXPECT_TRUE(Desktop.Messages.isEmpty());
+    EXPECT_EQ(List.UnwrittenCount(), 150);
+    EXPECT_EQ(form.ProgressBar1->value(), 0);
+    EXPECT_TRUE(form.btn_save->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(OutputWindowsTest, EveryOutputCountsTheFramesItWroteAsWritten) {
@@ -312,6 +350,7 @@ TEST_F(OutputWindowsTest, EveryOutputCountsTheFramesItWroteAsWritten) {
     sheet.TeEdit_columns->setText(QStringLiteral("2"));
     Desktop.SaveFileAnswers = {{Path(QStringLiteral("sheet.jpg")), 1}};
     sheet.btn_save->click();
+    EXPECT_TRUE(sheet.Sheet().WaitForEnd());
     ASSERT_TRUE(QFile::exists(Path(QStringLiteral("sheet.jpg"))));
     EXPECT_EQ(List.UnwrittenCount(), 2); // frames 2 and 4
 
