@@ -198,6 +198,7 @@ int RunOutputs(const QStringList& args) {
         gifForm.CheckBoxGray->setChecked(gray);
         saveAnswers.push_back(outDir + QStringLiteral("/window.gif"));
         gifForm.Btn_Save->click();
+        gifForm.Gif().WaitForEnd(600000);
     };
     auto gifThroughCore = [&](bool gray) {
         codecs::TGifSettings g;

@@ -98,9 +98,9 @@ void PrepareGifFrame(const QImage& picture, const TGifSettings& settings, TGifFr
 // the best-quality palette to share (TPaletteChain), and for a smaller file the cut between
 // the dithering and the compression. A frame that fails passes both steps on its way out.
 //
-// Use from the GUI thread:
+// Use from a long work's thread:
 //   codecs::TAnimatedGif gif(settings);
-//   gif.OnFrameDone = [&](int i) { bar->setValue(i); QCoreApplication::processEvents(); };
+//   gif.OnFrameDone = [&](int i) { job.Progress(i); job.CheckCancel(); };
 //   for (const QImage& f : frames) gif.AddFrame(f);
 //   gif.Finish();
 //   gif.SaveToFile(path);

@@ -143,12 +143,16 @@ TLongWork::~TLongWork() {
         FState->RequestCancel();
 }
 
-void TLongWork::Start(std::function<void(TJob&)> work, std::optional<TBusySpec> busy) {
+void TLongWork::Drop() {
     if (FState) {
         FState->RequestCancel();
         FState.reset();
     }
     FBusy.reset();
+}
+
+void TLongWork::Start(std::function<void(TJob&)> work, std::optional<TBusySpec> busy) {
+    Drop();
     FError = nullptr;
 
     auto state = std::make_shared<TWorkState>();

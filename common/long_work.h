@@ -82,6 +82,10 @@ public:
     // Asks the work to stop; it ends as soon as it next checks (within a fraction of a
     // second for every work of the program). Nothing happens when no work runs.
     void Cancel();
+    // Cancels the running work and forgets it at once, as a newer Start would: what it still
+    // posts and its end are dropped (no Ended), and its busy scope is released. For a work
+    // whose result is no longer wanted (an estimate for settings that changed meanwhile).
+    void Drop();
     // From Start until Ended was emitted.
     bool Running() const { return bool(FState); }
     // True once Cancel was called on the running work.

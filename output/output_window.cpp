@@ -14,17 +14,10 @@
 #include <QLabel>
 #include <QShowEvent>
 
-#include <chrono>
-#include <condition_variable>
-#include <exception>
-#include <mutex>
-#include <thread>
-
 namespace output {
 
 namespace {
 const QColor ColorPanel(aqua::PanelDark);
-const char* const BusyProperty = "fcOutputBusy";
 } // namespace
 
 TOutputDialog::TOutputDialog(QWidget* owner, const QString& caption, int width, int height)
@@ -139,108 +132,6 @@ QString EnsureExtension(const QString& path, const QString& ext) {
     if (!suffix.isEmpty() && QLatin1Char('.') + suffix.toLower() == ext)
         return path;
     return path + ext;
-}
-
-TOutputProgress::TOutputProgress(TTeProgressBar* bar, int n) : FBar(bar) {
-    if (FBar) {
-        FBar->SetMin(0);
-        FBar->SetMax(std::max(0, n - 1));
-    }
-}
-
-void TOutputProgress::Show() {
-    const int reported = FReported.load(std::memory_order_relaxed);
-    if (FBar && reported >= 0)
-        FBar->SetPosition(reported);
-}
-
-void TOutputProgress::Run(const std::function<void()>& work) {
-    // The work and this thread share only FReported (atomic) and `done` (under the mutex);
-    // whatever the work reads was handed to it before it started and does not change meanwhile,
-    // since the busy scope keeps the user's hands off the window.
-    std::mutex mutex;
-    std::condition_variable finished;
-    bool done = false;
-    std::exception_ptr error;
-    std::thread worker([&] {
-        try {
-            work();
-        } catch (...) {
-            error = std::current_exception();
-        }
-        std::lock_guard lock(mutex);
-        done = true;
-        finished.notify_all();
-    });
-    // A short output is done before anything would show: it is spared the repainting.
-    for (;;) {
-        {
-            std::unique_lock lock(mutex);
-            if (finished.wait_for(lock, std::chrono::milliseconds(PumpMs), [&] { return done; }))
-                break;
-        }
-        Show();
-        QCoreApplication::processEvents();
-    }
-    worker.join();
-    Show(); // the bar repaints at once
-    if (error)
-        std::rethrow_exception(error);
-}
-
-TOutputBusy::TOutputBusy(QWidget* dialog, std::initializer_list<QWidget*> buttons,
-                         TTeProgressBar* bar)
-    : FDialog(dialog), FBar(bar) {
-    for (QWidget* b : buttons) {
-        FButtons.emplace_back(b, b->isEnabled());
-        b->setEnabled(false);
-    }
-    if (FDialog)
-        FDialog->setProperty(BusyProperty, true);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    qApp->installEventFilter(this);
-}
-
-TOutputBusy::~TOutputBusy() {
-    qApp->removeEventFilter(this);
-    QApplication::restoreOverrideCursor();
-    for (auto& [button, enabled] : FButtons)
-        if (button)
-            button->setEnabled(enabled);
-    if (FBar)
-        FBar->SetPosition(0);
-    if (FDialog)
-        FDialog->setProperty(BusyProperty, false);
-}
-
-bool TOutputBusy::IsBusy(const QWidget* dialog) {
-    return dialog && dialog->property(BusyProperty).toBool();
-}
-
-bool TOutputBusy::eventFilter(QObject* watched, QEvent* event) {
-    switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
-    case QEvent::Wheel:
-    case QEvent::ContextMenu:
-    case QEvent::Close:
-        break;
-    default:
-        return false;
-    }
-    // Only the dialog's own widgets: a message box or file dialog the output opens is a window
-    // of its own and takes its input as usual.
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (!FDialog || !widget || widget->window() != FDialog)
-        return false;
-    // A close request left accepted would still close the window; an accepted shortcut
-    // override keeps the key from working as a shortcut, and the key press itself is swallowed.
-    event->setAccepted(event->type() == QEvent::ShortcutOverride);
-    return true;
 }
 
 } // namespace output

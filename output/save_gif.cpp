@@ -77,31 +77,57 @@ void output::WriteGIFPreviewPage(const QString& gifPath, int width, int height, 
         kw::OpenWithShell(owner, page);
 }
 
+std::optional<TGifJob> output::AskForGif(TThumbnails& thumbnails, const QString& path,
+                                         bool allFrames, const codecs::TGifSettings& settings,
+                                         QWidget* owner) {
+    TGifJob job;
+    job.Frames = thumbnails.Snapshot(allFrames ? TFrameChoice::All : TFrameChoice::Selected);
+    if (job.Frames.IsEmpty()) {
+        kw::WarningBox(owner ? owner : &thumbnails, QStringLiteral("Warning"),
+                       QStringLiteral("No images found."));
+        return std::nullopt;
+    }
+    job.Path = path;
+    job.Settings = settings;
+    return job;
+}
+
+std::int64_t output::WriteGif(const TGifJob& job, const std::function<void(int)>& progress) {
+    // The size and the workers' memory are checked here, before any frame is read.
+    codecs::TAnimatedGif gif(job.Settings);
+    gif.OnFrameDone = progress;
+    for (int i = 0; i < job.Frames.Count(); ++i) {
+        job.Frames.ReadAhead(i + 1);
+        gif.AddFrame(job.Frames.Picture(i));
+    }
+    gif.Finish();
+    gif.SaveToFile(job.Path);
+    return gif.Size();
+}
+
+void output::GifWritten(TThumbnails& thumbnails, const TGifJob& job, std::int64_t size,
+                        QWidget* owner) {
+    // Only a file that was written whole takes the frames off the quit question.
+    thumbnails.MarkWritten(job.Frames);
+    WriteGIFPreviewPage(job.Path, job.Settings.Width, job.Settings.Height, job.Settings.Loops,
+                        job.Frames.Count(), kw::FileSizeText(size), owner ? owner : &thumbnails);
+}
+
 void output::SaveAsGIF(TThumbnails& thumbnails, const QString& path, bool allFrames,
                        const codecs::TGifSettings& settings, TTeProgressBar* progressBar) {
-    QWidget* owner = progressBar ? progressBar->window() : &thumbnails;
-    const TFrameSnapshot frames =
-        thumbnails.Snapshot(allFrames ? TFrameChoice::All : TFrameChoice::Selected);
-    if (frames.IsEmpty()) {
-        kw::WarningBox(owner, QStringLiteral("Warning"), QStringLiteral("No images found."));
+    QWidget* owner = progressBar ? progressBar->window() : nullptr;
+    const std::optional<TGifJob> job = AskForGif(thumbnails, path, allFrames, settings, owner);
+    if (!job)
         return;
-    }
-    TOutputProgress progress(progressBar, frames.Count());
-    std::int64_t size = 0;
-    progress.Run([&] {
-        // The size and the workers' memory are checked here, before any frame is read.
-        codecs::TAnimatedGif gif(settings);
-        gif.OnFrameDone = [&](int i) { progress.Report(i); };
-        for (int i = 0; i < frames.Count(); ++i)
-            gif.AddFrame(frames.Picture(i));
-        gif.Finish();
-        gif.SaveToFile(path);
-        size = gif.Size();
+    if (progressBar)
+        progressBar->setRange(0, std::max(0, job->Frames.Count() - 1));
+    const std::int64_t size = WriteGif(*job, [&](int i) {
+        if (progressBar)
+            progressBar->setValue(i);
     });
-    // Only a file that was written whole takes the frames off the quit question.
-    thumbnails.MarkWritten(frames);
-    WriteGIFPreviewPage(path, settings.Width, settings.Height, settings.Loops, frames.Count(),
-                        kw::FileSizeText(size), owner);
+    if (progressBar)
+        progressBar->setValue(0);
+    GifWritten(thumbnails, *job, size, owner);
 }
 
 // --- The window --------------------------------------------------------------------------
@@ -197,6 +223,8 @@ TFormSaveGIF::TFormSaveGIF(TThumbnails* thumbnails, QWidget* owner)
             kw::Guard([this] { PanelTransColorClick(); }));
     connect(Btn_Save, &QPushButton::clicked, this, kw::Guard([this] { Btn_SaveClick(); }));
     connect(Btn_Cancel, &QPushButton::clicked, this, kw::Guard([this] { Btn_CancelClick(); }));
+    connect(&FGif, &kw::TLongWork::Ended, this,
+            [this](kw::TWorkOutcome outcome) { kw::Guarded([&] { GifEnded(outcome); }); });
     connect(this, &QDialog::finished, this, [this] { TimerColorPicker.stop(); });
 
     EstimateTimer.setSingleShot(true);
@@ -216,9 +244,7 @@ TFormSaveGIF::TFormSaveGIF(TThumbnails* thumbnails, QWidget* owner)
         connect(box, &QAbstractButton::toggled, this, [this] { SettingsChange(); });
 }
 
-TFormSaveGIF::~TFormSaveGIF() {
-    StopEstimate();
-}
+TFormSaveGIF::~TFormSaveGIF() = default;
 
 void TFormSaveGIF::FormShow() {
     PlaceUpDown(UpDown_Width, Edit_width, RectWidth, ArrowOffset);
@@ -302,8 +328,9 @@ void TFormSaveGIF::keyPressEvent(QKeyEvent* event) {
 }
 
 void TFormSaveGIF::Btn_SaveClick() {
-    StopEstimate(); // the cores are the file's now
-    TOutputBusy busy(this, {Btn_Save, Btn_Cancel}, ProgressBar1);
+    if (FGif.Running())
+        return;
+    FEstimate.Drop(); // the cores are the file's now
     kw::TFileDialogRequest request;
     request.Owner = this;
     request.Title = QStringLiteral("Save As");
@@ -317,7 +344,38 @@ void TFormSaveGIF::Btn_SaveClick() {
         GlbCfg->LastGIFDir = QFileInfo(path).absolutePath();
     path = EnsureExtension(path, QStringLiteral(".gif"));
     const codecs::TGifSettings settings = Settings();
-    SaveAsGIF(*FThumbnails, path, Rb_allframes->isChecked(), settings, ProgressBar1);
+    FJob = AskForGif(*FThumbnails, path, Rb_allframes->isChecked(), settings, this);
+    if (!FJob)
+        return;
+    FGifSize = std::make_shared<std::int64_t>(0);
+    kw::TBusySpec busy;
+    busy.Window = this;
+    busy.Disable = {Btn_Save};
+    busy.Cancel = Btn_Cancel;
+    busy.Bar = ProgressBar1;
+    busy.Count = FJob->Frames.Count();
+    FGif.Start(
+        [job = *FJob, size = FGifSize](kw::TJob& work) {
+            *size = WriteGif(job, [&](int i) {
+                work.Progress(i);
+                work.CheckCancel();
+            });
+        },
+        busy);
+}
+
+void TFormSaveGIF::GifEnded(kw::TWorkOutcome outcome) {
+    const std::optional<TGifJob> job = std::exchange(FJob, std::nullopt);
+    if (outcome == kw::TWorkOutcome::Done && job) {
+        // The page and its question are the end of the output: the window stays busy, Cancel
+        // too, until the question is answered.
+        kw::TBusySpec busy;
+        busy.Window = this;
+        busy.Disable = {Btn_Save, Btn_Cancel};
+        kw::TBusyScope scope(busy);
+        GifWritten(*FThumbnails, *job, *FGifSize, this);
+    } else if (outcome == kw::TWorkOutcome::Failed)
+        FGif.ShowError();
 }
 
 codecs::TGifSettings TFormSaveGIF::Settings() const {
@@ -336,7 +394,10 @@ codecs::TGifSettings TFormSaveGIF::Settings() const {
 }
 
 void TFormSaveGIF::Btn_CancelClick() {
-    reject();
+    if (FGif.Running())
+        FGif.Cancel();
+    else
+        reject();
 }
 
 void TFormSaveGIF::ComboBoxQualityChange() {
@@ -357,21 +418,8 @@ void TFormSaveGIF::SettingsChange() {
     EstimateTimer.start(); // restarts: one estimate after a burst of changes
 }
 
-void TFormSaveGIF::StopEstimate() {
-    FEstimateCancel = true;
-    if (FEstimateThread.joinable())
-        FEstimateThread.join();
-    FEstimateCancel = false;
-}
-
-void TFormSaveGIF::WaitForEstimate() {
-    if (FEstimateThread.joinable())
-        FEstimateThread.join();
-}
-
 void TFormSaveGIF::EstimateTimerTimer() {
-    StopEstimate();
-    const int number = ++FEstimateNumber;
+    FEstimate.Drop(); // its result, should it still come, is dropped
     codecs::TGifSettings settings;
     TFrameSnapshot frames;
     try {
@@ -396,27 +444,29 @@ void TFormSaveGIF::EstimateTimerTimer() {
     }
     LabelEstimate->setText(QStringLiteral("Estimating size ..."));
     // The sample is read on the worker too: reading frames from the store takes disk time.
-    FEstimateThread = std::thread([this, number, frames, positions, settings, threads] {
+    // Starting replaces an estimate still running: it is cancelled and its posts dropped.
+    FEstimate.Start([this, frames, positions, settings, threads](kw::TJob& job) {
         std::int64_t size = -1;
         try {
+            // The frames are read on this worker as the estimate goes (the store takes disk
+            // time); a cancel is seen between frames as well as inside the encoder.
             size = codecs::EstimateGifSize(
-                frames.Count(), positions, [&frames](int p) { return frames.Picture(p); }, settings,
-                &FEstimateCancel, threads);
+                frames.Count(), positions,
+                [&frames, &job](int p) {
+                    job.CheckCancel();
+                    return frames.Picture(p);
+                },
+                settings, &job.CancelFlag(), threads);
         } catch (...) {
             size = -1; // shown as no estimate; saving reports the reason
         }
-        if (size < 0 && FEstimateCancel)
-            return;
-        QMetaObject::invokeMethod(
-            this,
-            [this, number, size] {
-                if (number != FEstimateNumber)
-                    return;
-                LabelEstimate->setText(
-                    size < 0 ? QString()
-                             : QStringLiteral("Estimated size: %1").arg(kw::FileSizeText(size)));
-            },
-            Qt::QueuedConnection);
+        job.CheckCancel();
+        // Runs only while this window's handle reports on this estimate.
+        job.Post([this, size] {
+            LabelEstimate->setText(
+                size < 0 ? QString()
+                         : QStringLiteral("Estimated size: %1").arg(kw::FileSizeText(size)));
+        });
     });
 }
 

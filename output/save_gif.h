@@ -1,18 +1,20 @@
 #pragma once
 // The animated GIF: the window that collects size, delay, loops, colour settings and the file
-// name (with its colour picker), SaveAsGIF, which builds and writes the file, and
+// name (with its colour picker), the steps that build and write the file (the window runs
+// them on the long-work engine), and
 // WriteGIFPreviewPage, which writes the HTML page of the animation and offers to open it.
 
 #include "codecs/gif_codec.h"
+#include "common/long_work.h"
 #include "frames/frame_snapshot.h"
 #include "output/output_window.h"
 
 #include <QPoint>
 #include <QTimer>
 
-#include <atomic>
 #include <cstdint>
-#include <thread>
+#include <functional>
+#include <optional>
 #include <vector>
 
 class QComboBox;
@@ -28,15 +30,30 @@ class TThumbnails;
 
 namespace output {
 
+// A GIF to write: its frames as they were when it was asked for, its file and settings.
+struct TGifJob {
+    TFrameSnapshot Frames;
+    QString Path;
+    codecs::TGifSettings Settings;
+};
+
 // The GIF of the chosen frames (all in position order, or the selected ones in selection
-// order) at settings.Width x settings.Height: "No images found." when there are none; else
-// every frame stretched to that size where it differs and added with the progress bar moving,
-// the file written (replacing one), its size measured, and the preview page written and
-// offered. Errors (a size outside 1..65535, a file that cannot be written) are thrown before
-// the page is made. Message boxes belong to the progress bar's window.
+// order): "No images found." (a box of owner's) and std::nullopt when there are none.
+std::optional<TGifJob> AskForGif(TThumbnails& thumbnails, const QString& path, bool allFrames,
+                                 const codecs::TGifSettings& settings, QWidget* owner);
+// Builds the GIF at settings.Width x settings.Height, every frame stretched to that size where
+// it differs, and writes the file (replacing one, through a new file renamed over it at the
+// end); returns its size. After frame i, progress(i), which may throw to stop: no file is
+// written then, and an existing one stays as it was. Any thread. Errors (a size outside
+// 1..65535, too little memory, a file that cannot be written) are thrown.
+std::int64_t WriteGif(const TGifJob& job, const std::function<void(int)>& progress = {});
+// After the file was written, on the GUI thread: marks its frames written, writes the preview
+// page and offers it.
+void GifWritten(TThumbnails& thumbnails, const TGifJob& job, std::int64_t size, QWidget* owner);
+// The three at once on the calling thread, for callers without a window; the bar, when given,
+// follows the frames (and its window owns the boxes).
 void SaveAsGIF(TThumbnails& thumbnails, const QString& path, bool allFrames,
                const codecs::TGifSettings& settings, TTeProgressBar* progressBar);
-
 // Writes GIF-Preview.html into the private scratch folder from the template of the export window
 // (loops as the user entered them), then asks "Complete": OK opens the page with the desktop.
 // A page that cannot be written throws, and nothing is asked.
@@ -75,9 +92,12 @@ public:
     // F12 while the box is checked: stops the picker and says the key was used.
     bool FormShortCut(int key);
     // Save dialog (in LastGIFDir), ".gif" ensured, the four number fields converted, then
-    // SaveAsGIF. The window stays open.
+    // the GIF started on the long-work engine. The window stays open.
     void Btn_SaveClick();
+    // Stops a running GIF (no file is written); closes the window otherwise.
     void Btn_CancelClick();
+    // The GIF's work, for tests and benchmarks that wait for its end.
+    kw::TLongWork& Gif() { return FGif; }
     // The colour choice is kept for the next window while the program runs.
     void ComboBoxQualityChange();
     // A smaller file and a transparent colour both need the frame's transparent entry: while
@@ -126,7 +146,7 @@ public:
     // number.
     codecs::TGifSettings Settings() const;
     // Waits for a running estimate; for tests.
-    void WaitForEstimate();
+    void WaitForEstimate() { FEstimate.WaitForEnd(); }
 
     // The pointer position the picker read last.
     QPoint LastMousePos() const { return FLastMousePos; }
@@ -146,11 +166,13 @@ private:
 
     TThumbnails* FThumbnails;
     QPoint FLastMousePos;
-    // The estimate's worker reads a few frames from a snapshot and encodes them, and hands
-    // its result to the GUI thread through a queued call, which carries the number of the
-    // estimate so that a result overtaken by a newer change is dropped. The window stops and
-    // joins the worker before it goes, so the queued call never outlives it.
-    std::thread FEstimateThread;
-    std::atomic<bool> FEstimateCancel{false};
-    int FEstimateNumber = 0;
+    void GifEnded(kw::TWorkOutcome outcome);
+
+    // The estimate's work reads a few frames from a snapshot and encodes them; its result
+    // reaches the label through the engine, which drops it once a newer estimate started (or
+    // the window went): starting one cancels the older without waiting for it.
+    kw::TLongWork FEstimate;
+    kw::TLongWork FGif;
+    std::optional<output::TGifJob> FJob;    // of the running GIF
+    std::shared_ptr<std::int64_t> FGifSize; // its size, once written
 };

@@ -161,6 +161,16 @@ TEST(LongWork, ANewStartOrAGoneHandleDropsWhatTheOldWorkStillReports) {
         EXPECT_TRUE(w.Save->isEnabled());
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
+        // Dropped: forgotten at once, the window back, and neither its post nor its end come.
+        work.Start(slow(4, &seen), w.Spec(5));
+        work.Drop();
+        EXPECT_FALSE(work.Running());
+        EXPECT_TRUE(w.Save->isEnabled());
+        QTRY_COMPARE(finished.load(), 2);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(seen, std::vector<int>{2});
+        EXPECT_EQ(ended.count(), 1);
+
         // The handle goes while its work runs: the work is cancelled, ends on its own, and its
         // post finds nobody.
         work.Start(slow(3, &seen), w.Spec(5));
@@ -168,7 +178,7 @@ TEST(LongWork, ANewStartOrAGoneHandleDropsWhatTheOldWorkStillReports) {
     EXPECT_FALSE(kw::TBusyScope::IsBusy(&w.Dialog));
     EXPECT_TRUE(w.Save->isEnabled());
     kw::FinishLongWork();
-    EXPECT_EQ(finished.load(), 2);
+    EXPECT_EQ(finished.load(), 3);
     QCoreApplication::processEvents();
     EXPECT_EQ(seen, std::vector<int>{2});
 }

@@ -56,6 +56,7 @@ TEST_F(OutputLimitsTest, AGifTooLargeForTheFileOrTheMemoryIsRefusedWithItsSize) 
     EXPECT_TRUE(Estimate(form).isEmpty()) << "no GIF of that size can be written";
     Desktop.SaveFileAnswers = {{Path(QStringLiteral("big.gif")), 1}};
     form.Btn_Save->click();
+    EXPECT_TRUE(form.Gif().WaitForEnd());
     ASSERT_EQ(Desktop.Messages.size(), 1);
     EXPECT_EQ(Desktop.Messages[0].Text,
               QStringLiteral("A GIF frame of 60000 x 60000 pixels is too large: a frame can hold "
@@ -68,11 +69,13 @@ TEST_F(OutputLimitsTest, AGifTooLargeForTheFileOrTheMemoryIsRefusedWithItsSize) 
     form.Edit_Height->setText(QStringLiteral("20000"));
     EXPECT_EQ(Estimate(form), QStringLiteral("too large to estimate"));
     form.Btn_Save->click();
+    EXPECT_TRUE(form.Gif().WaitForEnd());
     EXPECT_TRUE(Desktop.Messages.isEmpty());
     // But the workers need gigabytes the memory cannot spare: refused when saving.
     Desktop.AvailableMemory = kw::MemoryMargin(kw::SystemTotalMemory()) + (qint64(1) << 30);
     Desktop.SaveFileAnswers = {{Path(QStringLiteral("big.gif")), 1}};
     form.Btn_Save->click();
+    EXPECT_TRUE(form.Gif().WaitForEnd());
     ASSERT_EQ(Desktop.Messages.size(), 1);
     EXPECT_TRUE(Desktop.Messages[0].Text.startsWith(
         QStringLiteral("Not enough memory for an animated GIF of 20000 x 20000 pixels: it needs ")))
@@ -91,6 +94,7 @@ TEST_F(OutputLimitsTest, AGifTooLargeForTheFileOrTheMemoryIsRefusedWithItsSize) 
     Desktop.Answer = kw::TMsgResult::Cancel; // do not open the page
     Desktop.SaveFileAnswers = {{Path(QStringLiteral("small.gif")), 1}};
     form.Btn_Save->click();
+    EXPECT_TRUE(form.Gif().WaitForEnd());
     EXPECT_EQ(DecodeGif(ReadAll(Path(QStringLiteral("small.gif")))).size(), 3u);
 }
 

@@ -474,6 +474,7 @@ TEST_F(OutputWindowsTest, GifWritesTheFileAndItsPageWhileTheWindowIsBusyThenOffe
     form.Rb_selected->setChecked(true);
     Desktop.SaveFileAnswers = {{Path(QStringLiteral("anim.jpg")), 1}};
     form.Btn_Save->click();
+    EXPECT_TRUE(form.Gif().WaitForEnd());
     EXPECT_EQ(Desktop.FileRequests[0].InitialDir, QStringLiteral("/earlier/folder"));
     EXPECT_EQ(Desktop.FileRequests[0].Filter, QStringLiteral("GIF Image (*.gif)|*.gif"));
     EXPECT_EQ(Desktop.Texts(), QStringList{QStringLiteral("No images found.")});
@@ -495,6 +496,7 @@ TEST_F(OutputWindowsTest, GifWritesTheFileAndItsPageWhileTheWindowIsBusyThenOffe
     Desktop.SaveFileAnswers = {{Path(QStringLiteral("anim.jpg")), 1},
                                {Path(QStringLiteral("second.GIF")), 1}};
     form.Btn_Save->click();
+    EXPECT_TRUE(form.Gif().WaitForEnd());
     ASSERT_EQ(Desktop.Texts(),
               QStringList{QStringLiteral(
                   "Task completed! Click [OK] to check it or click [Cancel] to return.")});
@@ -517,6 +519,7 @@ TEST_F(OutputWindowsTest, GifWritesTheFileAndItsPageWhileTheWindowIsBusyThenOffe
 
     Desktop.Answer = kw::TMsgResult::Cancel;
     form.Btn_Save->click();
+    EXPECT_TRUE(form.Gif().WaitForEnd());
     EXPECT_TRUE(QFile::exists(Path(QStringLiteral("second.GIF"))));
     EXPECT_EQ(Desktop.Opened.size(), 1) << "Cancel opens nothing";
 }
@@ -530,6 +533,7 @@ TEST_F(OutputWindowsTest, GifThatCannotBeWrittenReportsTheErrorAndMakesNoPage) {
     form.Edit_Height->setText(QStringLiteral("24"));
     Desktop.SaveFileAnswers = {{Path(QStringLiteral("no/such/folder/a.gif")), 1}};
     form.Btn_Save->click();
+    EXPECT_TRUE(form.Gif().WaitForEnd());
     ASSERT_EQ(Desktop.Messages.size(), 1);
     EXPECT_EQ(Desktop.Messages[0].Caption, QStringLiteral("Framecatch"));
     EXPECT_TRUE(Desktop.Messages[0].Text.contains(QStringLiteral("a.gif")));
@@ -577,10 +581,65 @@ TEST_F(OutputWindowsTest, GifColourChoiceSmallerFileAndSizeEstimate) {
             gif.AddFrame(frames.Picture(i));
         gif.Finish();
         EXPECT_EQ(text, QStringLiteral("Estimated size: ") + kw::FileSizeText(gif.Size()));
-        form.EstimateTimerTimer(); // a window closed while estimating waits for its worker
+        form.EstimateTimerTimer(); // a window closed while estimating cancels its worker
     }
     TFormSaveGIF again(&List, nullptr);
     EXPECT_EQ(again.ComboBoxQuality->currentText(), QStringLiteral("Best quality"))
         << "kept while the program runs";
     again.ComboBoxQuality->setCurrentIndex(0);
+}
+
+// A setting changed while an estimate runs starts the next one at once: the older is
+// cancelled, and only the newest estimate's result reaches the label.
+TEST_F(OutputWindowsTest, ANewerGifEstimateReplacesTheOneRunning) {
+    Fill(4);
+    TFormSaveGIF form(&List, nullptr);
+    form.show();
+    form.CheckBoxCP->setChecked(false);
+    form.ComboBoxQuality->setCurrentIndex(1);
+    form.EstimateTimerTimer(); // 640 x 480 at best quality: still running below
+    form.Edit_width->setText(QStringLiteral("64"));
+    form.Edit_Height->setText(QStringLiteral("48"));
+    form.EstimateTimerTimer();
+    form.WaitForEstimate();
+    QTest::qWait(50); // a result of the older estimate, were it not dropped, would come now
+    codecs::TAnimatedGif gif(form.Settings());
+    for (int i = 0; i < 4; ++i)
+        gif.AddFrame(List.FramePicture(i));
+    gif.Finish();
+    EXPECT_EQ(form.LabelEstimate->text(),
+              QStringLiteral("Estimated size: ") + kw::FileSizeText(gif.Size()));
+    form.ComboBoxQuality->setCurrentIndex(0);
+}
+
+// Cancel while the GIF is built: no file is written, one already at the path stays as it
+// was, nothing is marked written or offered, and the window is as before.
+TEST_F(OutputWindowsTest, CancelWhileTheGifIsBuiltLeavesAnExistingFileUntouched) {
+    Fill(120);
+    const QString path = Path(QStringLiteral("keep.gif"));
+    const QByteArray before("an older animation");
+    {
+        QFile old(path);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write(before);
+    }
+    TFormSaveGIF form(&List, nullptr);
+    form.show();
+    Desktop.SaveFileAnswers = {{path, 1}};
+    form.Btn_Save->click();
+    EXPECT_FALSE(form.Btn_Save->isEnabled());
+    EXPECT_TRUE(form.Btn_Cancel->isEnabled());
+    QTest::keyClick(&form, Qt::Key_Escape);
+    form.close();
+    EXPECT_TRUE(form.isVisible()) << "no close while the GIF is built";
+    form.Btn_Cancel->click();
+    EXPECT_TRUE(form.Gif().WaitForEnd());
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(ReadAll(path), before);
+    EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.gif"});
+    EXPECT_TRUE(Desktop.Messages.isEmpty());
+    EXPECT_EQ(List.UnwrittenCount(), 120);
+    EXPECT_EQ(form.ProgressBar1->value(), 0);
+    EXPECT_TRUE(form.Btn_Save->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
