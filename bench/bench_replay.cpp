@@ -156,6 +156,7 @@ int RunReplay(const QStringList& args) {
         auto* prompt = dynamic_cast<TFormChanged*>(&dialog);
         if (!prompt)
             return int(QDialog::Rejected);
+        prompt->show(); // as the program shows it: the prompt repaints while the replay runs
         prompt->RBSaveAll->setChecked(true);
         // A replay cancelled a quarter of the way through its first action.
         qint64 cancelNs = -1;
