@@ -96,6 +96,7 @@ int TThumbnails::ReplaceStoredFrames(const TFrameSnapshot& frames,
         tile->FFrame = frame;
         tile->FFrameSize = frame.Size();
         tile->FWritten = false;
+        FJournal.Replaced(tile->FId, frame); // a replayed edit survives a crash like any other
         // As SetFrame: the old painting copy goes, the worker makes the new one in view.
         FCopies.Drop(tile->FSerial);
         tile->FSerial = ++FLastSerial;

@@ -448,8 +448,6 @@ void TFormSaveGIF::EstimateTimerTimer() {
     FEstimate.Start([this, frames, positions, settings, threads](kw::TJob& job) {
         std::int64_t size = -1;
         try {
-            // The frames are read on this worker as the estimate goes (the store takes disk
-            // time); a cancel is seen between frames as well as inside the encoder.
             size = codecs::EstimateGifSize(
                 frames.Count(), positions,
                 [&frames, &job](int p) {

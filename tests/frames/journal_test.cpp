@@ -188,6 +188,14 @@ TEST(Journal, TheRecordsFollowTheListThroughEditsMovesInsertsAndDeletes) {
     list.GetItem(5)->SetSelected(true);
     ASSERT_TRUE(list.InsertFrame(ChildFrame(50), TFrameSource{QStringLiteral("b.png"), -1}));
     ASSERT_TRUE(list.ReplaceFramePicture(0, ChildFrame(60)));
+    {
+        // A replay's results, stored from a worker's sink and handed to the list at its end.
+        const TFrameSnapshot one = list.Snapshot(TFrameChoice::All);
+        std::vector<TStoredFrame> results;
+        for (int i = 0; i < one.Count(); ++i)
+            results.push_back(*list.Store().Sink().Put(ChildFrame(200 + i)));
+        ASSERT_EQ(list.ReplaceStoredFrames(one, results), one.Count());
+    }
     list.GetItem(2)->SetSelected(true); // 5 (now at 6) and 2
     list.DeleteSelected();
     list.MoveItemToLast(0);
@@ -206,7 +214,7 @@ TEST(Journal, TheRecordsFollowTheListThroughEditsMovesInsertsAndDeletes) {
     for (int i = 0; i < list.Count(); ++i) {
         EXPECT_EQ(replayed[size_t(i)].Id, list.FrameId(i).Value()) << "position " << i;
         EXPECT_EQ(replayed[size_t(i)].Source, list.FrameSource(i));
-        // The sum is the one of the pixels the frame holds now (an edit's, for the first).
+        // The sum is the one of the pixels the frame holds now: the replay's.
         const QImage picture = list.FramePicture(i);
         EXPECT_EQ(replayed[size_t(i)].PixelSum,
                   quint32(crc32(0, picture.constBits(), uInt(picture.sizeInBytes()))));
