@@ -4,6 +4,7 @@
 
 #include "bench/bench_registry.h"
 
+#include "codecs/anim_writer.h"
 #include "codecs/bmp_codec.h"
 #include "codecs/gif_codec.h"
 #include "codecs/gif_estimate.h"
@@ -16,10 +17,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QImageReader>
 
 #include <png.h>
 
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <ctime>
@@ -142,6 +145,84 @@ QStringList PngNames(const QString& dir) {
     return names;
 }
 
+// An animated WebP, APNG, MP4 or WebM from PNG files, with the GIF's size, delay, loops, grey
+// and transparency: the frames are read first and only the writer is timed, as with --preload.
+int RunAnim(const QStringList& args, const QString& dir, const QString& outPath,
+            const codecs::TGifSettings& gif, codecs::TAnimFormat format) {
+    codecs::TAnimSettings s;
+    s.Format = format;
+    s.Width = gif.Width;
+    s.Height = gif.Height;
+    s.DelayMs = gif.DelayMs;
+    s.Loops = gif.Loops;
+    s.Gray = gif.Gray;
+    s.Transparent = gif.Transparent;
+    s.TransparentColor = gif.TransparentColor;
+    s.Quality = IntOption(args, "--anim-quality", -1);
+    try {
+        const TFrames frames = ReadFrames(dir, IntOption(args, "--threads", 0));
+        const std::vector<QImage> images(frames.Images.begin(), frames.Images.end());
+        CpuAtStart = CpuSeconds();
+        QElapsedTimer timer;
+        timer.start();
+        const std::int64_t bytes = codecs::SaveAnimation(images, s, outPath);
+        const double seconds = double(timer.nsecsElapsed()) / 1e9;
+        if (bench::Flag(args, QStringLiteral("--estimate"))) {
+            QElapsedTimer estimateTimer;
+            estimateTimer.start();
+            std::vector<QImage> run;
+            for (const int p : codecs::AnimEstimateSample(int(images.size())))
+                run.push_back(images[std::size_t(p)]);
+            const std::int64_t estimate = codecs::EstimateAnimSize(int(images.size()), run, s);
+            std::printf("estimate_bytes=%lld estimate_error=%.1f%% estimate_seconds=%.3f\n",
+                        static_cast<long long>(estimate),
+                        100.0 * double(estimate - bytes) / double(bytes),
+                        double(estimateTimer.nsecsElapsed()) / 1e9);
+        }
+        std::printf("format=%s size=%dx%d quality=%d mode=%s reading=before, not timed\n",
+                    qPrintable(codecs::AnimFormatInfo(format).Name), s.Width, s.Height,
+                    codecs::AnimQuality(s), s.Gray ? "gray" : "colour");
+        PrintResult(frames, seconds, bytes);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", qPrintable(kw::MessageOf(e)));
+        return 1;
+    }
+    return 0;
+}
+
+// The mean PSNR (dB, over R, G and B, frame by frame, 100 for an identical frame) of an
+// animated WebP or GIF against its PNG frames, composited by Qt's own reader: this FFmpeg
+// cannot decode animated WebP. The frames are compared at the file's size.
+int RunAnimPsnr(const QStringList& args) {
+    const QString dir = bench::Option(args, QStringLiteral("--frames"));
+    const QString file = bench::Option(args, QStringLiteral("--file"));
+    QImageReader reader(file);
+    if (dir.isEmpty() || file.isEmpty() || !reader.canRead()) {
+        std::fprintf(stderr, "animpsnr needs --frames DIR and a readable --file FILE\n");
+        return 2;
+    }
+    const QStringList names = PngNames(dir);
+    double sum = 0;
+    int n = 0;
+    for (; n < names.size(); ++n) {
+        const QImage shown = reader.read().convertToFormat(QImage::Format_RGB888);
+        if (shown.isNull())
+            break;
+        const QImage source = ReadPngRgb(names[n]).scaled(shown.size()); // nearest, as written
+        double squares = 0;
+        for (int y = 0; y < shown.height(); ++y) {
+            const uchar* a = shown.constScanLine(y);
+            const uchar* b = source.constScanLine(y);
+            for (int x = 0; x < shown.width() * 3; ++x)
+                squares += double(a[x] - b[x]) * double(a[x] - b[x]);
+        }
+        const double mse = squares / (double(shown.width()) * shown.height() * 3);
+        sum += mse > 0 ? 10 * std::log10(255.0 * 255.0 / mse) : 100;
+    }
+    std::printf("frames=%d psnr_db=%.2f\n", n, n ? sum / n : 0.0);
+    return n == names.size() ? 0 : 1;
+}
+
 // The animated GIF from PNG files. By default the files are read on worker threads while
 // earlier frames are encoded, and the time runs from the first read to the written file;
 // with --preload all frames are read first and only the GIF is timed, as in the program,
@@ -180,6 +261,14 @@ int RunGif(const QStringList& args) {
     s.Quality = quality == QLatin1String("best") ? codecs::TGifQuality::Best
                                                  : codecs::TGifQuality::Standard;
     s.Smaller = bench::Flag(args, QStringLiteral("--smaller"));
+    const auto format = codecs::AnimFormatFromName(
+        bench::Option(args, QStringLiteral("--format"), QStringLiteral("gif")));
+    if (!format) {
+        std::fprintf(stderr, "--format is gif, webp, apng, mp4 or webm\n");
+        return 2;
+    }
+    if (*format != codecs::TAnimFormat::Gif)
+        return RunAnim(args, dir, outPath, s, *format);
     const bool preload = bench::Flag(args, QStringLiteral("--preload"));
     try {
         TFrames frames;
@@ -396,8 +485,9 @@ FC_BENCH_COMMAND(
     gif,
     "gif --frames DIR --out FILE.gif [--width W --height H] [--delay MS] [--loops N] "
     "[--gray] [--transparent RRGGBB] [--quality standard|best] [--smaller] [--threads N] "
-    "[--preload]",
+    "[--preload] [--estimate] [--format gif|webp|apng|mp4|webm] [--anim-quality N]",
     RunGif);
+FC_BENCH_COMMAND(animpsnr, "animpsnr --frames DIR --file FILE.webp|FILE.gif", RunAnimPsnr);
 FC_BENCH_COMMAND(export,
                  "export --frames DIR --out DIR --format jpg|bmp|gif|png [--quality 10..100] "
                  "[--base NAME] [--start N] [--threads N]",

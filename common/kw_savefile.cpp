@@ -159,6 +159,54 @@ TSaveFailure SaveWhole(const QString& path, const std::vector<QByteArrayView>& p
 
 } // namespace
 
+TSaveFile::TSaveFile(const QString& path) : FPath(path) {
+    const QByteArray target = QFile::encodeName(path);
+    struct stat old = {};
+    const bool exists = ::lstat(target.constData(), &old) == 0;
+    QString reason;
+    if (exists && S_ISLNK(old.st_mode))
+        reason = QStringLiteral("It is a symbolic link, and Framecatch never writes through one.");
+    else if (exists && !S_ISREG(old.st_mode))
+        reason = QStringLiteral("It is not a plain file.");
+    const QFileInfo info(path);
+    for (int attempt = 0; reason.isEmpty() && attempt < 100 && FFd < 0; ++attempt) {
+        FTemporary = QFile::encodeName(info.absolutePath() + QLatin1Char('/') + QLatin1Char('.') +
+                                       info.fileName() + QLatin1Char('.') +
+                                       QString::number(QRandomGenerator::global()->generate(), 36));
+        FFd = ::open(FTemporary.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                     0666);
+        if (FFd < 0 && errno != EEXIST)
+            reason = SystemError(errno);
+    }
+    if (FFd < 0)
+        throw EFcError(QStringLiteral("Cannot create file \"%1\". %2")
+                           .arg(path, reason.isEmpty() ? SystemError(EEXIST) : reason));
+    if (exists)
+        ::fchmod(FFd, old.st_mode & 07777); // the old file's permissions go on; best effort
+}
+
+TSaveFile::~TSaveFile() {
+    if (FFd >= 0)
+        ::close(FFd);
+    if (!FTemporary.isEmpty())
+        ::unlink(FTemporary.constData());
+}
+
+void TSaveFile::Commit() {
+    int error = 0;
+    if (::fdatasync(FFd) != 0 && errno != EINVAL)
+        error = errno;
+    if (::close(FFd) != 0 && !error)
+        error = errno;
+    FFd = -1;
+    if (!error && ::rename(FTemporary.constData(), QFile::encodeName(FPath).constData()) != 0)
+        error = errno;
+    if (error)
+        throw EFcError(
+            QStringLiteral("Cannot write file \"%1\". %2").arg(FPath, SystemError(error)));
+    FTemporary.clear();
+}
+
 bool TryWriteWholeFile(const QString& path, const std::vector<QByteArrayView>& pieces,
                        QString* error, bool directWriteFallback) {
     QString reason;

@@ -30,4 +30,26 @@ inline void WriteWholeFile(const QString& path, const QByteArray& bytes) {
     WriteWholeFile(path, bytes.constData(), bytes.size());
 }
 
+// A save written piece by piece by a writer that seeks (a video muxer): the new file is made
+// beside the path under a fresh name, as WriteWholeFile makes it, and Commit() renames it into
+// place once it is complete; a save that is not committed removes its new file. Throws the
+// errors of WriteWholeFile ("Cannot create file ...", a link at the path) from the
+// constructor and "Cannot write file ..." from Commit().
+class TSaveFile {
+public:
+    explicit TSaveFile(const QString& path);
+    ~TSaveFile();
+    TSaveFile(const TSaveFile&) = delete;
+    TSaveFile& operator=(const TSaveFile&) = delete;
+
+    // The new file's descriptor, open for reading and writing, until Commit().
+    int Fd() const { return FFd; }
+    void Commit();
+
+private:
+    QString FPath;
+    QByteArray FTemporary;
+    int FFd = -1;
+};
+
 } // namespace kw

@@ -7,7 +7,7 @@
 //
 // One object per thread: it keeps the converter for the next picture of the same kind.
 
-#include "video/ffmpeg_handles.h"
+#include "codecs/ffmpeg_handles.h"
 
 #include <QImage>
 #include <QString>

@@ -14,7 +14,7 @@
 // Threads: opened and started on the GUI thread before the player thread exists; from then
 // on used by one thread alone (the player's, or the worker of a range capture).
 
-#include "video/ffmpeg_handles.h"
+#include "codecs/ffmpeg_handles.h"
 #include "video/media_timeline.h"
 #include "video/picture_trail.h"
 

@@ -10,7 +10,7 @@
 //
 // Used by the thread that owns the decoder (the player thread) alone.
 
-#include "video/ffmpeg_handles.h"
+#include "codecs/ffmpeg_handles.h"
 
 #include <cstdint>
 #include <deque>

@@ -8,7 +8,7 @@
 //
 // One object per pass; not shared between threads.
 
-#include "video/ffmpeg_handles.h"
+#include "codecs/ffmpeg_handles.h"
 
 #include <cstdint>
 #include <vector>

@@ -8,8 +8,8 @@
 // every grab and capture is). One lock guards the frame, the copy and the size; a new picture
 // is scaled outside it, a grab converts outside it.
 
+#include "codecs/ffmpeg_handles.h"
 #include "common/kw_stream.h"
-#include "video/ffmpeg_handles.h"
 #include "video/full_picture.h"
 
 #include <QImage>

@@ -8,7 +8,7 @@
 // has a lock of its own. While the device pulls, the media time of what is being heard goes
 // to the Heard callback (GUI thread), so that the sound can lead the media clock.
 
-#include "video/ffmpeg_handles.h"
+#include "codecs/ffmpeg_handles.h"
 
 #include <atomic>
 #include <cstdint>

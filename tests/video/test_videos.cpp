@@ -1,6 +1,6 @@
 #include "tests/video/test_videos.h"
 
-#include "video/ffmpeg_handles.h"
+#include "codecs/ffmpeg_handles.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

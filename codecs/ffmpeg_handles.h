@@ -1,6 +1,7 @@
 #pragma once
 // Owning handles for FFmpeg's objects: each frees its object the way FFmpeg asks. Used by the
-// player and by the tests' video maker; a handle belongs to the thread that holds it.
+// player, the animation writer and the tests' video maker; a handle belongs to the thread
+// that holds it.
 
 extern "C" {
 #include <libavcodec/avcodec.h>
