@@ -103,6 +103,16 @@ QStringList FillGifPreviewPage(const QStringList& templateLines, const TGifPrevi
     ReplaceFirst(lines, 33, QStringLiteral("{{GIFHeight}}"), QString::number(v.Height));
     ReplaceFirst(lines, 37, QStringLiteral("{{GIFLoops}}"), QString::number(v.Loops));
     ReplaceFirst(lines, 41, QStringLiteral("{{GIFTotalFrames}}"), QString::number(v.FrameCount));
+    if (v.Video && lines.size() >= 16) {
+        // The file URL is percent-encoded, so the tag ends at the first '>' after it starts.
+        QString& line = lines[15];
+        const qsizetype at = line.indexOf(QStringLiteral("<img "), 0, Qt::CaseInsensitive);
+        const qsizetype end = at < 0 ? -1 : line.indexOf(QLatin1Char('>'), at);
+        if (end >= 0)
+            line.replace(at, end - at + 1,
+                         QStringLiteral("<video ") + line.mid(at + 5, end - at - 5) +
+                             QStringLiteral(" autoplay loop muted controls></video>"));
+    }
     return lines;
 }
 

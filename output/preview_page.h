@@ -18,6 +18,9 @@ struct TGifPreviewValues {
     int Loops = 0; // as the user entered it (0 = endless), not the stored count
     int FrameCount = 0;
     QString SizeText; // kw::FileSizeText of the GIF
+    // A video file (MP4, WebM): shown in a <video> element that plays at once, loops and has
+    // its controls, in place of the <img>; everything else on the page as for a GIF.
+    bool Video = false;
 };
 
 // Replaces, on each placeholder's own line only, the first occurrence (letters compared
@@ -30,7 +33,9 @@ struct TGifPreviewValues {
 //   line 21 {{GIFName}}       the path as written, escaped for HTML (& < > ")
 //   line 25 {{GIFSize}}, 29 {{GIFWidth}}, 33 {{GIFHeight}}, 37 {{GIFLoops}},
 //   line 41 {{GIFTotalFrames}} the values in decimal, SizeText as it is.
-// A value is never searched again, so a path holding placeholder text stays as it is.
+// A value is never searched again, so a path holding placeholder text stays as it is. With
+// Video, line 16's <img src="..."> becomes <video src="..." autoplay loop muted
+// controls></video>.
 // Lines a shorter template lacks are skipped.
 QStringList FillGifPreviewPage(const QStringList& templateLines, const TGifPreviewValues& values);
 

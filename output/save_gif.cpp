@@ -1,5 +1,6 @@
 #include "output/save_gif.h"
 
+#include "codecs/anim_writer.h"
 #include "codecs/gif_estimate.h"
 #include "codecs/gif_limits.h"
 #include "common/kw_common.h"
@@ -27,6 +28,7 @@ const QRect RectWidth(89, 37, 73, 22);
 const QRect RectHeight(89, 65, 73, 22);
 const QRect RectDelay(89, 95, 73, 22);
 const QRect RectLoops(89, 122, 73, 22);
+const QRect RectAnimQuality(272, 243, 61, 22);
 constexpr int ArrowOffset = 58;
 // The border a colour panel shows while no colour is being picked.
 const QColor InactiveBorder(0xD4, 0xD0, 0xC8);
@@ -38,6 +40,13 @@ const QString SmallerUnavailable = QStringLiteral(
     "did not change.");
 // The colour choice of the last window, kept while the program runs.
 codecs::TGifQuality LastQuality = codecs::TGifQuality::Standard;
+// The quality chosen for each of the other file types, kept while the program runs; -1 for
+// the type's default.
+int LastAnimQuality[std::size(codecs::AnimFormats)] = {-1, -1, -1, -1, -1};
+const QString WebpQualityHint =
+    QStringLiteral("WebP quality, 0 to 100: higher keeps more of the picture in a larger file.");
+const QString VideoQualityHint =
+    QStringLiteral("Constant rate factor: lower keeps more of the picture in a larger file.");
 const QString PickerHint =
     QStringLiteral("Click to pick transparent color, and press F12 to hold the color.");
 // The estimate runs in the background after every change, and saving waits for the frame it
@@ -62,7 +71,8 @@ bool output::ProportionalSize(int value, int from, int to, std::int64_t& result)
 }
 
 void output::WriteGIFPreviewPage(const QString& gifPath, int width, int height, int loops,
-                                 int frameCount, const QString& sizeText, QWidget* owner) {
+                                 int frameCount, const QString& sizeText, QWidget* owner,
+                                 bool video) {
     TGifPreviewValues values;
     values.GifPath = gifPath;
     values.Width = width;
@@ -70,6 +80,7 @@ void output::WriteGIFPreviewPage(const QString& gifPath, int width, int height, 
     values.Loops = loops;
     values.FrameCount = frameCount;
     values.SizeText = sizeText;
+    values.Video = video;
     const QString page = WriteGifPreviewPageFile(GifPreviewTemplate(), values);
     if (kw::OkCancelBox(
             owner, QStringLiteral("Complete"),
@@ -93,6 +104,18 @@ std::optional<TGifJob> output::AskForGif(TThumbnails& thumbnails, const QString&
 }
 
 std::int64_t output::WriteGif(const TGifJob& job, const std::function<void(int)>& progress) {
+    if (job.Anim) {
+        // The size and the encoder's memory are checked here, before any frame is read.
+        codecs::TAnimWriter writer(*job.Anim, job.Path);
+        for (int i = 0; i < job.Frames.Count(); ++i) {
+            job.Frames.ReadAhead(i + 1);
+            writer.AddFrame(job.Frames.Picture(i));
+            if (progress)
+                progress(i);
+        }
+        writer.Finish();
+        return writer.Size();
+    }
     // The size and the workers' memory are checked here, before any frame is read.
     codecs::TAnimatedGif gif(job.Settings);
     gif.OnFrameDone = progress;
@@ -109,8 +132,11 @@ void output::GifWritten(TThumbnails& thumbnails, const TGifJob& job, std::int64_
                         QWidget* owner) {
     // Only a file that was written whole takes the frames off the quit question.
     thumbnails.MarkWritten(job.Frames);
-    WriteGIFPreviewPage(job.Path, job.Settings.Width, job.Settings.Height, job.Settings.Loops,
-                        job.Frames.Count(), kw::FileSizeText(size), owner ? owner : &thumbnails);
+    const codecs::TAnimFormatInfo& info =
+        codecs::AnimFormatInfo(job.Anim ? job.Anim->Format : codecs::TAnimFormat::Gif);
+    WriteGIFPreviewPage(job.Path, job.Settings.Width, job.Settings.Height,
+                        info.Loops ? job.Settings.Loops : 0, job.Frames.Count(),
+                        kw::FileSizeText(size), owner ? owner : &thumbnails, info.Video);
 }
 
 void output::SaveAsGIF(TThumbnails& thumbnails, const QString& path, bool allFrames,
@@ -133,12 +159,12 @@ void output::SaveAsGIF(TThumbnails& thumbnails, const QString& path, bool allFra
 // --- The window --------------------------------------------------------------------------
 
 TFormSaveGIF::TFormSaveGIF(TThumbnails* thumbnails, QWidget* owner)
-    : TOutputDialog(owner, QStringLiteral("Save As GIF Image"), 351, 376), FThumbnails(thumbnails) {
+    : TOutputDialog(owner, QStringLiteral("Save As GIF Image"), 351, 404), FThumbnails(thumbnails) {
     setObjectName(QStringLiteral("FormSaveGIF"));
     auto* dock = new TDockLayout(this);
     panel_source_frame = MakeSourcePanel(this, 56, Rb_allframes, Rb_selected);
     panel_settings = MakeOutputPanel(this, "panel_settings");
-    panel_settings->resize(345, 248); // one row below the colour settings
+    panel_settings->resize(345, 276); // two rows below the colour settings
     dock->AddWidget(panel_settings, TAlign::Top, QMargins(3, 0, 3, 0));
     ProgressBar1 = new TTeProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
@@ -208,7 +234,19 @@ TFormSaveGIF::TFormSaveGIF(TThumbnails* thumbnails, QWidget* owner)
     PanelTransColor->SetBorderColor3(Qt::black);
     PanelTransColor->SetColor(QColor::fromRgb(Silver));
     PanelTransColor->setToolTip(PickerHint);
-    for (TTeEdit* field : {Edit_width, Edit_Height, edit_delay, edit_loops})
+    MakeOutputLabel(p, QStringLiteral("File Type : "), 19, 246);
+    ComboBoxFormat = new QComboBox(p);
+    ComboBoxFormat->setObjectName(QStringLiteral("ComboBoxFormat"));
+    ComboBoxFormat->setGeometry(89, 243, 118, 22);
+    for (const codecs::TAnimFormat f : codecs::AnimFormats) {
+        const QString label = codecs::AnimFormatInfo(f).Label;
+        ComboBoxFormat->addItem(label.left(label.indexOf(QStringLiteral(" ("))));
+    }
+    ComboBoxFormat->setToolTip(QStringLiteral("The save dialog offers every type too."));
+    lb_anim_quality = MakeOutputLabel(p, QStringLiteral("Quality : "), 216, 246);
+    EditAnimQuality = MakeOutputEdit(p, "EditAnimQuality", RectAnimQuality);
+    UpDownAnimQuality = MakeOutputUpDown(EditAnimQuality, "UpDownAnimQuality", 0, 100, 1);
+    for (TTeEdit* field : {Edit_width, Edit_Height, edit_delay, edit_loops, EditAnimQuality})
         kw::InstallDigitFilter(field);
 
     TimerColorPicker.setInterval(100);
@@ -232,10 +270,19 @@ TFormSaveGIF::TFormSaveGIF(TThumbnails* thumbnails, QWidget* owner)
     connect(&EstimateTimer, &QTimer::timeout, this, kw::Guard([this] { EstimateTimerTimer(); }));
     connect(ComboBoxQuality, &QComboBox::currentIndexChanged, this,
             kw::Guard([this] { ComboBoxQualityChange(); }));
+    connect(ComboBoxFormat, &QComboBox::currentIndexChanged, this,
+            kw::Guard([this] { ComboBoxFormatChange(); }));
+    connect(EditAnimQuality, &QLineEdit::textEdited, this, [this] {
+        if (Format() != codecs::TAnimFormat::Gif)
+            LastAnimQuality[ComboBoxFormat->currentIndex()] =
+                EditAnimQuality->text().isEmpty() ? -1 : kw::StrToInt(EditAnimQuality->text());
+    });
+    ComboBoxFormatChange();
     connect(CheckBoxTransColor, &QCheckBox::toggled, this,
             kw::Guard([this] { CheckBoxTransColorSmaller(); }));
     for (QLineEdit* field :
-         {static_cast<QLineEdit*>(Edit_width), static_cast<QLineEdit*>(Edit_Height)})
+         {static_cast<QLineEdit*>(Edit_width), static_cast<QLineEdit*>(Edit_Height),
+          static_cast<QLineEdit*>(EditAnimQuality)})
         connect(field, &QLineEdit::textChanged, this, [this] { SettingsChange(); });
     for (QAbstractButton* box : {static_cast<QAbstractButton*>(CheckBoxGray),
                                  static_cast<QAbstractButton*>(CheckBoxSmaller),
@@ -251,6 +298,7 @@ void TFormSaveGIF::FormShow() {
     PlaceUpDown(UpDownHeight, Edit_Height, RectHeight, ArrowOffset);
     PlaceUpDown(UpDown_Delay, edit_delay, RectDelay, ArrowOffset);
     PlaceUpDown(UpDown_Loops, edit_loops, RectLoops, ArrowOffset);
+    PlaceUpDown(UpDownAnimQuality, EditAnimQuality, RectAnimQuality, RectAnimQuality.width() - 15);
     // The first frame's own size, whichever frames are chosen.
     if (FThumbnails && FThumbnails->Count() > 0) {
         const QSize first = FThumbnails->FrameSizeAt(0);
@@ -336,17 +384,32 @@ void TFormSaveGIF::Btn_SaveClick() {
     request.Title = QStringLiteral("Save As");
     if (GlbCfg && !GlbCfg->LastGIFDir.isEmpty())
         request.InitialDir = GlbCfg->LastGIFDir;
-    request.Filter = QStringLiteral("GIF Image (*.gif)|*.gif");
+    QStringList entries;
+    for (const codecs::TAnimFormat f : codecs::AnimFormats)
+        entries << codecs::AnimFormatInfo(f).Label
+                << QStringLiteral("*") + codecs::AnimFormatInfo(f).Extension;
+    request.Filter = entries.join(QLatin1Char('|'));
+    request.FilterIndex = ComboBoxFormat->currentIndex() + 1;
     QString path = kw::Desktop().SaveFileName(request);
     if (path.isEmpty())
         return;
     if (GlbCfg)
         GlbCfg->LastGIFDir = QFileInfo(path).absolutePath();
-    path = EnsureExtension(path, QStringLiteral(".gif"));
+    const int chosen = std::clamp(request.FilterIndex, 1, int(std::size(codecs::AnimFormats))) - 1;
+    {
+        const QSignalBlocker quiet(ComboBoxFormat); // no new estimate: the file comes first
+        ComboBoxFormat->setCurrentIndex(chosen);
+        ComboBoxFormatChange();
+    }
+    path = EnsureExtension(path, codecs::AnimFormatInfo(Format()).Extension);
     const codecs::TGifSettings settings = Settings();
+    std::optional<codecs::TAnimSettings> anim;
+    if (Format() != codecs::TAnimFormat::Gif)
+        anim = AnimSettings();
     FJob = AskForGif(*FThumbnails, path, Rb_allframes->isChecked(), settings, this);
     if (!FJob)
         return;
+    FJob->Anim = anim;
     FGifSize = std::make_shared<std::int64_t>(0);
     kw::TBusySpec busy;
     busy.Window = this;
@@ -376,6 +439,55 @@ void TFormSaveGIF::GifEnded(kw::TWorkOutcome outcome) {
         GifWritten(*FThumbnails, *job, *FGifSize, this);
     } else if (outcome == kw::TWorkOutcome::Failed)
         FGif.ShowError();
+}
+
+codecs::TAnimFormat TFormSaveGIF::Format() const {
+    return codecs::AnimFormats[std::clamp(ComboBoxFormat->currentIndex(), 0,
+                                          int(std::size(codecs::AnimFormats)) - 1)];
+}
+
+codecs::TAnimSettings TFormSaveGIF::AnimSettings() const {
+    const codecs::TGifSettings gif = Settings();
+    codecs::TAnimSettings settings;
+    settings.Format = Format();
+    settings.Width = gif.Width;
+    settings.Height = gif.Height;
+    settings.DelayMs = gif.DelayMs;
+    settings.Loops = gif.Loops;
+    settings.Gray = gif.Gray;
+    settings.Transparent = gif.Transparent && CheckBoxTransColor->isEnabled();
+    settings.TransparentColor = gif.TransparentColor;
+    if (codecs::AnimFormatInfo(settings.Format).HasQuality)
+        settings.Quality = kw::StrToInt(EditAnimQuality->text());
+    return settings;
+}
+
+void TFormSaveGIF::ComboBoxFormatChange() {
+    const codecs::TAnimFormat format = Format();
+    const codecs::TAnimFormatInfo& info = codecs::AnimFormatInfo(format);
+    const bool gif = format == codecs::TAnimFormat::Gif;
+    ComboBoxQuality->setEnabled(gif);
+    CheckBoxSmaller->setEnabled(gif && !CheckBoxTransColor->isChecked());
+    for (QWidget* w : std::initializer_list<QWidget*>{lb_loops, edit_loops, UpDown_Loops, lb_zero})
+        w->setEnabled(info.Loops);
+    CheckBoxTransColor->setEnabled(info.Transparency);
+    PanelTransColor->setEnabled(info.Transparency);
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{lb_anim_quality, EditAnimQuality, UpDownAnimQuality})
+        w->setEnabled(info.HasQuality);
+    const QSignalBlocker quiet(EditAnimQuality);
+    if (info.HasQuality) {
+        UpDownAnimQuality->SetMin(info.QualityMin);
+        UpDownAnimQuality->SetMax(info.QualityMax);
+        const int last = LastAnimQuality[ComboBoxFormat->currentIndex()];
+        EditAnimQuality->setText(QString::number(
+            last < 0 ? info.QualityDefault : std::clamp(last, info.QualityMin, info.QualityMax)));
+        EditAnimQuality->setToolTip(info.Video ? VideoQualityHint : WebpQualityHint);
+    } else {
+        EditAnimQuality->clear();
+        EditAnimQuality->setToolTip(QString());
+    }
+    SettingsChange();
 }
 
 codecs::TGifSettings TFormSaveGIF::Settings() const {
@@ -410,7 +522,7 @@ void TFormSaveGIF::CheckBoxTransColorSmaller() {
     const bool transparent = CheckBoxTransColor->isChecked();
     if (transparent)
         CheckBoxSmaller->setChecked(false);
-    CheckBoxSmaller->setEnabled(!transparent);
+    CheckBoxSmaller->setEnabled(!transparent && Format() == codecs::TAnimFormat::Gif);
     CheckBoxSmaller->setToolTip(transparent ? SmallerUnavailable : SmallerHint);
 }
 
@@ -421,14 +533,19 @@ void TFormSaveGIF::SettingsChange() {
 void TFormSaveGIF::EstimateTimerTimer() {
     FEstimate.Drop(); // its result, should it still come, is dropped
     codecs::TGifSettings settings;
+    codecs::TAnimSettings anim;
+    const bool gif = Format() == codecs::TAnimFormat::Gif;
     TFrameSnapshot frames;
     try {
         settings = Settings();
+        if (!gif)
+            anim = AnimSettings();
         if (!FThumbnails)
             return;
         frames = FThumbnails->Snapshot(Rb_allframes->isChecked() ? TFrameChoice::All
                                                                  : TFrameChoice::Selected);
-        if (!codecs::GifSizeWritable(settings) || frames.IsEmpty()) {
+        if (!(gif ? codecs::GifSizeWritable(settings) : codecs::AnimSizeWritable(anim)) ||
+            frames.IsEmpty()) {
             LabelEstimate->clear();
             return;
         }
@@ -437,7 +554,8 @@ void TFormSaveGIF::EstimateTimerTimer() {
         return;
     }
     int threads = 0;
-    const std::vector<int> positions = EstimateSample(frames, settings, threads);
+    const std::vector<int> positions =
+        gif ? EstimateSample(frames, settings, threads) : AnimEstimateSample(frames, anim);
     if (positions.empty()) {
         LabelEstimate->setText(QStringLiteral("too large to estimate"));
         return;
@@ -445,16 +563,22 @@ void TFormSaveGIF::EstimateTimerTimer() {
     LabelEstimate->setText(QStringLiteral("Estimating size ..."));
     // The sample is read on the worker too: reading frames from the store takes disk time.
     // Starting replaces an estimate still running: it is cancelled and its posts dropped.
-    FEstimate.Start([this, frames, positions, settings, threads](kw::TJob& job) {
+    FEstimate.Start([this, frames, positions, settings, anim, gif, threads](kw::TJob& job) {
         std::int64_t size = -1;
+        auto read = [&frames, &job](int p) {
+            job.CheckCancel();
+            return frames.Picture(p);
+        };
         try {
-            size = codecs::EstimateGifSize(
-                frames.Count(), positions,
-                [&frames, &job](int p) {
-                    job.CheckCancel();
-                    return frames.Picture(p);
-                },
-                settings, &job.CancelFlag(), threads);
+            if (gif) {
+                size = codecs::EstimateGifSize(frames.Count(), positions, read, settings,
+                                               &job.CancelFlag(), threads);
+            } else {
+                std::vector<QImage> sample;
+                for (const int p : positions)
+                    sample.push_back(read(p));
+                size = codecs::EstimateAnimSize(frames.Count(), sample, anim, &job.CancelFlag());
+            }
         } catch (...) {
             size = -1; // shown as no estimate; saving reports the reason
         }
@@ -466,6 +590,23 @@ void TFormSaveGIF::EstimateTimerTimer() {
                          : QStringLiteral("Estimated size: %1").arg(kw::FileSizeText(size)));
         });
     });
+}
+
+std::vector<int> TFormSaveGIF::AnimEstimateSample(const TFrameSnapshot& frames,
+                                                  const codecs::TAnimSettings& settings) const {
+    // The run of neighbours the encoder needs, shortened from its end until the frames and
+    // the encoder fit the estimate's memory.
+    std::vector<int> positions = codecs::AnimEstimateSample(frames.Count());
+    const qint64 working = codecs::AnimWorkingBytes(settings);
+    while (!positions.empty()) {
+        qint64 sampleBytes = 0;
+        for (const int p : positions)
+            sampleBytes += kw::FrameBytes(frames.Size(p), QImage::Format_RGB32);
+        if (working + sampleBytes <= EstimateBytes && kw::RoomForFrame(working + sampleBytes))
+            return positions;
+        positions.pop_back();
+    }
+    return {};
 }
 
 std::vector<int> TFormSaveGIF::EstimateSample(const TFrameSnapshot& frames,

@@ -1,9 +1,11 @@
 #pragma once
-// The animated GIF: the window that collects size, delay, loops, colour settings and the file
-// name (with its colour picker), the steps that build and write the file (the window runs
-// them on the long-work engine), and
+// The animated GIF: the window that collects size, delay, loops, colour settings, the file type
+// and the file name (with its colour picker), the steps that build and write the file (the
+// window runs them on the long-work engine; the other animated types, WebP, APNG, MP4 and
+// WebM, go the same way through codecs::TAnimWriter), and
 // WriteGIFPreviewPage, which writes the HTML page of the animation and offers to open it.
 
+#include "codecs/anim_settings.h"
 #include "codecs/gif_codec.h"
 #include "common/long_work.h"
 #include "frames/frame_snapshot.h"
@@ -35,6 +37,9 @@ struct TGifJob {
     TFrameSnapshot Frames;
     QString Path;
     codecs::TGifSettings Settings;
+    // Set for another animated type than GIF (WebP, APNG, MP4, WebM): the file is written as
+    // it says, in its format.
+    std::optional<codecs::TAnimSettings> Anim;
 };
 
 // The GIF of the chosen frames (all in position order, or the selected ones in selection
@@ -56,9 +61,9 @@ void SaveAsGIF(TThumbnails& thumbnails, const QString& path, bool allFrames,
                const codecs::TGifSettings& settings, TTeProgressBar* progressBar);
 // Writes GIF-Preview.html into the private scratch folder from the template of the export window
 // (loops as the user entered them), then asks "Complete": OK opens the page with the desktop.
-// A page that cannot be written throws, and nothing is asked.
+// A page that cannot be written throws, and nothing is asked. A video shows in <video>.
 void WriteGIFPreviewPage(const QString& gifPath, int width, int height, int loops, int frameCount,
-                         const QString& sizeText, QWidget* owner);
+                         const QString& sizeText, QWidget* owner, bool video = false);
 
 // The height for a width (or the other way round) keeping from:to, rounded to the nearest
 // with halves to even: 640 x 360 gives 8 -> 4 and 24 -> 14. False when from is 0.
@@ -91,9 +96,14 @@ public:
     void TimerColorPickerTimer();
     // F12 while the box is checked: stops the picker and says the key was used.
     bool FormShortCut(int key);
-    // Save dialog (in LastGIFDir), ".gif" ensured, the four number fields converted, then
-    // the GIF started on the long-work engine. The window stays open.
+    // Save dialog (in LastGIFDir) listing the file types, the window's type chosen; the entry
+    // chosen there decides the type (and the window's type follows it), its extension
+    // ensured, the number fields converted, then the file started on the long-work engine.
+    // The window stays open.
     void Btn_SaveClick();
+    // The file type: what it does not offer is disabled (GIF's colours and smaller file,
+    // loops and the transparent colour for video), the quality field shows its quality.
+    void ComboBoxFormatChange();
     // Stops a running GIF (no file is written); closes the window otherwise.
     void Btn_CancelClick();
     // The GIF's work, for tests and benchmarks that wait for its end.
@@ -139,12 +149,20 @@ public:
     TTeButton* Btn_Save = nullptr;
     TTeButton* Btn_Cancel = nullptr;
     TTeProgressBar* ProgressBar1 = nullptr;
+    QComboBox* ComboBoxFormat = nullptr; // in the order of codecs::AnimFormats, GIF first
+    QLabel* lb_anim_quality = nullptr;
+    TTeEdit* EditAnimQuality = nullptr;
+    TTeUpDown* UpDownAnimQuality = nullptr;
     QTimer TimerColorPicker;
     QTimer EstimateTimer; // single shot, after the last change
 
     // The settings of the fields as SaveAsGIF gets them; throws for a field that is not a
     // number.
     codecs::TGifSettings Settings() const;
+    codecs::TAnimFormat Format() const;
+    // The same fields for the other file types, with the quality field where the type has
+    // one; throws as Settings() does.
+    codecs::TAnimSettings AnimSettings() const;
     // Waits for a running estimate; for tests.
     void WaitForEstimate() { FEstimate.WaitForEnd(); }
 
@@ -158,11 +176,13 @@ private:
     // The mirror rule of both size fields.
     void KeepProportions(TTeEdit* changed, TTeEdit* other, bool fromWidth);
 
-    void StopEstimate();
     // The positions (in frames) of the sample the budget allows, with the workers for it in
     // threads; empty when not even one frame fits.
     std::vector<int> EstimateSample(const TFrameSnapshot& frames,
                                     const codecs::TGifSettings& settings, int& threads) const;
+    // The same for the other file types, encoded on one worker.
+    std::vector<int> AnimEstimateSample(const TFrameSnapshot& frames,
+                                        const codecs::TAnimSettings& settings) const;
 
     TThumbnails* FThumbnails;
     QPoint FLastMousePos;

@@ -106,6 +106,16 @@ TEST(PreviewPage, NamesWithMarkupCharactersAreEscapedAndTheSourceIsAFileUrl) {
     }
     // The page is UTF-8.
     EXPECT_TRUE(GifPreviewPageBytes(lines).contains("e'\xC3\xA9.gif</td>"));
+
+    // A video plays in a <video> element with the same escaped source; nothing else changes.
+    v.GifPath = QStringLiteral("/tmp/a b&c<d>.mp4");
+    v.Video = true;
+    const QStringList video = FillGifPreviewPage(GifPreviewTemplate(), v);
+    EXPECT_EQ(video[15], QStringLiteral("    <tr><td align=\"center\"><video "
+                                        "src=\"file:///tmp/a%20b%26c%3Cd%3E.mp4\" autoplay loop "
+                                        "muted controls></video></td></tr>"));
+    EXPECT_EQ(video[20],
+              QStringLiteral("        <td class=\"content\">/tmp/a b&amp;c&lt;d&gt;.mp4</td>"));
 }
 
 TEST(PreviewPage, PlaceholdersAreReplacedOnceOnTheirOwnLinesIgnoringCase) {

@@ -12,6 +12,7 @@
 #include "output/save_thumb.h"
 #include "skin/te_controls.h"
 #include "skin/te_trackbar.h"
+#include "tests/codecs/anim_reader.h"
 #include "tests/codecs/gif_reader.h"
 #include "tests/frames/frames_fixture.h"
 
@@ -476,7 +477,9 @@ TEST_F(OutputWindowsTest, GifWritesTheFileAndItsPageWhileTheWindowIsBusyThenOffe
     form.Btn_Save->click();
     EXPECT_TRUE(form.Gif().WaitForEnd());
     EXPECT_EQ(Desktop.FileRequests[0].InitialDir, QStringLiteral("/earlier/folder"));
-    EXPECT_EQ(Desktop.FileRequests[0].Filter, QStringLiteral("GIF Image (*.gif)|*.gif"));
+    EXPECT_TRUE(
+        Desktop.FileRequests[0].Filter.startsWith(QStringLiteral("GIF Image (*.gif)|*.gif|")));
+    EXPECT_EQ(Desktop.FileRequests[0].FilterIndex, 1) << "GIF unless another type is chosen";
     EXPECT_EQ(Desktop.Texts(), QStringList{QStringLiteral("No images found.")});
     EXPECT_EQ(GlbCfg->LastGIFDir, Dir.path()) << "stored before the frames were looked at";
     EXPECT_TRUE(QDir(Dir.path()).isEmpty());
@@ -642,4 +645,72 @@ TEST_F(OutputWindowsTest, CancelWhileTheGifIsBuiltLeavesAnExistingFileUntouched)
     EXPECT_EQ(form.ProgressBar1->value(), 0);
     EXPECT_TRUE(form.Btn_Save->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// The other file types: chosen in the save dialog (the window's type follows), written from the
+// frames with the window's size, delay, loops and quality, the page showing each in its
+// element, and an estimate for each.
+TEST_F(OutputWindowsTest, GifWindowWritesTheTypeChosenInTheSaveDialog) {
+    Fill(4);
+    TFormSaveGIF form(&List, nullptr);
+    form.show();
+    form.Edit_width->setText(QStringLiteral("64"));
+    form.Edit_Height->setText(QStringLiteral("48"));
+    form.edit_delay->setText(QStringLiteral("200"));
+    form.edit_loops->setText(QStringLiteral("2"));
+    EXPECT_EQ(form.Format(), codecs::TAnimFormat::Gif);
+    EXPECT_FALSE(form.EditAnimQuality->isEnabled());
+
+    const QString webp = Path(QStringLiteral("clip"));
+    Desktop.SaveFileAnswers = {{webp, 2}};
+    form.Btn_Save->click();
+    ASSERT_TRUE(form.Gif().WaitForEnd());
+    EXPECT_EQ(form.ComboBoxFormat->currentText(), QStringLiteral("Animated WebP"));
+    EXPECT_EQ(form.EditAnimQuality->text(), QStringLiteral("77")) << "the measured default";
+    EXPECT_FALSE(form.ComboBoxQuality->isEnabled()) << "the GIF's colours are the GIF's";
+    TAnimRead read = ReadAnimation(webp + QStringLiteral(".webp"));
+    ASSERT_TRUE(read.Ok);
+    EXPECT_EQ(read.Frames.size(), 4u);
+    EXPECT_EQ(QSize(read.Width, read.Height), QSize(64, 48));
+    EXPECT_EQ(read.Frames[1].StartMs, 200);
+    EXPECT_EQ(read.Loops, 2);
+    QStringList page =
+        QString::fromUtf8(ReadAll(output::GifPreviewPagePath())).split(QStringLiteral("\r\n"));
+    EXPECT_TRUE(page.value(15).contains(QStringLiteral("<img src=\"file:///")))
+        << page.value(15).toStdString();
+    EXPECT_TRUE(page.value(15).contains(QStringLiteral("clip.webp")));
+
+    // Video: no loops and no transparent colour, its own quality; the page plays a <video>.
+    form.ComboBoxFormat->setCurrentIndex(3);
+    EXPECT_FALSE(form.edit_loops->isEnabled());
+    EXPECT_FALSE(form.CheckBoxTransColor->isEnabled());
+    EXPECT_EQ(form.EditAnimQuality->text(), QStringLiteral("20"));
+    form.EditAnimQuality->setText(QStringLiteral("30"));
+    emit form.EditAnimQuality->textEdited(form.EditAnimQuality->text());
+    form.EstimateTimerTimer();
+    form.WaitForEstimate();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(form.LabelEstimate->text().startsWith(QStringLiteral("Estimated size: ")))
+        << form.LabelEstimate->text().toStdString();
+    const QString mp4 = Path(QStringLiteral("clip.MP4"));
+    Desktop.SaveFileAnswers = {{mp4, 4}};
+    form.Btn_Save->click();
+    ASSERT_TRUE(form.Gif().WaitForEnd());
+    read = ReadAnimation(mp4);
+    ASSERT_TRUE(read.Ok);
+    EXPECT_EQ(read.Frames.size(), 4u);
+    EXPECT_EQ(read.Frames[3].StartMs, 600);
+    page = QString::fromUtf8(ReadAll(output::GifPreviewPagePath())).split(QStringLiteral("\r\n"));
+    EXPECT_TRUE(page.value(15).contains(QStringLiteral("<video src=\"file:///")));
+    EXPECT_TRUE(page.value(15).contains(QStringLiteral("clip.MP4\" autoplay loop muted controls")));
+    EXPECT_TRUE(page.value(36).contains(QStringLiteral(">0 times"))) << "a video has no count";
+    EXPECT_EQ(form.AnimSettings().Quality, 30);
+
+    // The quality typed is kept for the next window; GIF is its type again.
+    TFormSaveGIF again(&List, nullptr);
+    EXPECT_EQ(again.Format(), codecs::TAnimFormat::Gif);
+    again.ComboBoxFormat->setCurrentIndex(3);
+    EXPECT_EQ(again.EditAnimQuality->text(), QStringLiteral("30"));
+    again.EditAnimQuality->setText(QStringLiteral("20"));
+    emit again.EditAnimQuality->textEdited(again.EditAnimQuality->text());
 }
