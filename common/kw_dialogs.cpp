@@ -1,5 +1,6 @@
 #include "common/kw_dialogs.h"
 
+#include "common/kw_color_portal.h"
 #include "common/kw_guard.h"
 #include "common/kw_meminfo.h"
 
@@ -185,15 +186,26 @@ bool RealStartProgram(const QString& program, const QStringList& args,
     return StartWatched(program, args, std::move(failed));
 }
 
-QRgb RealScreenPixel(QPoint pos) {
+std::optional<QRgb> RealScreenPixel(QPoint pos) {
     QScreen* screen = QGuiApplication::screenAt(pos);
     if (!screen)
         screen = QGuiApplication::primaryScreen();
     if (!screen)
-        return qRgb(0, 0, 0);
+        return std::nullopt;
     const QPoint local = pos - screen->geometry().topLeft();
     const QImage pixel = screen->grabWindow(0, local.x(), local.y(), 1, 1).toImage();
-    return pixel.isNull() ? qRgb(0, 0, 0) : pixel.pixel(0, 0);
+    if (pixel.isNull())
+        return std::nullopt; // never a made-up black
+    return pixel.pixel(0, 0);
+}
+
+void RealPickScreenColor(QWidget* owner, std::function<void(int, QRgb)> done) {
+    // The portal places its picker over the window it names; on X11 that is the window's id.
+    QString parent;
+    if (owner && QGuiApplication::platformName() == QLatin1String("xcb"))
+        parent = QStringLiteral("x11:") + QString::number(owner->window()->winId(), 16);
+    PickColorThroughPortal(parent,
+                           [done = std::move(done)](TPickResult r, QRgb c) { done(int(r), c); });
 }
 
 QSize RealScreenSize() {
@@ -235,6 +247,7 @@ TDesktop RealDesktop() {
     d.ShellOpen = RealShellOpen;
     d.StartProgram = RealStartProgram;
     d.ScreenPixel = RealScreenPixel;
+    d.PickScreenColor = RealPickScreenColor;
     d.ScreenSize = RealScreenSize;
     d.FontFamilies = [] { return QFontDatabase::families(); };
     d.ChooseColor = RealChooseColor;

@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 class QDialog;
 class QKeyEvent;
@@ -68,7 +69,13 @@ struct TDesktop {
     std::function<bool(const QString& program, const QStringList& args,
                        std::function<void()> failed)>
         StartProgram;
-    std::function<QRgb(QPoint screenPos)> ScreenPixel;
+    // The pixel on the screen; none when the screen cannot be read (a Wayland desktop gives a
+    // program no pixels of other windows).
+    std::function<std::optional<QRgb>(QPoint screenPos)> ScreenPixel;
+    // Asks the desktop's own colour picker (the portal) and calls done later, on the GUI
+    // thread, with TPickResult (as int: 0 picked, 1 cancelled, 2 no picker) and the colour.
+    std::function<void(QWidget* owner, std::function<void(int result, QRgb colour)> done)>
+        PickScreenColor;
     std::function<QSize()> ScreenSize;
     std::function<QStringList()> FontFamilies;
     // The colour chooser, starting on initial (0xRRGGBB); the chosen colour as 0xRRGGBB, or -1

@@ -3,6 +3,7 @@
 #include "codecs/anim_writer.h"
 #include "codecs/gif_estimate.h"
 #include "codecs/gif_limits.h"
+#include "common/kw_color_portal.h"
 #include "common/kw_common.h"
 #include "common/kw_memory.h"
 #include "common/orb_common.h"
@@ -18,6 +19,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPointer>
 
 #include <cstdlib>
 
@@ -47,6 +49,8 @@ const QString WebpQualityHint =
     QStringLiteral("WebP quality, 0 to 100: higher keeps more of the picture in a larger file.");
 const QString VideoQualityHint =
     QStringLiteral("Constant rate factor: lower keeps more of the picture in a larger file.");
+const QString ScreenUnreadable =
+    QStringLiteral("The screen could not be read, so no color was picked from it.");
 const QString PickerHint =
     QStringLiteral("Click to pick transparent color, and press F12 to hold the color.");
 // The estimate runs in the background after every change, and saving waits for the frame it
@@ -350,14 +354,33 @@ void TFormSaveGIF::CheckBoxTransColorClick() {
 }
 
 void TFormSaveGIF::PanelTransColorClick() {
-    if (CheckBoxTransColor->isChecked())
-        TimerColorPicker.start();
+    if (!CheckBoxTransColor->isChecked())
+        return;
+    // The desktop's own picker first; where there is none, the panel follows the pointer.
+    const int number = ++FPickNumber;
+    QPointer<TFormSaveGIF> self(this);
+    kw::Desktop().PickScreenColor(this, [self, number](int result, QRgb colour) {
+        if (!self || number != self->FPickNumber || !self->CheckBoxTransColor->isChecked())
+            return; // unchecked or picked anew meanwhile
+        if (result == int(kw::TPickResult::Picked))
+            self->PanelTransColor->SetColor(QColor::fromRgb(colour));
+        else if (result == int(kw::TPickResult::Unavailable))
+            self->TimerColorPicker.start();
+    });
 }
 
 void TFormSaveGIF::TimerColorPickerTimer() {
     FLastMousePos = QCursor::pos();
-    if (CheckBoxTransColor->isChecked())
-        PanelTransColor->SetColor(QColor::fromRgb(kw::Desktop().ScreenPixel(FLastMousePos)));
+    if (!CheckBoxTransColor->isChecked())
+        return;
+    const std::optional<QRgb> pixel = kw::Desktop().ScreenPixel(FLastMousePos);
+    if (!pixel) {
+        // Never a black that nobody picked: the colour stays, and the user is told.
+        TimerColorPicker.stop();
+        kw::WarningBox(this, QStringLiteral("Transparent Color"), ScreenUnreadable);
+        return;
+    }
+    PanelTransColor->SetColor(QColor::fromRgb(*pixel));
 }
 
 bool TFormSaveGIF::FormShortCut(int key) {

@@ -88,9 +88,11 @@ public:
     void Edit_widthChange();
     void Edit_HeightChange();
     void CheckBoxCPClick();
-    // The colour picker: checking the box (or clicking the panel while it is checked) makes
-    // the panel follow the screen pixel under the pointer at every tick; F12 holds the colour;
-    // unchecking puts silver back.
+    // The colour picker: checking the box (or clicking the panel while it is checked) asks
+    // the desktop's own picker (the portal, which works on Wayland too); where there is none
+    // the panel follows the screen pixel under the pointer at every tick, F12 holding the
+    // colour. A screen that cannot be read stops the following and says so, the colour
+    // unchanged. Unchecking puts silver back.
     void CheckBoxTransColorClick();
     void PanelTransColorClick();
     void TimerColorPickerTimer();
@@ -195,4 +197,7 @@ private:
     kw::TLongWork FGif;
     std::optional<output::TGifJob> FJob;    // of the running GIF
     std::shared_ptr<std::int64_t> FGifSize; // its size, once written
+    // The number of the last pick asked of the desktop's picker; a late answer to an older
+    // one is dropped.
+    int FPickNumber = 0;
 };

@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-multimedia-dev qt6-image-formats-plugins libqt6svg6
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libgif-dev libimagequant-dev libmagick++-6.q16-dev
-  libwebp-dev
+  libwebp-dev dbus-daemon
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-wine fonts-dejavu-core
   ffmpeg

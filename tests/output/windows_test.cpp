@@ -714,3 +714,37 @@ TEST_F(OutputWindowsTest, GifWindowWritesTheTypeChosenInTheSaveDialog) {
     again.EditAnimQuality->setText(QStringLiteral("20"));
     emit again.EditAnimQuality->textEdited(again.EditAnimQuality->text());
 }
+
+// The desktop's picker where there is one; a screen that cannot be read never gives black.
+TEST_F(OutputWindowsTest, GifColourPickerAsksTheDesktopAndNeverShowsAnUnreadScreenAsBlack) {
+    Fill(1);
+    TFormSaveGIF form(&List, nullptr);
+    Show(form);
+    auto colour = [&] { return form.PanelTransColor->Color().rgb(); };
+    std::function<void(int, QRgb)> answer;
+    Desktop.PickScreenColor = [&](std::function<void(int, QRgb)> done) { answer = done; };
+    form.CheckBoxTransColor->setChecked(true);
+    ASSERT_TRUE(answer);
+    EXPECT_FALSE(form.TimerColorPicker.isActive()) << "the desktop picks, not the pointer";
+    answer(0, qRgb(1, 2, 3));
+    EXPECT_EQ(colour(), qRgb(1, 2, 3));
+    QTest::mouseClick(form.PanelTransColor, Qt::LeftButton); // again, then cancelled
+    answer(1, 0);
+    EXPECT_EQ(colour(), qRgb(1, 2, 3));
+    EXPECT_FALSE(form.TimerColorPicker.isActive());
+
+    // No desktop picker, and the screen cannot be read: the colour stays and the window says so.
+    Desktop.PickScreenColor = [](std::function<void(int, QRgb)> done) { done(2, 0); };
+    Desktop.ScreenPixel = [](QPoint) { return std::optional<QRgb>(); };
+    QTest::mouseClick(form.PanelTransColor, Qt::LeftButton);
+    EXPECT_TRUE(form.TimerColorPicker.isActive());
+    form.TimerColorPickerTimer();
+    EXPECT_EQ(colour(), qRgb(1, 2, 3));
+    EXPECT_FALSE(form.TimerColorPicker.isActive());
+    EXPECT_EQ(Desktop.Texts(),
+              QStringList{QStringLiteral("The screen could not be read, so no color was picked "
+                                         "from it.")});
+    form.CheckBoxTransColor->setChecked(false);
+    answer(0, qRgb(9, 9, 9)); // a late answer after unchecking changes nothing
+    EXPECT_EQ(colour(), TFormSaveGIF::Silver);
+}

@@ -60,6 +60,9 @@ TFakeDesktop::TFakeDesktop() {
         return StartAccepts;
     };
     d.ScreenPixel = [this](QPoint p) { return ScreenPixel(p); };
+    d.PickScreenColor = [this](QWidget*, std::function<void(int, QRgb)> done) {
+        PickScreenColor(std::move(done));
+    };
     d.ScreenSize = [this] { return ScreenSize; };
     d.FontFamilies = [this] { return Fonts; };
     d.ChooseColor = [this](QWidget*, QRgb initial) {

@@ -44,7 +44,12 @@ public:
     // frames too), so that a test can answer a worker without touching a field it reads.
     std::function<kw::TDiskSpace(const QString&)> DiskSpaceCall;
     QSize ScreenSize{1024, 768};
-    std::function<QRgb(QPoint)> ScreenPixel = [](QPoint) { return qRgb(0, 0, 0); };
+    std::function<std::optional<QRgb>(QPoint)> ScreenPixel = [](QPoint) {
+        return std::optional<QRgb>(qRgb(0, 0, 0));
+    };
+    // The desktop's own picker: none by default (result 2), as where no portal runs.
+    std::function<void(std::function<void(int, QRgb)>)> PickScreenColor =
+        [](std::function<void(int, QRgb)> done) { done(2, 0); };
     QStringList Fonts{QStringLiteral("Tahoma"), QStringLiteral("DejaVu Sans")};
     std::deque<qint64> ColorAnswers; // one per ChooseColor call: 0xRRGGBB, or -1 (or none) = cancel
     QList<QRgb> ColorRequests;       // the initial colour of every chooser asked for
