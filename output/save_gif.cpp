@@ -10,6 +10,7 @@
 #include "controls/kw_dock.h"
 #include "controls/kw_line_panel.h"
 #include "frames/thumbnails.h"
+#include "output/frame_pick_view.h"
 #include "output/preview_page.h"
 #include "skin/artwork.h"
 #include "skin/te_controls.h"
@@ -167,6 +168,9 @@ TFormSaveGIF::TFormSaveGIF(TThumbnails* thumbnails, QWidget* owner)
     setObjectName(QStringLiteral("FormSaveGIF"));
     auto* dock = new TDockLayout(this);
     panel_source_frame = MakeSourcePanel(this, 56, Rb_allframes, Rb_selected);
+    FirstFramePick = new TFramePickView(panel_source_frame);
+    FirstFramePick->setObjectName(QStringLiteral("FirstFramePick"));
+    FirstFramePick->setGeometry(262, 5, 76, 46);
     panel_settings = MakeOutputPanel(this, "panel_settings");
     panel_settings->resize(345, 276); // two rows below the colour settings
     dock->AddWidget(panel_settings, TAlign::Top, QMargins(3, 0, 3, 0));
@@ -264,6 +268,20 @@ TFormSaveGIF::TFormSaveGIF(TThumbnails* thumbnails, QWidget* owner)
     connect(PanelTransColor, &TKWLinePanel::Clicked, this,
             kw::Guard([this] { PanelTransColorClick(); }));
     connect(Btn_Save, &QPushButton::clicked, this, kw::Guard([this] { Btn_SaveClick(); }));
+    connect(FirstFramePick, &TFramePickView::Picked, this, [this](QRgb colour) {
+        // Works in every session: the frame's own pixel, whatever the screen allows.
+        ++FPickNumber; // a pending answer of the desktop's picker is dropped
+        TimerColorPicker.stop();
+        if (!CheckBoxTransColor->isChecked()) {
+            const QSignalBlocker quiet(CheckBoxTransColor);
+            CheckBoxTransColor->setChecked(true);
+            PanelTransColor->setCursor(Qt::PointingHandCursor);
+            PanelTransColor->SetBorderColor1(Qt::black);
+            CheckBoxTransColorSmaller();
+            SettingsChange();
+        }
+        PanelTransColor->SetColor(QColor::fromRgb(colour));
+    });
     connect(Btn_Cancel, &QPushButton::clicked, this, kw::Guard([this] { Btn_CancelClick(); }));
     connect(&FGif, &kw::TLongWork::Ended, this,
             [this](kw::TWorkOutcome outcome) { kw::Guarded([&] { GifEnded(outcome); }); });
@@ -308,6 +326,11 @@ void TFormSaveGIF::FormShow() {
         const QSize first = FThumbnails->FrameSizeAt(0);
         Edit_width->setText(QString::number(first.width()));
         Edit_Height->setText(QString::number(first.height()));
+        try {
+            FirstFramePick->SetPicture(FThumbnails->Snapshot(TFrameChoice::All).Picture(0));
+        } catch (const std::exception&) {
+            FirstFramePick->SetPicture(QImage()); // an unreadable frame: nothing to pick from
+        }
     }
     SettingsChange();
 }
@@ -494,6 +517,7 @@ void TFormSaveGIF::ComboBoxFormatChange() {
     for (QWidget* w : std::initializer_list<QWidget*>{lb_loops, edit_loops, UpDown_Loops, lb_zero})
         w->setEnabled(info.Loops);
     CheckBoxTransColor->setEnabled(info.Transparency);
+    FirstFramePick->setEnabled(info.Transparency);
     PanelTransColor->setEnabled(info.Transparency);
     for (QWidget* w :
          std::initializer_list<QWidget*>{lb_anim_quality, EditAnimQuality, UpDownAnimQuality})

@@ -31,6 +31,7 @@ class TTeUpDown;
 class TThumbnails;
 
 namespace output {
+class TFramePickView;
 
 // A GIF to write: its frames as they were when it was asked for, its file and settings.
 struct TGifJob {
@@ -126,6 +127,8 @@ public:
     TKWLinePanel* panel_source_frame = nullptr;
     TTeRadioButton* Rb_allframes = nullptr;
     TTeRadioButton* Rb_selected = nullptr;
+    // The first frame in the source panel: a click picks its pixel as the transparent colour.
+    output::TFramePickView* FirstFramePick = nullptr;
     TKWLinePanel* panel_settings = nullptr;
     TTeEdit* Edit_width = nullptr;
     TTeUpDown* UpDown_Width = nullptr;

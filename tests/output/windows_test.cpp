@@ -7,6 +7,7 @@
 #include "common/orb_common.h"
 #include "controls/kw_line_panel.h"
 #include "output/form_export_frames.h"
+#include "output/frame_pick_view.h"
 #include "output/preview_page.h"
 #include "output/save_gif.h"
 #include "output/save_thumb.h"
@@ -747,4 +748,20 @@ TEST_F(OutputWindowsTest, GifColourPickerAsksTheDesktopAndNeverShowsAnUnreadScre
     form.CheckBoxTransColor->setChecked(false);
     answer(0, qRgb(9, 9, 9)); // a late answer after unchecking changes nothing
     EXPECT_EQ(colour(), TFormSaveGIF::Silver);
+
+    // In every session: a click on the first frame picks the frame's own pixel there.
+    const QImage first = List.Snapshot(TFrameChoice::All).Picture(0);
+    const QRect shown = form.FirstFramePick->Shown();
+    ASSERT_FALSE(shown.isEmpty());
+    const QPoint click = shown.topLeft() + QPoint(shown.width() * 3 / 4, shown.height() / 3);
+    const auto pixel = output::PickedPixel(first.size(), shown, click);
+    ASSERT_TRUE(pixel);
+    // Within one shown pixel of the same place in the frame.
+    EXPECT_NEAR(pixel->x(), first.width() * 3 / 4, first.width() / shown.width() + 1);
+    EXPECT_NEAR(pixel->y(), first.height() / 3, first.height() / shown.height() + 1);
+    QTest::mouseClick(form.FirstFramePick, Qt::LeftButton, {}, click);
+    EXPECT_TRUE(form.CheckBoxTransColor->isChecked());
+    EXPECT_EQ(colour(), first.pixel(*pixel));
+    EXPECT_FALSE(form.TimerColorPicker.isActive());
+    EXPECT_FALSE(output::PickedPixel(first.size(), shown, shown.topLeft() - QPoint(1, 0)));
 }
