@@ -54,8 +54,8 @@ const QString ScreenUnreadable =
     QStringLiteral("The screen could not be read, so no color was picked from it.");
 const QString PickerHint =
     QStringLiteral("Click to pick transparent color, and press F12 to hold the color.");
-// The estimate runs in the background after every change, and saving waits for the frame it
-// is on: it takes at most this much memory (a frame of some 6000 x 6000 pixels on one worker,
+// The estimate runs in the background after every change, dropped by the next one or by Save
+// without waiting for it: it takes at most this much memory (a frame of some 6000 x 6000 pixels on one worker,
 // a second or so), and a larger GIF is too large to estimate.
 constexpr qint64 EstimateBytes = qint64(256) << 20;
 } // namespace
