@@ -55,8 +55,8 @@ const QString ScreenUnreadable =
 const QString PickerHint =
     QStringLiteral("Click to pick transparent color, and press F12 to hold the color.");
 // The estimate runs in the background after every change, dropped by the next one or by Save
-// without waiting for it: it takes at most this much memory (a frame of some 6000 x 6000 pixels on one worker,
-// a second or so), and a larger GIF is too large to estimate.
+// without waiting for it. It takes at most this much memory (a frame of some 6000 x 6000
+// pixels on one worker, a second or so); a larger GIF is too large to estimate.
 constexpr qint64 EstimateBytes = qint64(256) << 20;
 } // namespace
 
