@@ -342,7 +342,10 @@ QString QtFilterFromPairs(const QString& filter) {
         QStringList patterns = parts[i + 1].split(';', Qt::SkipEmptyParts);
         for (QString& p : patterns)
             p = p.trimmed();
-        entries << parts[i] + QStringLiteral(" (") + patterns.join(' ') + ')';
+        const QString shown = QStringLiteral("(") + patterns.join(' ') + ')';
+        // A label that already ends with its patterns, as most do ("GIF Image (*.gif)"), is
+        // shown as it is: Qt takes the patterns from its last parentheses either way.
+        entries << (parts[i].endsWith(shown) ? parts[i] : parts[i] + ' ' + shown);
     }
     return entries.join(QStringLiteral(";;"));
 }

@@ -105,9 +105,13 @@ TEST(Shell, OpenWithShellFallsBackInOrderAndSaysSoWhenNothingOpensTheFile) {
 
 TEST(Shell, FilterPairsBecomeQtFilters) {
     EXPECT_EQ(QtFilterFromPairs("JPEG Image File (*.jpg)|*.jpg|Bitmaps (*.bmp)|*.bmp"),
-              QStringLiteral("JPEG Image File (*.jpg) (*.jpg);;Bitmaps (*.bmp) (*.bmp)"));
+              QStringLiteral("JPEG Image File (*.jpg);;Bitmaps (*.bmp)"))
+        << "a label that names its patterns is not followed by them again";
     EXPECT_EQ(QtFilterFromPairs("All|*.avi;*.mkv;|any files (*.*)|*.*"),
-              QStringLiteral("All (*.avi *.mkv);;any files (*.*) (*.*)"));
+              QStringLiteral("All (*.avi *.mkv);;any files (*.*)"));
+    EXPECT_EQ(QtFilterFromPairs("Pictures (*.png)|*.png;*.jpg"),
+              QStringLiteral("Pictures (*.png) (*.png *.jpg)"))
+        << "a label naming fewer patterns than it takes gets them all";
 }
 
 TEST(MemoryStream, ClearKeepsMemoryAndReadsBack) {
