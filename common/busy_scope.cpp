@@ -16,10 +16,10 @@ namespace {
 constexpr const char* BusyProperty = "kwBusy";
 }
 
-TBusyScope::TBusyScope(const TBusySpec& spec)
-    : FWindow(spec.Window), FCancel(spec.Cancel), FBar(spec.Bar) {
-    for (QWidget* b : spec.Disable) {
-        if (!b || b == spec.Cancel)
+TBusyScope::TBusyScope(const TBusySpec& busy)
+    : FWindow(busy.Window), FCancel(busy.Cancel), FBar(busy.Bar) {
+    for (QWidget* b : busy.Disable) {
+        if (!b || b == busy.Cancel)
             continue;
         FButtons.emplace_back(b, b->isEnabled());
         b->setEnabled(false);
@@ -28,8 +28,8 @@ TBusyScope::TBusyScope(const TBusySpec& spec)
         FCancelWasEnabled = FCancel->isEnabled();
         FCancel->setEnabled(true);
     }
-    if (FBar && spec.Count >= 0)
-        FBar->setRange(0, std::max(0, spec.Count - 1));
+    if (FBar && busy.Count >= 0)
+        FBar->setRange(0, std::max(0, busy.Count - 1));
     if (FWindow)
         FWindow->setProperty(BusyProperty, true);
     QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -28,7 +28,7 @@ struct TBusySpec {
 
 class TBusyScope : public QObject {
 public:
-    explicit TBusyScope(const TBusySpec& spec);
+    explicit TBusyScope(const TBusySpec& busy);
     ~TBusyScope() override;
     TBusyScope(const TBusyScope&) = delete;
     TBusyScope& operator=(const TBusyScope&) = delete;

@@ -73,7 +73,7 @@ public:
     TLongWork(const TLongWork&) = delete;
     TLongWork& operator=(const TLongWork&) = delete;
 
-    // Starts the work on a worker. With a busy spec, the window is kept busy (TBusyScope)
+    // Starts the work on a worker. With a busy description, the window is kept busy (TBusyScope)
     // from now until the work has ended and everything it posted was delivered, and its
     // progress bar follows Progress; the scope is released just before Ended. A previous
     // work of this handle is cancelled first and forgotten (its posts and its end are

@@ -45,7 +45,7 @@ struct TWindow {
         Bar->move(0, 40);
         Dialog.show();
     }
-    kw::TBusySpec Spec(int count) { return {&Dialog, {Save, Cancel}, Cancel, Bar, count}; }
+    kw::TBusySpec Busy(int count) { return {&Dialog, {Save, Cancel}, Cancel, Bar, count}; }
 };
 
 } // namespace
@@ -101,7 +101,7 @@ TEST(LongWork, CancelStopsTheWorkAndTheBusyWindowComesBackWhole) {
     QObject::connect(w.Cancel, &QPushButton::clicked, &work, &TLongWork::Cancel);
     TWorkOutcome outcome = TWorkOutcome::Done;
     QObject::connect(&work, &TLongWork::Ended, [&](TWorkOutcome o) { outcome = o; });
-    work.Start(UntilCancelled, w.Spec(10));
+    work.Start(UntilCancelled, w.Busy(10));
 
     // Busy: Save off, Cancel on, the hourglass, the bar following the work within its range.
     EXPECT_TRUE(kw::TBusyScope::IsBusy(&w.Dialog));
@@ -149,10 +149,10 @@ TEST(LongWork, ANewStartOrAGoneHandleDropsWhatTheOldWorkStillReports) {
     {
         TLongWork work;
         QSignalSpy ended(&work, &TLongWork::Ended);
-        work.Start(slow(1, &seen), w.Spec(5));
+        work.Start(slow(1, &seen), w.Busy(5));
         // Restarted while busy: the first work is cancelled and forgotten, and the buttons
         // come back as they were before either, not as the first scope left them.
-        work.Start([&](TJob& job) { job.Post([&] { seen.push_back(2); }); }, w.Spec(5));
+        work.Start([&](TJob& job) { job.Post([&] { seen.push_back(2); }); }, w.Busy(5));
         ASSERT_TRUE(work.WaitForEnd());
         QTRY_COMPARE(finished.load(), 1);
         QCoreApplication::processEvents();
@@ -162,7 +162,7 @@ TEST(LongWork, ANewStartOrAGoneHandleDropsWhatTheOldWorkStillReports) {
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
         // Dropped: forgotten at once, the window back, and neither its post nor its end come.
-        work.Start(slow(4, &seen), w.Spec(5));
+        work.Start(slow(4, &seen), w.Busy(5));
         work.Drop();
         EXPECT_FALSE(work.Running());
         EXPECT_TRUE(w.Save->isEnabled());
@@ -173,7 +173,7 @@ TEST(LongWork, ANewStartOrAGoneHandleDropsWhatTheOldWorkStillReports) {
 
         // The handle goes while its work runs: the work is cancelled, ends on its own, and its
         // post finds nobody.
-        work.Start(slow(3, &seen), w.Spec(5));
+        work.Start(slow(3, &seen), w.Busy(5));
     }
     EXPECT_FALSE(kw::TBusyScope::IsBusy(&w.Dialog));
     EXPECT_TRUE(w.Save->isEnabled());

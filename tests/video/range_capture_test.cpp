@@ -123,14 +123,14 @@ TEST(RangeCaptureTest, EveryFrameIsThePictureASeekToItsTimeShows) {
 // Five shots of 15 pictures (600 ms), dark and bright in turn: the default sensitivity and
 // gap take each shot's first picture; a longer gap leaves out the shots that follow too soon.
 TEST(RangeCaptureTest, ScenesTakeTheFirstPictureOfEveryShot) {
-    fctest::TTestVideoSpec spec;
-    spec.VideoCodec = fctest::HasEncoder(QStringLiteral("libx264")) ? QStringLiteral("libx264")
-                                                                    : QStringLiteral("mpeg4");
-    spec.Frames = 75;
-    spec.Gop = 25;
-    spec.MaxBFrames = 2;
-    spec.ShotFrames = 15;
-    const QString shots = fctest::TVideos::Get().Make(QStringLiteral("shots.mp4"), spec);
+    fctest::TTestVideoSpec shape;
+    shape.VideoCodec = fctest::HasEncoder(QStringLiteral("libx264")) ? QStringLiteral("libx264")
+                                                                     : QStringLiteral("mpeg4");
+    shape.Frames = 75;
+    shape.Gop = 25;
+    shape.MaxBFrames = 2;
+    shape.ShotFrames = 15;
+    const QString shots = fctest::TVideos::Get().Make(QStringLiteral("shots.mp4"), shape);
     TRangeSettings s;
     s.Mode = TRangeMode::Scenes;
     EXPECT_EQ(Capture(shots, s).Numbers, (Numbers{0, 15, 30, 45, 60}));
