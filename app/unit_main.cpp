@@ -22,6 +22,7 @@
 #include "skin/te_controls.h"
 #include "video/filter_graph.h"
 #include "video/media_player.h"
+#include "video/media_source.h"
 #include "video/te_ds_trackbar.h"
 #include "video/video_window.h"
 
@@ -609,11 +610,28 @@ void TFormMain::BtnSaveThumbClick() {
     if (!BeforeOutputDialog())
         return;
     TFormSaveThumb dialog(Thumbnails, this);
+    dialog.SetVideo(SheetVideo());
     connect(&dialog, &TFormSaveThumb::SheetWritten, this,
             kw::Guard([this](int leftOut, int rows, int columns) {
                 SheetWritten(leftOut, rows, columns);
             }));
     kw::ShowModal(dialog);
+}
+
+std::optional<output::TSheetVideo> TFormMain::SheetVideo() const {
+    const fcvideo::TMediaPlayer* player = FilterGraph1->Player();
+    if (!FilterGraph1->HasVideo() || !player || FVideoPath.isEmpty())
+        return std::nullopt;
+    const QFileInfo file(FVideoPath);
+    const fcvideo::TVideoFacts facts = player->VideoFacts();
+    output::TSheetVideo video;
+    video.FileName = file.fileName();
+    video.FileBytes = file.exists() ? file.size() : -1;
+    video.DurationMs = player->DurationUs() / 1000;
+    video.Size = QSize(facts.Width, facts.Height);
+    video.Codec = facts.Codec;
+    video.FrameRate = facts.FrameRate;
+    return video;
 }
 
 void TFormMain::SheetWritten(int leftOut, int rows, int columns) {

@@ -3,6 +3,7 @@
 // of large buttons, the frame list and its two output buttons, and the status line.
 
 #include "frames/frame_source.h" // MediaTimeText
+#include "output/thumb_sheet.h"
 
 #include <QEvent>
 #include <QPointer>
@@ -11,6 +12,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <optional>
 
 class QDragEnterEvent;
 class QDragMoveEvent;
@@ -113,6 +115,8 @@ public:
     // After the sheet window wrote a sheet: the status line says how many of the chosen frames
     // did not fit on it (rows x columns cells); it is cleared when all of them did.
     void SheetWritten(int leftOut, int rows, int columns);
+    // The open video's facts for a sheet's header; none without a video.
+    std::optional<output::TSheetVideo> SheetVideo() const;
     // "Export ..." in the frame menu.
     void ThumbnailsExportRequested();
     void FilterGraph1DSEvent(QObject* sender, int code, std::intptr_t param1, std::intptr_t param2);

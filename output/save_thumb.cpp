@@ -25,7 +25,7 @@ int output::TSheetJob::OnSheet() const {
 
 std::optional<TSheetJob> output::AskForThumbSheet(TThumbnails& thumbnails, bool allFrames, int rows,
                                                   int columns, int width, int margin,
-                                                  QWidget* owner) {
+                                                  QWidget* owner, const TSheetCaptions& captions) {
     if (!owner)
         owner = &thumbnails;
     TSheetJob job;
@@ -45,13 +45,20 @@ std::optional<TSheetJob> output::AskForThumbSheet(TThumbnails& thumbnails, bool 
     const bool bmp = request.FilterIndex == 2;
     job.Path = EnsureExtension(path, bmp ? QStringLiteral(".bmp") : QStringLiteral(".jpg"));
     job.Format = bmp ? TSheetFormat::Bmp : TSheetFormat::Jpeg;
-    job.Geometry = ThumbSheetGeometry(width, rows, columns, thumbnails.FrameWidth(),
-                                      thumbnails.FrameHeight(), margin);
+    job.Geometry =
+        ThumbSheetGeometry(width, rows, columns, thumbnails.FrameWidth(), thumbnails.FrameHeight(),
+                           margin, captions.Header.has_value());
+    if (captions.Header)
+        job.Text.HeaderLines = SheetHeaderLines(*captions.Header);
+    if (captions.Times)
+        for (int i = 0; i < job.OnSheet(); ++i)
+            job.Text.TimesMs << thumbnails.FrameSource(job.Frames.Id(i)).TimeMs;
     return job;
 }
 
 void output::WriteThumbSheet(const TSheetJob& job, const std::function<void(int)>& progress) {
-    SaveThumbSheet(DrawThumbSheet(job.Geometry, job.Frames, progress), job.Path, job.Format);
+    SaveThumbSheet(DrawThumbSheet(job.Geometry, job.Frames, progress, job.Text), job.Path,
+                   job.Format);
 }
 
 int output::ThumbSheetWritten(TThumbnails& thumbnails, const TSheetJob& job, QWidget* owner) {
@@ -72,7 +79,7 @@ int output::SaveAsThumbnails(TThumbnails& thumbnails, bool allFrames, int rows, 
 }
 
 TFormSaveThumb::TFormSaveThumb(TThumbnails* thumbnails, QWidget* owner)
-    : TOutputDialog(owner, QStringLiteral("Save As Thumbnails"), 309, 271),
+    : TOutputDialog(owner, QStringLiteral("Save As Thumbnails"), 309, 291),
       FThumbnails(thumbnails) {
     setObjectName(QStringLiteral("FormSaveThumb"));
     auto* dock = new TDockLayout(this);
@@ -104,6 +111,15 @@ TFormSaveThumb::TFormSaveThumb(TThumbnails* thumbnails, QWidget* owner)
     TeEdit_columns =
         MakeOutputEdit(panel_settings, "TeEdit_columns", RectColumns, QStringLiteral("4"));
     UpDownColumns = MakeOutputUpDown(TeEdit_columns, "UpDownColumns", 1, 32767, 1);
+    CheckBoxTimes = new TTeCheckBox(QStringLiteral("Show times"), panel_settings);
+    CheckBoxTimes->setObjectName(QStringLiteral("CheckBoxTimes"));
+    CheckBoxTimes->setGeometry(22, 131, 110, 17);
+    CheckBoxHeader = new TTeCheckBox(QStringLiteral("Header"), panel_settings);
+    CheckBoxHeader->setObjectName(QStringLiteral("CheckBoxHeader"));
+    CheckBoxHeader->setGeometry(139, 131, 110, 17);
+    for (TTeCheckBox* box : {CheckBoxTimes, CheckBoxHeader})
+        box->setStyleSheet(QStringLiteral("color: #FFFFFF;"));
+    SetVideo(std::nullopt);
     for (TTeEdit* field : {TeEdit_imgw, TeEdit_rows, TeEdit_columns})
         kw::InstallDigitFilter(field);
 
@@ -111,6 +127,12 @@ TFormSaveThumb::TFormSaveThumb(TThumbnails* thumbnails, QWidget* owner)
     connect(btn_cancel, &QPushButton::clicked, this, kw::Guard([this] { btn_cancelClick(); }));
     connect(&FSheet, &kw::TLongWork::Ended, this,
             [this](kw::TWorkOutcome outcome) { kw::Guarded([&] { SheetEnded(outcome); }); });
+}
+
+void TFormSaveThumb::SetVideo(const std::optional<TSheetVideo>& video) {
+    FVideo = video;
+    CheckBoxHeader->setEnabled(video.has_value());
+    CheckBoxHeader->setToolTip(video ? QString() : QStringLiteral("No video is open"));
 }
 
 void TFormSaveThumb::FormShow() {
@@ -125,7 +147,12 @@ void TFormSaveThumb::btn_saveClick() {
     const int columns = kw::StrToInt(TeEdit_columns->text());
     const int width = kw::StrToInt(TeEdit_imgw->text());
     const int rows = kw::StrToInt(TeEdit_rows->text());
-    FJob = AskForThumbSheet(*FThumbnails, Rb_allframes->isChecked(), rows, columns, width, 5, this);
+    TSheetCaptions captions;
+    captions.Times = CheckBoxTimes->isChecked();
+    if (CheckBoxHeader->isChecked() && FVideo)
+        captions.Header = FVideo;
+    FJob = AskForThumbSheet(*FThumbnails, Rb_allframes->isChecked(), rows, columns, width, 5, this,
+                            captions);
     if (!FJob)
         return;
     FRows = rows;

@@ -14,6 +14,7 @@
 
 class TKWLinePanel;
 class TTeButton;
+class TTeCheckBox;
 class TTeEdit;
 class TTeProgressBar;
 class TTeRadioButton;
@@ -22,10 +23,19 @@ class TThumbnails;
 
 namespace output {
 
-// A sheet to write: its frames as they were when it was asked for, its layout and its file.
+// What the sheet writes besides its pictures: each frame's time, and a header describing the
+// video (absent: no header).
+struct TSheetCaptions {
+    bool Times = false;
+    std::optional<TSheetVideo> Header;
+};
+
+// A sheet to write: its frames as they were when it was asked for, its layout, its text and
+// its file.
 struct TSheetJob {
     TFrameSnapshot Frames;
     TSheetGeometry Geometry;
+    TSheetText Text;
     QString Path;
     TSheetFormat Format = TSheetFormat::Jpeg;
     // How many of the frames are on the sheet (the rest are beyond rows x columns).
@@ -36,9 +46,11 @@ struct TSheetJob {
 // order): "No images found." when there are none, else the save dialog (JPEG or BMP entry; the
 // entry's extension is appended unless the path has it) and the sheet's layout, whose errors
 // (a column count of 0, a sheet too large) are thrown. std::nullopt when there is nothing to
-// write. Message boxes and the save dialog belong to owner.
+// write. The frames' times are taken from the list's frame records as they are now. Message
+// boxes and the save dialog belong to owner.
 std::optional<TSheetJob> AskForThumbSheet(TThumbnails& thumbnails, bool allFrames, int rows,
-                                          int columns, int width, int margin, QWidget* owner);
+                                          int columns, int width, int margin, QWidget* owner,
+                                          const TSheetCaptions& captions = {});
 // Draws the sheet and writes it (replacing a file, through a new file renamed over it at the
 // end); before frame i is drawn, progress(i), which may throw to stop: no file is written then,
 // and an existing one stays as it was. Any thread; a file that cannot be written is thrown.
@@ -60,6 +72,8 @@ public:
     // Works on the frames of the list, which must outlive the window.
     TFormSaveThumb(TThumbnails* thumbnails, QWidget* owner);
 
+    // The video open in the main window, for the header; without one "Header" is disabled.
+    void SetVideo(const std::optional<output::TSheetVideo>& video);
     // Puts each pair of arrows inside the right end of its field.
     void FormShow() override;
     // Converts columns, width and rows (in this order; a field that is no number ends the
@@ -87,6 +101,8 @@ public:
     TTeUpDown* UpDownRows = nullptr;
     TTeEdit* TeEdit_columns = nullptr;
     TTeUpDown* UpDownColumns = nullptr;
+    TTeCheckBox* CheckBoxTimes = nullptr;
+    TTeCheckBox* CheckBoxHeader = nullptr;
     TKWLinePanel* panel_bottom = nullptr;
     TTeButton* btn_save = nullptr;
     TTeButton* btn_cancel = nullptr;
@@ -98,5 +114,6 @@ private:
     TThumbnails* FThumbnails;
     kw::TLongWork FSheet;
     std::optional<output::TSheetJob> FJob; // of the running sheet
+    std::optional<output::TSheetVideo> FVideo;
     int FRows = 0, FColumns = 0;
 };

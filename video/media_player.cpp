@@ -385,6 +385,11 @@ bool TMediaPlayer::HasVideo() const {
     return F->Source.HasVideo();
 }
 
+TVideoFacts TMediaPlayer::VideoFacts() const {
+    // Written by Open before the player thread starts, only read afterwards.
+    return F->Source.VideoFacts();
+}
+
 std::int64_t TMediaPlayer::DurationUs() const {
     return F->Duration;
 }

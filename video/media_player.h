@@ -36,6 +36,8 @@
 
 namespace fcvideo {
 
+struct TVideoFacts;
+
 // The place of a picture of aspect ratio `aspect` (width / height) letter-boxed in `area`.
 QRect LetterboxRect(const QRect& area, double aspect);
 
@@ -63,6 +65,8 @@ public:
     TState State() const;
 
     bool HasVideo() const;
+    // The video stream's size, codec and frame rate (set by Open; empty before).
+    TVideoFacts VideoFacts() const;
     std::int64_t DurationUs() const;
     std::int64_t PositionUs() const;
     // Shows the picture whose time span contains the position, in every state.

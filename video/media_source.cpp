@@ -39,6 +39,7 @@ int TMediaSource::OpenInput(const QString& path, TInputPtr& format) {
 
 int TMediaSource::Open(const QString& path, bool soundDevice) {
     FPath = path;
+    FFacts = {};
     AVFormatContext* raw = nullptr;
     int rc = avformat_open_input(&raw, path.toUtf8().constData(), nullptr, nullptr);
     if (rc < 0)
@@ -88,6 +89,11 @@ int TMediaSource::Open(const QString& path, bool soundDevice) {
         const double pixel = sar.num > 0 && sar.den > 0 ? av_q2d(sar) : 1.0;
         FAspect = pixel * st->codecpar->width / st->codecpar->height;
         const AVRational rate = av_guess_frame_rate(FFormat.get(), st, nullptr);
+        FFacts.Width = st->codecpar->width;
+        FFacts.Height = st->codecpar->height;
+        FFacts.Codec = QString::fromLatin1(avcodec_get_name(st->codecpar->codec_id));
+        if (rate.num > 0 && rate.den > 0)
+            FFacts.FrameRate = av_q2d(rate);
         if (rate.num > 0 && rate.den > 0)
             FFrameDurUs =
                 std::clamp<std::int64_t>(av_rescale(1000000, rate.den, rate.num), 1000, 1000000);

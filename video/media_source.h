@@ -27,6 +27,13 @@
 
 namespace fcvideo {
 
+// What the video stream of an opened file is, as a sheet's header or a dialog shows it.
+struct TVideoFacts {
+    int Width = 0, Height = 0; // coded pixels; 0 without video
+    QString Codec;             // FFmpeg's short name of the codec ("h264", "vp9")
+    double FrameRate = 0;      // pictures per second as the stream says; 0 when not known
+};
+
 class TMediaSource {
 public:
     struct TDecoded {
@@ -63,6 +70,8 @@ public:
     int Start(TFramePtr& firstPicture);
 
     bool HasVideo() const { return FVideo != nullptr; }
+    // Set by Open, unchanged afterwards.
+    const TVideoFacts& VideoFacts() const { return FFacts; }
     double Aspect() const { return FAspect; }
     std::int64_t FrameDurUs() const { return FFrameDurUs; }
     // The length as the container says, from the first picture (0: not known).
@@ -140,6 +149,7 @@ private:
     std::int64_t FDurationUs = 0;
     std::int64_t FFrameDurUs = 40000;
     double FAspect = 0;
+    TVideoFacts FFacts;
     bool FSkipWhileSeeking = false;
     TSoundSink FSound;
 

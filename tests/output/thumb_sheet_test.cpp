@@ -1,10 +1,12 @@
 #include "output/thumb_sheet.h"
 
 #include "codecs/bmp_codec.h"
+#include "common/kw_filesize.h"
 #include "common/kw_guard.h"
 #include "tests/support/fake_desktop.h"
 
 #include <QFile>
+#include <QPainter>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -136,4 +138,114 @@ TEST(ThumbSheet, SavesJpegQuality90Or24BitBmp) {
                     SaveThumbSheet(sheet, dir.filePath(QStringLiteral("no/such/dir.jpg")),
                                    TSheetFormat::Jpeg);
                 }).contains(QStringLiteral("no/such/dir.jpg")));
+}
+
+namespace {
+
+// Whether any pixel of the rectangle is dark (text in black, or a time's band).
+bool HasDark(const QImage& image, const QRect& area) {
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (qGray(image.pixel(x, y)) < 100)
+                return true;
+    return false;
+}
+
+} // namespace
+
+// The header band sits above an unchanged grid: width, cells and their contents are those of
+// the plain sheet, moved down by the band, which holds the lines (the too long one cut short
+// inside the margins).
+TEST(ThumbSheet, AHeaderMovesTheGridDownAndOnlyGrowsTheHeight) {
+    TFakeDesktop desktop;
+    const TSheetGeometry plain = ThumbSheetGeometry(600, 2, 3, 640, 360);
+    const TSheetGeometry g = ThumbSheetGeometry(600, 2, 3, 640, 360, 5, true);
+    EXPECT_EQ(plain.Header, 0);
+    EXPECT_EQ(g.Header, 5 + 3 * g.HeaderLine());
+    EXPECT_GE(g.HeaderPixels(), 12) << "legible";
+    EXPECT_EQ(g.Width, 600);
+    EXPECT_EQ(g.Height, plain.Height + g.Header);
+    EXPECT_EQ(g.Cell(4), plain.Cell(4).translated(0, g.Header));
+    // 19173961 rows of 107 + 5 pixels come 10 pixels short of the largest sheet.
+    EXPECT_TRUE(ErrorOf([] { ThumbSheetGeometry(600, 19173961, 4, 640, 480); }).isEmpty());
+    EXPECT_FALSE(ErrorOf([] { ThumbSheetGeometry(600, 19173961, 4, 640, 480, 5, true); }).isEmpty())
+        << "the header counts towards the largest sheet";
+
+    QList<QImage> pictures;
+    for (int i = 0; i < 5; ++i)
+        pictures << Flat(640, 360, qRgb(40 * i, 200, 90));
+    const TFrameSnapshot frames(pictures);
+    TSheetText text;
+    text.HeaderLines = {QStringLiteral("clip.mp4"), QStringLiteral("File size: 1.50 MB"),
+                        QString(200, QLatin1Char('W'))};
+    const QImage sheet = DrawThumbSheet(g, frames, {}, text);
+    ASSERT_EQ(sheet.size(), QSize(g.Width, g.Height));
+    EXPECT_EQ(sheet.copy(0, g.Header, g.Width, plain.Height), DrawThumbSheet(plain, frames));
+    for (int line = 0; line < 3; ++line)
+        EXPECT_TRUE(HasDark(sheet, QRect(5, 5 + line * g.HeaderLine(), 590, g.HeaderLine())))
+            << line;
+    EXPECT_FALSE(HasDark(sheet, QRect(595, 0, 5, g.Header))) << "the long line is cut short";
+    EXPECT_EQ(DrawThumbSheet(plain, frames, {}, text), DrawThumbSheet(plain, frames))
+        << "no band, no header";
+}
+
+// Times go over the bottom right of the cells of video frames, white on a dark band inside
+// the cell; a picture inserted from a file (-1) and the frames beyond the sheet get none.
+TEST(ThumbSheet, TimesAreWrittenOverVideoFramesOnly) {
+    TFakeDesktop desktop;
+    const TSheetGeometry g = ThumbSheetGeometry(400, 1, 3, 640, 360);
+    const QRgb green = qRgb(60, 200, 90);
+    const TFrameSnapshot frames(QList<QImage>(4, Flat(640, 360, green)));
+    TSheetText text;
+    text.TimesMs = {12345, -1, 61000, 5000};
+    const QImage plain = DrawThumbSheet(g, frames);
+    const QImage sheet = DrawThumbSheet(g, frames, {}, text);
+    ASSERT_EQ(sheet.size(), plain.size());
+    EXPECT_GE(g.TimePixels(), 10) << "legible";
+    for (int i : {0, 2}) {
+        const QRect cell = g.Cell(i);
+        const QRect corner(cell.center().x(), cell.bottom() - 2 * g.TimePixels(), cell.width() / 2,
+                           2 * g.TimePixels());
+        EXPECT_TRUE(HasDark(sheet, corner)) << i;
+        bool white = false;
+        for (int y = corner.top(); y <= corner.bottom(); ++y)
+            for (int x = corner.left(); x <= corner.right(); ++x)
+                white = white || qGray(sheet.pixel(x, y)) > 230;
+        EXPECT_TRUE(white) << "the time's text, " << i;
+        EXPECT_EQ(sheet.copy(cell.left(), cell.top(), cell.width(), cell.height() / 2),
+                  plain.copy(cell.left(), cell.top(), cell.width(), cell.height() / 2))
+            << "the upper half of the picture stays free, " << i;
+    }
+    const QRect file = g.Cell(1);
+    EXPECT_EQ(sheet.copy(file), plain.copy(file)) << "no time for a picture file";
+    // Nothing outside the cells changes: the margins are white on both.
+    QImage outside = sheet, plainOutside = plain;
+    for (int i = 0; i < 3; ++i) {
+        QPainter(&outside).fillRect(g.Cell(i), Qt::red);
+        QPainter(&plainOutside).fillRect(g.Cell(i), Qt::red);
+    }
+    EXPECT_EQ(outside, plainOutside);
+}
+
+TEST(ThumbSheet, HeaderLinesSayWhatTheVideoIs) {
+    TSheetVideo video;
+    video.FileName = QStringLiteral("clip.mp4");
+    video.FileBytes = 1572864;
+    video.DurationMs = 62500;
+    video.Size = QSize(640, 360);
+    video.Codec = QStringLiteral("h264");
+    video.FrameRate = 30000.0 / 1001;
+    EXPECT_EQ(SheetHeaderLines(video),
+              (QStringList{QStringLiteral("clip.mp4"),
+                           QStringLiteral("File size: ") + kw::FileSizeText(1572864) +
+                               QStringLiteral("    Duration: 1:02.500"),
+                           QStringLiteral("Resolution: 640 x 360    Codec: h264    Frame rate: "
+                                          "29.97 fps")}));
+    video.FrameRate = 25;
+    video.DurationMs = 3'723'000;
+    EXPECT_TRUE(SheetHeaderLines(video)[2].endsWith(QStringLiteral(": 25 fps")));
+    EXPECT_TRUE(SheetHeaderLines(video)[1].endsWith(QStringLiteral("1:02:03.000")));
+    EXPECT_EQ(SheetHeaderLines(TSheetVideo{}),
+              (QStringList{QStringLiteral("-"), QStringLiteral("File size: -    Duration: -"),
+                           QStringLiteral("Resolution: -    Codec: -    Frame rate: -")}));
 }

@@ -292,6 +292,52 @@ TEST_F(OutputWindowsTest, SheetChecksBeforeItsFileDialogAndAppendsTheChosenEntry
     EXPECT_TRUE(form.btn_save->isEnabled());
 }
 
+// "Show times" and "Header" start off ("Header" only to be had with a video open); checked,
+// the sheet of two video frames and one picture file keeps its width and cells and grows by
+// the header, with times over the video frames only.
+TEST_F(OutputWindowsTest, SheetWritesTimesAndAHeaderWhenAskedTo) {
+    List.SetFrameSize(640, 480);
+    ASSERT_TRUE(List.AddFrame(MakeFrame(0), TFrameSource{QStringLiteral("clip.mp4"), 1500}));
+    ASSERT_TRUE(List.AddFrame(MakeFrame(1), TFrameSource{QStringLiteral("photo.png"), -1}));
+    ASSERT_TRUE(List.AddFrame(MakeFrame(2), TFrameSource{QStringLiteral("clip.mp4"), 65432}));
+    TFormSaveThumb form(&List, nullptr);
+    form.show();
+    EXPECT_FALSE(form.CheckBoxTimes->isChecked());
+    EXPECT_FALSE(form.CheckBoxHeader->isChecked());
+    EXPECT_FALSE(form.CheckBoxHeader->isEnabled());
+    form.TeEdit_rows->setText(QStringLiteral("1"));
+    form.TeEdit_columns->setText(QStringLiteral("3"));
+    Desktop.SaveFileAnswers = {{Path(QStringLiteral("plain.bmp")), 2}};
+    form.btn_save->click();
+    ASSERT_TRUE(form.Sheet().WaitForEnd());
+    const QImage plain(Path(QStringLiteral("plain.bmp")));
+
+    output::TSheetVideo video;
+    video.FileName = QStringLiteral("clip.mp4");
+    video.Size = QSize(640, 480);
+    form.SetVideo(video);
+    ASSERT_TRUE(form.CheckBoxHeader->isEnabled());
+    form.CheckBoxTimes->setChecked(true);
+    form.CheckBoxHeader->setChecked(true);
+    Desktop.SaveFileAnswers = {{Path(QStringLiteral("told.bmp")), 2}};
+    form.btn_save->click();
+    ASSERT_TRUE(form.Sheet().WaitForEnd());
+    EXPECT_TRUE(Desktop.Messages.isEmpty()) << Desktop.Texts().join('|').toStdString();
+    const QImage told(Path(QStringLiteral("told.bmp")));
+    const output::TSheetGeometry g = output::ThumbSheetGeometry(600, 1, 3, 640, 480, 5, true);
+    ASSERT_EQ(told.size(), QSize(600, plain.height() + g.Header));
+    const auto cellOf = [&](const QImage& sheet, int i, int shift) {
+        return sheet.copy(g.Cell(i).translated(0, shift));
+    };
+    EXPECT_EQ(cellOf(told, 1, 0), cellOf(plain, 1, -g.Header)) << "no time on a picture file";
+    for (int i : {0, 2})
+        EXPECT_NE(cellOf(told, i, 0), cellOf(plain, i, -g.Header)) << i;
+    bool dark = false;
+    for (int x = 5; x < 300 && !dark; ++x)
+        dark = qGray(told.pixel(x, 5 + g.HeaderLine() / 2)) < 100;
+    EXPECT_TRUE(dark) << "the file name on the first line";
+}
+
 // Cancel while the sheet is drawn: no file is written, one already at the path stays as it
 // was, nothing is opened or marked written, and the window is as before.
 TEST_F(OutputWindowsTest, CancelWhileTheSheetIsDrawnLeavesAnExistingFileUntouched) {

@@ -6,6 +6,7 @@
 #include "video/dib_header.h"
 #include "video/filter_graph.h"
 #include "video/media_player.h"
+#include "video/media_source.h"
 #include "video/video_window.h"
 
 #include <QCoreApplication>
@@ -346,6 +347,11 @@ TEST_F(PlayerTest, PreviewIsLetterboxedWithTheSampleAspectRatio) {
     window.show();
     Open(path);
     EXPECT_NEAR(Graph.DisplayAspect(), 8.0 / 3.0, 1e-9);
+    // The stream's own facts, for a sheet's header: its coded size, codec and rate.
+    const fcvideo::TVideoFacts facts = Graph.Player()->VideoFacts();
+    EXPECT_EQ(QSize(facts.Width, facts.Height), QSize(320, 240));
+    EXPECT_EQ(facts.Codec, QStringLiteral("mpeg4"));
+    EXPECT_DOUBLE_EQ(facts.FrameRate, 25.0);
     const QRect box = fcvideo::LetterboxRect(window.rect(), Graph.DisplayAspect());
     EXPECT_EQ(box, QRect(0, 56, 300, 113));
     EXPECT_EQ(Graph.DisplayPicture().size(), QSize(300, 113)) << "scaled once, to the box";
