@@ -74,15 +74,10 @@ int WritePieces(int fd, const std::vector<QByteArrayView>& pieces) {
     return 0;
 }
 
-// The old file written in place: a folder that takes no new file (nor a rename into it).
-TSaveFailure WriteDirectly(const QByteArray& path, const std::vector<QByteArrayView>& pieces,
-                           QString& reason) {
-    const int fd = ::open(path.constData(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        reason = SystemError(errno);
-        return TSaveFailure::Create;
-    }
-    TNewFile file(fd, QByteArray());
+// Writes the pieces into the file, syncs its data and closes it; the reason of the first
+// failure in reason.
+TSaveFailure WriteSyncAndClose(TNewFile& file, int fd, const std::vector<QByteArrayView>& pieces,
+                               QString& reason) {
     if (const int error = WritePieces(fd, pieces)) {
         reason = SystemError(error);
         return TSaveFailure::Write;
@@ -96,6 +91,18 @@ TSaveFailure WriteDirectly(const QByteArray& path, const std::vector<QByteArrayV
         return TSaveFailure::Write;
     }
     return TSaveFailure::None;
+}
+
+// The old file written in place: a folder that takes no new file (nor a rename into it).
+TSaveFailure WriteDirectly(const QByteArray& path, const std::vector<QByteArrayView>& pieces,
+                           QString& reason) {
+    const int fd = ::open(path.constData(), O_WRONLY | O_TRUNC | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        reason = SystemError(errno);
+        return TSaveFailure::Create;
+    }
+    TNewFile file(fd, QByteArray());
+    return WriteSyncAndClose(file, fd, pieces, reason);
 }
 
 TSaveFailure SaveWhole(const QString& path, const std::vector<QByteArrayView>& pieces,
@@ -133,18 +140,9 @@ TSaveFailure SaveWhole(const QString& path, const std::vector<QByteArrayView>& p
     TNewFile file(fd, temporary);
     if (exists)
         ::fchmod(fd, old.st_mode & 07777); // the old file's permissions go on; best effort
-    if (const int error = WritePieces(fd, pieces)) {
-        reason = SystemError(error);
-        return TSaveFailure::Write;
-    }
-    if (::fdatasync(fd) != 0 && errno != EINVAL) {
-        reason = SystemError(errno);
-        return TSaveFailure::Write;
-    }
-    if (const int error = file.Close()) {
-        reason = SystemError(error);
-        return TSaveFailure::Write;
-    }
+    if (const TSaveFailure failure = WriteSyncAndClose(file, fd, pieces, reason);
+        failure != TSaveFailure::None)
+        return failure;
     if (::rename(temporary.constData(), target.constData()) != 0) {
         const int error = errno;
         // A sticky folder lets no one replace another user's file; writing it may still work.
