@@ -3,37 +3,39 @@
 #include "common/kw_guard.h"
 #include "controls/kw_img_panel.h"
 #include "editor/band_rules.h"
-#include "editor/form_edit_orb.h"
+#include "editor/tool_context.h"
 #include "graphics/image32.h"
 #include "graphics/rubberband_layer.h"
 #include "skin/te_controls.h"
 
-TCropTool::TCropTool(TFormEditORB& form) : FForm(form) {
-    QObject::connect(form.BtnCrop, &QPushButton::clicked, &form,
+TCropTool::TCropTool(TToolContext& context, const TCropControls& controls)
+    : FContext(context), FControls(controls) {
+    QWidget* window = context.Window();
+    QObject::connect(controls.Button, &QPushButton::clicked, window,
                      kw::Guard([this] { BtnCropClick(); }));
-    QObject::connect(form.ImageCrop, &TKWImgPanel::Clicked, &form,
+    QObject::connect(controls.Pressed, &TKWImgPanel::Clicked, window,
                      kw::Guard([this] { ImageCropClick(); }));
-    QObject::connect(form.ItemCrop, &QAction::triggered, &form,
+    QObject::connect(controls.ItemCrop, &QAction::triggered, window,
                      kw::Guard([this] { ExecuteCrop(); }));
-    QObject::connect(form.ItemCancel, &QAction::triggered, &form,
+    QObject::connect(controls.ItemCancel, &QAction::triggered, window,
                      kw::Guard([this] { CancelCrop(); }));
-    TRubberbandLayer* band = form.CropBand();
+    TRubberbandLayer* band = context.Layers().CropBand;
     // The crop band stays on the picture.
     band->OnResizing = [this](const TFloatRect& start, TFloatRect& proposed, TDragState state,
                               Qt::KeyboardModifiers keys) {
-        const QRect picture = FForm.Image1->PictureRect();
+        const QRect picture = FContext.View()->PictureRect();
         BandResizing(start, proposed, state, keys, &picture);
     };
-    band->OnDragged = [this] { FForm.BandDragged(); };
+    band->OnDragged = [this] { FContext.BandDragged(); };
 }
 
 bool TCropTool::UnderWay() const {
-    return FForm.CropBand()->Visible();
+    return FContext.Layers().CropBand->Visible();
 }
 
 void TCropTool::ShowCropButton(bool visible) {
-    FForm.BtnCrop->setVisible(visible);
-    FForm.ImageCrop->setVisible(!visible);
+    FControls.Button->setVisible(visible);
+    FControls.Pressed->setVisible(!visible);
 }
 
 void TCropTool::BtnCropClick() {
@@ -50,12 +52,12 @@ void TCropTool::ImageCropClick() {
 // Placing it from the picture's offset rather than from the view's size keeps it on the
 // picture's middle pixel for pixel also when an odd-sized view is narrower than the picture.
 void TCropTool::StartCrop() {
-    TRubberbandLayer* band = FForm.CropBand();
+    TRubberbandLayer* band = FContext.Layers().CropBand;
     if (band->Visible())
         return;
-    FForm.CancelPendingTool();
-    const TBitmap32& picture = FForm.Image1->Bitmap();
-    const QPoint off = FForm.Image1->Offset();
+    FContext.CancelPendingTool();
+    const TBitmap32& picture = FContext.View()->Bitmap();
+    const QPoint off = FContext.View()->Offset();
     const int hw = picture.Width() / 2, hh = picture.Height() / 2;
     const int left = off.x() + (picture.Width() - hw) / 2;
     const int top = off.y() + (picture.Height() - hh) / 2;
@@ -63,13 +65,13 @@ void TCropTool::StartCrop() {
     band->SetMouseEvents(true);
     band->SetVisible(true);
     ShowCropButton(false);
-    FForm.ShowBandInfo(true);
-    FForm.ShowStatusHint(QStringLiteral("Right click on image to execute crop or cancel"));
+    FContext.ShowBandInfo(true);
+    FContext.ShowStatusHint(QStringLiteral("Right click on image to execute crop or cancel"));
 }
 
 TCropAction TCropTool::BandAction() const {
-    const TFloatRect& r = FForm.CropBand()->Location();
-    const QPoint off = FForm.Image1->Offset();
+    const TFloatRect& r = FContext.Layers().CropBand->Location();
+    const QPoint off = FContext.View()->Offset();
     return TCropAction{Nearest(r.Left) - off.x(), Nearest(r.Top) - off.y(), Nearest(r.Width()),
                        Nearest(r.Height())};
 }
@@ -78,22 +80,21 @@ void TCropTool::ExecuteCrop() {
     if (!UnderWay())
         return;
     const TCropAction action = BandAction();
-    FForm.NeedPictureMemory(QSize(action.Width, action.Height));
+    FContext.NeedPictureMemory(QSize(action.Width, action.Height));
     CancelCrop();
-    const TBitmap32 cropped = action.Apply(FForm.Image1->Bitmap());
-    FForm.Script().RecordCrop(action);
-    FForm.EditDone(cropped);
-    FForm.ClearBandInfo();
+    const TBitmap32 cropped = action.Apply(FContext.View()->Bitmap());
+    FContext.EditDone(action, cropped);
+    FContext.ClearBandInfo();
 }
 
 void TCropTool::CancelCrop() {
-    TRubberbandLayer* band = FForm.CropBand();
+    TRubberbandLayer* band = FContext.Layers().CropBand;
     if (!band->Visible())
         return;
     band->SetMouseEvents(false);
     band->SetVisible(false);
-    FForm.Image1->update();
+    FContext.View()->update();
     ShowCropButton(true);
-    FForm.ClearStatusBar();
-    FForm.ClearBandInfo();
+    FContext.ClearStatusBar();
+    FContext.ClearBandInfo();
 }

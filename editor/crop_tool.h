@@ -6,11 +6,22 @@
 #include "editor/edit_actions.h"
 #include "editor/editor_tool.h"
 
-class TFormEditORB;
+class QAction;
+class TKWImgPanel;
+class TToolContext;
+class TTeButton;
+
+// The crop's own controls: "Crop", its held-down picture, and the band menu's two items.
+struct TCropControls {
+    TTeButton* Button = nullptr;
+    TKWImgPanel* Pressed = nullptr;
+    QAction* ItemCrop = nullptr;
+    QAction* ItemCancel = nullptr;
+};
 
 class TCropTool : public TEditorTool {
 public:
-    explicit TCropTool(TFormEditORB& form);
+    TCropTool(TToolContext& context, const TCropControls& controls);
 
     bool UnderWay() const override;
     void KeyEnter() override { ExecuteCrop(); }
@@ -27,5 +38,6 @@ public:
     TCropAction BandAction() const;
 
 private:
-    TFormEditORB& FForm;
+    TToolContext& FContext;
+    TCropControls FControls;
 };

@@ -21,6 +21,7 @@ public:
     void Create() { FEntries.clear(); }
 
     // Each drops the inactive entries, then appends its edit, active.
+    void Record(TEditAction action);
     void RecordCrop(const TCropAction& action) { Record(action); }
     void RecordResize(const TResizeAction& action) { Record(action); }
     void RecordTextWatermark(const TTextWMAction& action) { Record(action); }
@@ -43,7 +44,6 @@ private:
         TEditAction Action;
         bool Active = true;
     };
-    void Record(TEditAction action);
 
     std::vector<TEntry> FEntries;
 };

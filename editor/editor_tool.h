@@ -8,7 +8,7 @@
 // A tool changes the shown picture through one edit value object whose operation takes a
 // picture and gives the edited picture, the same object the edit script records and replays
 // on every frame; when the edit is finished the tool hands the result to
-// TFormEditORB::EditDone.
+// TToolContext::EditDone (tool_context.h), which also records it in the edit script.
 
 class TEditorTool {
 public:

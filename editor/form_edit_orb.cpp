@@ -109,10 +109,14 @@ TFormEditORB::TFormEditORB(QWidget* owner) : QDialog(owner) {
     FormCreate();
     // Each tool connects its own buttons, menu items and band callbacks. Enter and Escape
     // reach them in this order.
-    AddTool(std::make_unique<TCropTool>(*this));
-    AddTool(std::make_unique<TResizeTool>(*this));
-    AddTool(std::make_unique<TTextWMTool>(*this));
-    AddTool(std::make_unique<TImageWMTool>(*this));
+    AddTool(std::make_unique<TCropTool>(*this,
+                                        TCropControls{BtnCrop, ImageCrop, ItemCrop, ItemCancel}));
+    AddTool(std::make_unique<TResizeTool>(*this, TResizeControls{BtnResize, ImageResize, ItemResize,
+                                                                 ItemCancelResize, BtnResize_1,
+                                                                 PopupMenuResize_1}));
+    AddTool(std::make_unique<TTextWMTool>(*this, BtnAddTextWM, PanelTextWM));
+    AddTool(std::make_unique<TImageWMTool>(
+        *this, TImageWMControls{BtnAddImgWM, PanelImgWM, ItemMergeWM, ItemDeleteWM}));
     // The window sees every key before its controls (FormShortCut).
     qApp->installEventFilter(this);
 }
@@ -232,14 +236,14 @@ void TFormEditORB::CreatePopupMenus() {
 // The layers in their stacking order, all hidden and deaf to the mouse until a tool shows them.
 // The crop and resize tools set the two bands' resizing callback and after-drag notification.
 void TFormEditORB::FormCreate() {
-    FCropBand = new TRubberbandLayer(Image1);
-    FResizeLayer = new TBitmapLayer(Image1);
-    FResizeBand = new TRubberbandLayer(Image1);
-    FResizeBand->SetChildLayer(FResizeLayer);
-    FWatermarkLayer = new TBitmapLayer(Image1);
-    FWatermarkLayer->SetDrawMode(TDrawMode::Blend);
-    FWatermarkBand = new TRubberbandLayer(Image1);
-    FWatermarkBand->SetChildLayer(FWatermarkLayer);
+    FLayers.CropBand = new TRubberbandLayer(Image1);
+    FLayers.ResizeLayer = new TBitmapLayer(Image1);
+    FLayers.ResizeBand = new TRubberbandLayer(Image1);
+    FLayers.ResizeBand->SetChildLayer(FLayers.ResizeLayer);
+    FLayers.WatermarkLayer = new TBitmapLayer(Image1);
+    FLayers.WatermarkLayer->SetDrawMode(TDrawMode::Blend);
+    FLayers.WatermarkBand = new TRubberbandLayer(Image1);
+    FLayers.WatermarkBand->SetChildLayer(FLayers.WatermarkLayer);
     for (TCustomLayer* layer : Image1->Layers()) {
         layer->SetVisible(false);
         layer->SetMouseEvents(false);
@@ -283,6 +287,11 @@ void TFormEditORB::AddTool(std::unique_ptr<TEditorTool> tool) {
 void TFormEditORB::CancelPendingTool() {
     for (const auto& tool : FTools)
         tool->Cancel();
+}
+
+void TFormEditORB::EditDone(const TEditAction& action, const TBitmap32& picture) {
+    FEditScript.Record(action);
+    EditDone(picture);
 }
 
 void TFormEditORB::EditDone(const TBitmap32& picture) {
@@ -378,16 +387,16 @@ void TFormEditORB::ShowFrameInfo() {
 }
 
 void TFormEditORB::ShowBandInfo(bool withPosition) {
-    const TRubberbandLayer* band = FResizeBand->Visible() ? FResizeBand
-                                   : FCropBand->Visible() ? FCropBand
-                                                          : nullptr;
+    const TRubberbandLayer* band = FLayers.ResizeBand->Visible() ? FLayers.ResizeBand
+                                   : FLayers.CropBand->Visible() ? FLayers.CropBand
+                                                                 : nullptr;
     if (!band)
         return;
     const TFloatRect& r = band->Location();
     const int l = Nearest(r.Left), t = Nearest(r.Top);
     const int w = Nearest(r.Right) - l, h = Nearest(r.Bottom) - t;
     int x = l, y = t;
-    if (FCropBand->Visible()) {
+    if (FLayers.CropBand->Visible()) {
         x -= Image1->Offset().x();
         y -= Image1->Offset().y();
     }
@@ -397,9 +406,9 @@ void TFormEditORB::ShowBandInfo(bool withPosition) {
 }
 
 void TFormEditORB::BandDragged() {
-    if (FCropBand->Visible())
+    if (FLayers.CropBand->Visible())
         ShowBandInfo(true);
-    else if (FResizeBand->Visible())
+    else if (FLayers.ResizeBand->Visible())
         ShowBandInfo(false);
 }
 
@@ -448,11 +457,11 @@ void TFormEditORB::Image1MouseDown(Qt::MouseButton button) {
     if (button != Qt::RightButton)
         return;
     QMenu* menu = nullptr;
-    if (FCropBand->Visible())
+    if (FLayers.CropBand->Visible())
         menu = PopupMenuCrop;
-    else if (FResizeLayer->Visible())
+    else if (FLayers.ResizeLayer->Visible())
         menu = PopupMenuResize;
-    else if (FWatermarkLayer->Visible())
+    else if (FLayers.WatermarkLayer->Visible())
         menu = PopupMenuImgWM;
     Image1->SetPopupMenu(menu);
 }
@@ -476,6 +485,20 @@ void TFormEditORB::ResetPanels() {
         side->hide();
         side->resize(0, side->height());
     }
+}
+
+void TFormEditORB::SlideInPanel(TKWLinePanel* side) {
+    if (side == PanelTextWM)
+        SlideInTextPanel();
+    else if (side == PanelImgWM)
+        SlideInImgPanel();
+}
+
+void TFormEditORB::SlideOutPanel(TKWLinePanel* side) {
+    if (side == PanelTextWM)
+        SlideOutTextPanel();
+    else if (side == PanelImgWM)
+        SlideOutImgPanel();
 }
 
 void TFormEditORB::SlideInTextPanel() {

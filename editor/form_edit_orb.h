@@ -7,11 +7,13 @@
 // script, dispatches Enter, Escape and the image's right-click, slides the watermark panels in
 // and out, and on closing asks whether to keep the edits (TFormChanged). The tools
 // (editor_tool.h: crop, resize, text and image watermark) live in files of their own; the
-// window gives them the shared layers, the backup picture, the script and EditDone for a
-// finished edit.
+// window hands each its own controls and serves them all through TToolContext (the view, the
+// layers, the status bar, the backup picture, and EditDone recording a finished edit in the
+// script).
 
 #include "editor/bitmap32_history.h"
 #include "editor/edit_script.h"
+#include "editor/tool_context.h"
 #include "graphics/bitmap32.h"
 
 #include <QDialog>
@@ -34,7 +36,7 @@ class TTeItem;
 class TTePopupMenu;
 class TThumbnails;
 
-class TFormEditORB : public QDialog {
+class TFormEditORB : public QDialog, public TToolContext {
     Q_OBJECT
 public:
     // Smallest size of the window, whatever the frame's size.
@@ -53,39 +55,41 @@ public:
     // the window modally.
     void ShowFrame(const QImage& picture, int index, TThumbnails* list);
 
-    // --- For the tools ---------------------------------------------------------------
+    // --- For the tools (TToolContext) -------------------------------------------------
     // Adds a tool; the window owns it. Tools are asked in the order they were added.
     void AddTool(std::unique_ptr<TEditorTool> tool);
-    // Ends a crop or resize under way (every tool's Cancel).
-    void CancelPendingTool();
-    // A finished edit, after its tool has recorded it in the edit script: the shown picture
-    // becomes the result and one history step; Undo/Redo and the frame line follow.
+    QWidget* Window() override { return this; }
+    TImage32* View() const override { return Image1; }
+    const TToolLayers& Layers() const override { return FLayers; }
+    void CancelPendingTool() override;
+    // Records the edit in the script, then EditDone(picture).
+    void EditDone(const TEditAction& action, const TBitmap32& picture) override;
+    // A changed picture (recorded or not): the shown picture becomes it and one history step;
+    // Undo/Redo and the frame line follow.
     void EditDone(const TBitmap32& picture);
-    // Asks the memory budget for an edit's result of that size (the picture and a working
-    // copy) before the edit makes it; throws kw::EMemoryRefused naming the size, with the
-    // picture, the history and the script as they were.
-    void NeedPictureMemory(QSize size) const;
-    // FBackup: a copy of the shown picture, and the shown picture as the copy again.
-    void SaveBackup();
-    void RestoreBackup();
-    const TBitmap32& Backup() const { return FBackup; }
-    TRubberbandLayer* CropBand() const { return FCropBand; }
-    TBitmapLayer* ResizeLayer() const { return FResizeLayer; }
-    TRubberbandLayer* ResizeBand() const { return FResizeBand; }
-    TBitmapLayer* WatermarkLayer() const { return FWatermarkLayer; }
-    TRubberbandLayer* WatermarkBand() const { return FWatermarkBand; }
+    // Refused, the picture, the history and the script stay as they were.
+    void NeedPictureMemory(QSize size) const override;
+    // FBackup.
+    void SaveBackup() override;
+    void RestoreBackup() override;
+    const TBitmap32& Backup() const override { return FBackup; }
+    TRubberbandLayer* CropBand() const { return FLayers.CropBand; }
+    TBitmapLayer* ResizeLayer() const { return FLayers.ResizeLayer; }
+    TRubberbandLayer* ResizeBand() const { return FLayers.ResizeBand; }
+    TBitmapLayer* WatermarkLayer() const { return FLayers.WatermarkLayer; }
+    TRubberbandLayer* WatermarkBand() const { return FLayers.WatermarkBand; }
     const TBitmap32History& History() const { return FHistory; }
-    // The edit script: a tool records its edit here right before EditDone.
     TEditScript& Script() { return FEditScript; }
     const TEditScript& Script() const { return FEditScript; }
     // The rectangle readout of the resize band when it shows, else of the crop band: "X: %d,
     // Y: %d   Size: %d X %d" (the position in frame pixels) or "Size: %d X %d".
-    void ShowBandInfo(bool withPosition);
-    // After every drag step of the crop or resize band.
-    void BandDragged();
+    void ShowBandInfo(bool withPosition) override;
+    void BandDragged() override;
     TThumbnails* Thumbnails() const { return FThumbnails; }
     int FrameIndex() const { return FFrameIndex; }
     // Slides a watermark panel in over the button column, or out again (PinImagePanel first).
+    void SlideInPanel(TKWLinePanel* side) override;
+    void SlideOutPanel(TKWLinePanel* side) override;
     void SlideInTextPanel();
     void SlideOutTextPanel();
     void SlideInImgPanel();
@@ -93,10 +97,10 @@ public:
 
     // Status bar.
     void ShowFrameInfo();
-    void ShowStatusHint(const QString& text);
-    void ClearStatusBar();
-    void ClearBandInfo();
-    void SetBusyCursor(bool on);
+    void ShowStatusHint(const QString& text) override;
+    void ClearStatusBar() override;
+    void ClearBandInfo() override;
+    void SetBusyCursor(bool on) override;
 
     // --- Handlers, public so that tests drive them as the controls would --------------
     // Step to the previous or next frame (see StepTo: a changed frame asks the save prompt
@@ -175,11 +179,7 @@ private:
     void SlideOut(TKWLinePanel* side, QTimer& timer);
 
     int FSavedMainWidth = 0;
-    TRubberbandLayer* FCropBand = nullptr;
-    TBitmapLayer* FResizeLayer = nullptr;
-    TRubberbandLayer* FResizeBand = nullptr;
-    TBitmapLayer* FWatermarkLayer = nullptr;
-    TRubberbandLayer* FWatermarkBand = nullptr;
+    TToolLayers FLayers;
     TBitmap32 FBackup;
     TBitmap32History FHistory;
     TEditScript FEditScript;
@@ -187,16 +187,4 @@ private:
     int FFrameIndex = 0;
     std::vector<std::unique_ptr<TEditorTool>> FTools;
     bool FBusyCursor = false;
-};
-
-// The hourglass for as long as the scope lasts.
-class TBusyCursor {
-public:
-    explicit TBusyCursor(TFormEditORB& form) : FForm(form) { FForm.SetBusyCursor(true); }
-    ~TBusyCursor() { FForm.SetBusyCursor(false); }
-    TBusyCursor(const TBusyCursor&) = delete;
-    TBusyCursor& operator=(const TBusyCursor&) = delete;
-
-private:
-    TFormEditORB& FForm;
 };

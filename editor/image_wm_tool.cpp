@@ -3,7 +3,7 @@
 #include "codecs/picture_reader.h"
 #include "common/kw_dialogs.h"
 #include "common/kw_guard.h"
-#include "editor/form_edit_orb.h"
+#include "editor/tool_context.h"
 #include "editor/watermark_panels.h"
 #include "graphics/image32.h"
 #include "graphics/layers.h"
@@ -13,23 +13,24 @@
 
 #include <QLabel>
 
-TImageWMTool::TImageWMTool(TFormEditORB& form) : FForm(form), FPanel(form.PanelImgWM) {
-    auto on = [&form](auto* sender, auto signal, auto handler) {
-        QObject::connect(sender, signal, &form, kw::Guard(handler));
+TImageWMTool::TImageWMTool(TToolContext& context, const TImageWMControls& controls)
+    : FContext(context), FPanel(controls.Panel) {
+    auto on = [window = context.Window()](auto* sender, auto signal, auto handler) {
+        QObject::connect(sender, signal, window, kw::Guard(handler));
     };
-    on(form.BtnAddImgWM, &QPushButton::clicked, [this] { BtnAddImgWMClick(); });
+    on(controls.Button, &QPushButton::clicked, [this] { BtnAddImgWMClick(); });
     on(FPanel->BtnOpenImgFile, &QPushButton::clicked, [this] { BtnOpenImgFileClick(); });
     on(FPanel->TrackBarImgWmTrans, &TTeTrackBar::OnChange, [this] { TrackBarImgWmTransChange(); });
-    on(form.ItemMergeWM, &QAction::triggered, [this] { ItemMergeWMClick(); });
-    on(form.ItemDeleteWM, &QAction::triggered, [this] { ItemDeleteWMClick(); });
+    on(controls.ItemMerge, &QAction::triggered, [this] { ItemMergeWMClick(); });
+    on(controls.ItemDelete, &QAction::triggered, [this] { ItemDeleteWMClick(); });
     on(FPanel->BtnImgWMOK, &QPushButton::clicked, [this] { BtnImgWMOKClick(); });
     on(FPanel->BtnImgWMCancel, &QPushButton::clicked, [this] { BtnImgWMCancelClick(); });
 }
 
 void TImageWMTool::BtnAddImgWMClick() {
-    FForm.CancelPendingTool();
+    FContext.CancelPendingTool();
     FUnderWay = true;
-    FForm.SlideInImgPanel();
+    FContext.SlideInPanel(FPanel);
 }
 
 // A file that cannot be read leaves the field on the picture that is still on screen (empty
@@ -37,7 +38,7 @@ void TImageWMTool::BtnAddImgWMClick() {
 // goes on to the error box.
 void TImageWMTool::BtnOpenImgFileClick() {
     kw::TFileDialogRequest request;
-    request.Owner = &FForm;
+    request.Owner = FContext.Window();
     request.Filter = PictureFileFilter();
     const QString path = kw::Desktop().OpenFileName(request);
     if (path.isEmpty())
@@ -58,32 +59,32 @@ void TImageWMTool::BtnOpenImgFileClick() {
 void TImageWMTool::TrackBarImgWmTransChange() {
     const int alpha = FPanel->TrackBarImgWmTrans->Position();
     FPanel->LabelImgWmTrans->setText(QString::number(alpha));
-    FForm.WatermarkLayer()->SetMasterAlpha(alpha);
+    FContext.Layers().WatermarkLayer->SetMasterAlpha(alpha);
 }
 
 void TImageWMTool::ShowImageWatermark(const QImage& picture) {
-    FForm.NeedPictureMemory(picture.size());
-    TBitmapLayer* layer = FForm.WatermarkLayer();
+    FContext.NeedPictureMemory(picture.size());
+    TBitmapLayer* layer = FContext.Layers().WatermarkLayer;
     layer->SetBitmap(TBitmap32::FromFrame(picture));
     layer->SetMasterAlpha(FPanel->TrackBarImgWmTrans->Position());
     layer->SetVisible(true);
-    TRubberbandLayer* band = FForm.WatermarkBand();
-    const QPoint at((FForm.Image1->width() - picture.width()) / 2,
-                    (FForm.Image1->height() - picture.height()) / 2);
+    TRubberbandLayer* band = FContext.Layers().WatermarkBand;
+    const QPoint at((FContext.View()->width() - picture.width()) / 2,
+                    (FContext.View()->height() - picture.height()) / 2);
     band->SetLocation(FloatRect(QRect(at, picture.size())));
     band->SetMouseEvents(true);
     band->SetVisible(true);
-    FForm.Image1->update();
+    FContext.View()->update();
 }
 
 TImageWMAction TImageWMTool::LayerAction() const {
-    const TFloatRect& r = FForm.WatermarkLayer()->Location();
-    const QPoint off = FForm.Image1->Offset();
+    const TFloatRect& r = FContext.Layers().WatermarkLayer->Location();
+    const QPoint off = FContext.View()->Offset();
     return TImageWMAction{Nearest(r.Left) - off.x(),
                           Nearest(r.Top) - off.y(),
                           Nearest(r.Width()),
                           Nearest(r.Height()),
-                          FForm.WatermarkLayer()->MasterAlpha(),
+                          FContext.Layers().WatermarkLayer->MasterAlpha(),
                           FPanel->EditImgFile->text()};
 }
 
@@ -91,31 +92,30 @@ TImageWMAction TImageWMTool::LayerAction() const {
 // the frames get exactly what this picture gets. The layer on screen blends a hair
 // differently (rounded rather than truncated), at most one level per channel.
 void TImageWMTool::MergeImageWatermark() {
-    TBitmapLayer* layer = FForm.WatermarkLayer();
-    if (!layer->Visible() || !FForm.WatermarkBand()->Visible())
+    TBitmapLayer* layer = FContext.Layers().WatermarkLayer;
+    if (!layer->Visible() || !FContext.Layers().WatermarkBand->Visible())
         return;
     const TImageWMAction action = LayerAction();
     // The watermark at the size it was dragged to, and the merged picture.
-    FForm.NeedPictureMemory(QSize(action.Width, action.Height));
-    FForm.NeedPictureMemory(FForm.Image1->Bitmap().BoundsRect().size());
-    FForm.WatermarkBand()->SetVisible(false);
-    FForm.Image1->update();
+    FContext.NeedPictureMemory(QSize(action.Width, action.Height));
+    FContext.NeedPictureMemory(FContext.View()->Bitmap().BoundsRect().size());
+    FContext.Layers().WatermarkBand->SetVisible(false);
+    FContext.View()->update();
     const QImage watermark = action.Scale(layer->Bitmap().Image());
-    const TBitmap32 merged = action.Apply(FForm.Image1->Bitmap(), watermark);
+    const TBitmap32 merged = action.Apply(FContext.View()->Bitmap(), watermark);
     RemoveImageWatermark();
-    FForm.Script().RecordImageWatermark(action);
-    FForm.EditDone(merged);
-    FForm.ClearBandInfo();
+    FContext.EditDone(action, merged);
+    FContext.ClearBandInfo();
 }
 
 void TImageWMTool::RemoveImageWatermark() {
-    TBitmapLayer* layer = FForm.WatermarkLayer();
+    TBitmapLayer* layer = FContext.Layers().WatermarkLayer;
     layer->SetBitmap(TBitmap32());
     layer->SetVisible(false);
-    FForm.WatermarkBand()->SetMouseEvents(false);
-    FForm.WatermarkBand()->SetVisible(false);
+    FContext.Layers().WatermarkBand->SetMouseEvents(false);
+    FContext.Layers().WatermarkBand->SetVisible(false);
     FShownPath.clear();
-    FForm.ClearBandInfo();
+    FContext.ClearBandInfo();
 }
 
 void TImageWMTool::BtnImgWMOKClick() {
@@ -124,7 +124,7 @@ void TImageWMTool::BtnImgWMOKClick() {
     // A merge the memory budget refuses leaves the panel in, the watermark where it is.
     MergeImageWatermark();
     FUnderWay = false;
-    FForm.SlideOutImgPanel();
+    FContext.SlideOutPanel(FPanel);
 }
 
 void TImageWMTool::BtnImgWMCancelClick() {
@@ -132,7 +132,7 @@ void TImageWMTool::BtnImgWMCancelClick() {
         return;
     FUnderWay = false;
     RemoveImageWatermark();
-    FForm.SlideOutImgPanel();
+    FContext.SlideOutPanel(FPanel);
 }
 
 void TImageWMTool::Cancel() {

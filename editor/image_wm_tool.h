@@ -10,12 +10,23 @@
 #include <QImage>
 #include <QString>
 
-class TFormEditORB;
+class QAbstractButton;
+class QAction;
 class TPanelImgWM;
+class TToolContext;
+
+// The image watermark's own controls: "Add Image Watermark", its side panel, and the layer
+// menu's two items.
+struct TImageWMControls {
+    QAbstractButton* Button = nullptr;
+    TPanelImgWM* Panel = nullptr;
+    QAction* ItemMerge = nullptr;
+    QAction* ItemDelete = nullptr;
+};
 
 class TImageWMTool : public TEditorTool {
 public:
-    explicit TImageWMTool(TFormEditORB& form);
+    TImageWMTool(TToolContext& context, const TImageWMControls& controls);
 
     // While the panel is in, from "Add Image Watermark" to its "OK" or "Cancel".
     bool UnderWay() const override { return FUnderWay; }
@@ -38,7 +49,7 @@ public:
     TImageWMAction LayerAction() const;
 
 private:
-    TFormEditORB& FForm;
+    TToolContext& FContext;
     TPanelImgWM* FPanel;
     bool FUnderWay = false;
     QString FShownPath; // the file of the picture on the layer; empty when none is shown

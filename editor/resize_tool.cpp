@@ -4,36 +4,38 @@
 #include "common/kw_guard.h"
 #include "controls/kw_img_panel.h"
 #include "editor/band_rules.h"
-#include "editor/form_edit_orb.h"
+#include "editor/tool_context.h"
 #include "graphics/image32.h"
 #include "graphics/layers.h"
 #include "graphics/rubberband_layer.h"
 #include "skin/te_controls.h"
 
-TResizeTool::TResizeTool(TFormEditORB& form) : FForm(form) {
-    QObject::connect(form.BtnResize, &QPushButton::clicked, &form,
+TResizeTool::TResizeTool(TToolContext& context, const TResizeControls& controls)
+    : FContext(context), FControls(controls) {
+    QWidget* window = context.Window();
+    QObject::connect(controls.Button, &QPushButton::clicked, window,
                      kw::Guard([this] { BtnResizeClick(); }));
-    QObject::connect(form.ImageResize, &TKWImgPanel::Clicked, &form,
+    QObject::connect(controls.Pressed, &TKWImgPanel::Clicked, window,
                      kw::Guard([this] { ImageResizeClick(); }));
-    QObject::connect(form.BtnResize_1, &QPushButton::clicked, &form,
+    QObject::connect(controls.PercentButton, &QPushButton::clicked, window,
                      kw::Guard([this] { BtnResize_1Click(); }));
-    QObject::connect(form.ItemResize, &QAction::triggered, &form,
+    QObject::connect(controls.ItemResize, &QAction::triggered, window,
                      kw::Guard([this] { ExecuteResize(); }));
-    QObject::connect(form.ItemCancelResize, &QAction::triggered, &form,
+    QObject::connect(controls.ItemCancel, &QAction::triggered, window,
                      kw::Guard([this] { AbandonResize(); }));
-    for (QAction* item : form.PopupMenuResize_1->actions())
-        QObject::connect(item, &QAction::triggered, &form,
+    for (QAction* item : controls.PercentMenu->actions())
+        QObject::connect(item, &QAction::triggered, window,
                          kw::Guard([this, item] { PPMenuResize_1Click(item->text()); }));
     // The resize band may grow past the picture: no edge to keep it on.
-    form.ResizeBand()->OnResizing = [](const TFloatRect& start, TFloatRect& proposed,
-                                       TDragState state, Qt::KeyboardModifiers keys) {
+    context.Layers().ResizeBand->OnResizing = [](const TFloatRect& start, TFloatRect& proposed,
+                                                 TDragState state, Qt::KeyboardModifiers keys) {
         BandResizing(start, proposed, state, keys, nullptr);
     };
-    form.ResizeBand()->OnDragged = [this] { FForm.BandDragged(); };
+    context.Layers().ResizeBand->OnDragged = [this] { FContext.BandDragged(); };
 }
 
 bool TResizeTool::UnderWay() const {
-    return FForm.ResizeLayer()->Visible() || FForm.ResizeBand()->Visible();
+    return FContext.Layers().ResizeLayer->Visible() || FContext.Layers().ResizeBand->Visible();
 }
 
 void TResizeTool::Cancel() {
@@ -45,12 +47,12 @@ void TResizeTool::AbandonResize() {
     if (!UnderWay())
         return;
     CancelResize();
-    FForm.RestoreBackup();
+    FContext.RestoreBackup();
 }
 
 void TResizeTool::ShowResizeButton(bool visible) {
-    FForm.BtnResize->setVisible(visible);
-    FForm.ImageResize->setVisible(!visible);
+    FControls.Button->setVisible(visible);
+    FControls.Pressed->setVisible(!visible);
 }
 
 void TResizeTool::BtnResizeClick() {
@@ -66,56 +68,55 @@ void TResizeTool::ImageResizeClick() {
 // The picture moves onto the layer, which first covers it exactly; the shown picture is
 // emptied so that only the layer shows it while the band is dragged.
 void TResizeTool::StartResize() {
-    if (FForm.ResizeLayer()->Visible() && FForm.ResizeBand()->Visible())
+    if (FContext.Layers().ResizeLayer->Visible() && FContext.Layers().ResizeBand->Visible())
         return;
-    FForm.CancelPendingTool();
-    const int w = FForm.Image1->Bitmap().Width(), h = FForm.Image1->Bitmap().Height();
-    FForm.SaveBackup();
-    FForm.ResizeLayer()->SetBitmap(FForm.Backup());
-    FForm.Image1->SetBitmap(TBitmap32());
-    const QPoint off = FForm.Image1->OffsetFor(w, h);
-    FForm.ResizeLayer()->SetVisible(true);
-    FForm.ResizeBand()->SetLocation(FloatRect(QRect(off, QSize(w, h))));
-    FForm.ResizeBand()->SetMouseEvents(true);
-    FForm.ResizeBand()->SetVisible(true);
+    FContext.CancelPendingTool();
+    const int w = FContext.View()->Bitmap().Width(), h = FContext.View()->Bitmap().Height();
+    FContext.SaveBackup();
+    FContext.Layers().ResizeLayer->SetBitmap(FContext.Backup());
+    FContext.View()->SetBitmap(TBitmap32());
+    const QPoint off = FContext.View()->OffsetFor(w, h);
+    FContext.Layers().ResizeLayer->SetVisible(true);
+    FContext.Layers().ResizeBand->SetLocation(FloatRect(QRect(off, QSize(w, h))));
+    FContext.Layers().ResizeBand->SetMouseEvents(true);
+    FContext.Layers().ResizeBand->SetVisible(true);
     ShowResizeButton(false);
-    FForm.Image1->update();
-    FForm.ShowStatusHint(QStringLiteral("Right click on image to execute resize or cancel"));
-    FForm.ShowBandInfo(false);
+    FContext.View()->update();
+    FContext.ShowStatusHint(QStringLiteral("Right click on image to execute resize or cancel"));
+    FContext.ShowBandInfo(false);
 }
 
 void TResizeTool::ExecuteResize() {
     if (!UnderWay())
         return;
-    const TFloatRect& r = FForm.ResizeBand()->Location();
+    const TFloatRect& r = FContext.Layers().ResizeBand->Location();
     const TResizeAction action{Nearest(r.Width()), Nearest(r.Height())};
     // Refused, the band stays over the picture it was started on.
-    FForm.NeedPictureMemory(QSize(action.Width, action.Height));
+    FContext.NeedPictureMemory(QSize(action.Width, action.Height));
     CancelResize();
-    const TBitmap32 resized = action.Apply(FForm.Backup());
-    FForm.Script().RecordResize(action);
-    FForm.EditDone(resized);
-    FForm.ClearBandInfo();
+    const TBitmap32 resized = action.Apply(FContext.Backup());
+    FContext.EditDone(action, resized);
+    FContext.ClearBandInfo();
 }
 
 void TResizeTool::CancelResize() {
     if (!UnderWay())
         return;
-    FForm.ResizeLayer()->SetVisible(false);
-    FForm.ResizeLayer()->SetBitmap(TBitmap32());
-    FForm.ResizeBand()->SetMouseEvents(false);
-    FForm.ResizeBand()->SetVisible(false);
-    FForm.Image1->update();
+    FContext.Layers().ResizeLayer->SetVisible(false);
+    FContext.Layers().ResizeLayer->SetBitmap(TBitmap32());
+    FContext.Layers().ResizeBand->SetMouseEvents(false);
+    FContext.Layers().ResizeBand->SetVisible(false);
+    FContext.View()->update();
     ShowResizeButton(true);
-    FForm.ClearStatusBar();
-    FForm.ClearBandInfo();
+    FContext.ClearStatusBar();
+    FContext.ClearBandInfo();
 }
 
 // The menu opens beside the button, 5 pixels right of its right edge and 5 below its top.
 void TResizeTool::BtnResize_1Click() {
-    FForm.CancelPendingTool();
-    QWidget* button = FForm.BtnResize_1;
-    FForm.PopupMenuResize_1->popup(button->mapToGlobal(QPoint(button->width() + 5, 5)));
+    FContext.CancelPendingTool();
+    QWidget* button = FControls.PercentButton;
+    FControls.PercentMenu->popup(button->mapToGlobal(QPoint(button->width() + 5, 5)));
 }
 
 int TResizeTool::Percentage(const QString& caption) {
@@ -134,16 +135,15 @@ void TResizeTool::PPMenuResize_1Click(const QString& caption) {
     const int p = Percentage(caption);
     if (p < 0)
         return;
-    const TBitmap32& picture = FForm.Image1->Bitmap();
+    const TBitmap32& picture = FContext.View()->Bitmap();
     const TResizeAction action{int(qint64(p) * picture.Width() / 100),
                                int(qint64(p) * picture.Height() / 100)};
     if (action.Width < 1 || action.Height < 1) {
-        kw::WarningBox(&FForm, QStringLiteral("Warning"),
+        kw::WarningBox(FContext.Window(), QStringLiteral("Warning"),
                        QStringLiteral("The picture is too small to be resized to %1%.").arg(p));
         return;
     }
-    FForm.NeedPictureMemory(QSize(action.Width, action.Height));
+    FContext.NeedPictureMemory(QSize(action.Width, action.Height));
     const TBitmap32 resized = action.Apply(picture);
-    FForm.Script().RecordResize(action);
-    FForm.EditDone(resized);
+    FContext.EditDone(action, resized);
 }

@@ -10,11 +10,26 @@
 
 #include <QString>
 
-class TFormEditORB;
+class QAction;
+class QMenu;
+class TKWImgPanel;
+class TToolContext;
+class TTeButton;
+
+// The resize's own controls: "Resize", its held-down picture, the band menu's two items, and
+// the "%" button with its menu of percentages.
+struct TResizeControls {
+    TTeButton* Button = nullptr;
+    TKWImgPanel* Pressed = nullptr;
+    QAction* ItemResize = nullptr;
+    QAction* ItemCancel = nullptr;
+    TTeButton* PercentButton = nullptr;
+    QMenu* PercentMenu = nullptr;
+};
 
 class TResizeTool : public TEditorTool {
 public:
-    explicit TResizeTool(TFormEditORB& form);
+    TResizeTool(TToolContext& context, const TResizeControls& controls);
 
     bool UnderWay() const override;
     void KeyEnter() override { ExecuteResize(); }
@@ -39,5 +54,6 @@ private:
     // CancelResize, then the picture as it was before "Resize".
     void AbandonResize();
 
-    TFormEditORB& FForm;
+    TToolContext& FContext;
+    TResizeControls FControls;
 };

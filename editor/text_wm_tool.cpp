@@ -2,7 +2,7 @@
 
 #include "common/kw_guard.h"
 #include "controls/kw_img_btn.h"
-#include "editor/form_edit_orb.h"
+#include "editor/tool_context.h"
 #include "editor/watermark_panels.h"
 #include "graphics/image32.h"
 #include "skin/te_controls.h"
@@ -10,11 +10,12 @@
 
 #include <QLabel>
 
-TTextWMTool::TTextWMTool(TFormEditORB& form) : FForm(form), FPanel(form.PanelTextWM) {
-    auto on = [&form](auto* sender, auto signal, auto handler) {
-        QObject::connect(sender, signal, &form, kw::Guard(handler));
+TTextWMTool::TTextWMTool(TToolContext& context, QAbstractButton* button, TPanelTextWM* panel)
+    : FContext(context), FPanel(panel) {
+    auto on = [window = context.Window()](auto* sender, auto signal, auto handler) {
+        QObject::connect(sender, signal, window, kw::Guard(handler));
     };
-    on(form.BtnAddTextWM, &QPushButton::clicked, [this] { BtnAddTextWMClick(); });
+    on(button, &QPushButton::clicked, [this] { BtnAddTextWMClick(); });
     on(FPanel->EditText, &QLineEdit::textChanged, [this] { EditTextChange(); });
     on(FPanel->ComboBoxFonts, &QComboBox::currentIndexChanged, [this] { EditTextChange(); });
     on(FPanel->ComboBoxFontSize, &QComboBox::currentIndexChanged, [this] { EditTextChange(); });
@@ -31,10 +32,10 @@ TTextWMTool::TTextWMTool(TFormEditORB& form) : FForm(form), FPanel(form.PanelTex
 }
 
 void TTextWMTool::BtnAddTextWMClick() {
-    FForm.CancelPendingTool();
-    FForm.SaveBackup();
+    FContext.CancelPendingTool();
+    FContext.SaveBackup();
     FUnderWay = true;
-    FForm.SlideInTextPanel();
+    FContext.SlideInPanel(FPanel);
     DrawTextWatermark();
 }
 
@@ -59,9 +60,9 @@ void TTextWMTool::CheckBoxTileClick() {
 void TTextWMTool::DrawTextWatermark() {
     if (!FUnderWay)
         return;
-    FForm.NeedPictureMemory(FForm.Backup().BoundsRect().size());
-    TBusyCursor busy(FForm);
-    FForm.Image1->SetBitmap(FPanel->Settings().Apply(FForm.Backup()));
+    FContext.NeedPictureMemory(FContext.Backup().BoundsRect().size());
+    TBusyCursor busy(FContext);
+    FContext.View()->SetBitmap(FPanel->Settings().Apply(FContext.Backup()));
 }
 
 // The picture already shows the watermark: it is recorded as it is, not drawn again.
@@ -69,17 +70,16 @@ void TTextWMTool::BtnTextWMOKClick() {
     if (!FUnderWay)
         return;
     FUnderWay = false;
-    FForm.Script().RecordTextWatermark(FPanel->Settings());
-    FForm.EditDone(FForm.Image1->Bitmap());
-    FForm.SlideOutTextPanel();
+    FContext.EditDone(FPanel->Settings(), FContext.View()->Bitmap());
+    FContext.SlideOutPanel(FPanel);
 }
 
 void TTextWMTool::BtnTextWMCancelClick() {
     if (!FUnderWay)
         return;
     FUnderWay = false;
-    FForm.RestoreBackup();
-    FForm.SlideOutTextPanel();
+    FContext.RestoreBackup();
+    FContext.SlideOutPanel(FPanel);
 }
 
 void TTextWMTool::Cancel() {

@@ -6,12 +6,14 @@
 #include "editor/edit_actions.h"
 #include "editor/editor_tool.h"
 
-class TFormEditORB;
+class QAbstractButton;
 class TPanelTextWM;
+class TToolContext;
 
 class TTextWMTool : public TEditorTool {
 public:
-    explicit TTextWMTool(TFormEditORB& form);
+    // button: "Add Text Watermark"; panel: the side panel with the settings, "OK" and "Cancel".
+    TTextWMTool(TToolContext& context, QAbstractButton* button, TPanelTextWM* panel);
 
     // While the panel is in, from "Add Text Watermark" to its "OK" or "Cancel".
     bool UnderWay() const override { return FUnderWay; }
@@ -29,7 +31,7 @@ public:
     void DrawTextWatermark();
 
 private:
-    TFormEditORB& FForm;
+    TToolContext& FContext;
     TPanelTextWM* FPanel;
     bool FUnderWay = false;
 };
