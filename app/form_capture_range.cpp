@@ -7,6 +7,7 @@
 #include "controls/kw_line_panel.h"
 #include "frames/frame_store.h"
 #include "frames/thumbnails.h"
+#include "skin/settings_panel.h"
 #include "skin/te_controls.h"
 
 #include <QFileInfo>
@@ -77,56 +78,59 @@ TFormCaptureRange::TFormCaptureRange(TThumbnails* thumbnails, const TCaptureSour
     setObjectName(QStringLiteral("FormCaptureRange"));
     auto* dock = new TDockLayout(this);
 
-    panel_range = MakeOutputPanel(this, "panel_range");
+    panel_range = skin::MakeSettingsPanel(this, "panel_range");
     panel_range->resize(378, 72);
     dock->AddWidget(panel_range, TAlign::Top, QMargins(3, 3, 3, 3));
-    MakeOutputLabel(panel_range, QStringLiteral("Range:"), 12, 13, true);
-    MakeOutputLabel(panel_range, QStringLiteral("From:"), 22, 42);
+    skin::MakeSettingsLabel(panel_range, QStringLiteral("Range:"), 12, 13, true);
+    skin::MakeSettingsLabel(panel_range, QStringLiteral("From:"), 22, 42);
     const std::int64_t duration = std::max<std::int64_t>(0, source.DurationMs);
     const std::int64_t from = source.InMs >= 0 ? source.InMs : 0;
     const std::int64_t to = source.OutMs >= 0 ? source.OutMs : duration;
     edit_from = MakeOutputEdit(panel_range, "edit_from", QRect(60, 39, 84, 22),
                                MediaTimeText(from, duration));
-    MakeOutputLabel(panel_range, QStringLiteral("To:"), 160, 42);
+    skin::MakeSettingsLabel(panel_range, QStringLiteral("To:"), 160, 42);
     edit_to =
         MakeOutputEdit(panel_range, "edit_to", QRect(184, 39, 84, 22), MediaTimeText(to, duration));
-    LabelLength = MakeOutputLabel(
+    LabelLength = skin::MakeSettingsLabel(
         panel_range, QStringLiteral("of %1").arg(MediaTimeText(duration, duration)), 278, 42);
 
     ProgressBar = new TTeProgressBar(this);
     ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
     ProgressBar->resize(380, 16);
     dock->AddWidget(ProgressBar, TAlign::Bottom, QMargins(2, 0, 2, 0));
-    panel_bottom = MakeOutputPanel(this, "panel_bottom");
+    panel_bottom = skin::MakeSettingsPanel(this, "panel_bottom");
     panel_bottom->resize(378, 39);
     dock->AddWidget(panel_bottom, TAlign::Bottom, QMargins(3, 3, 3, 3));
-    btn_ok = MakeOutputButton(panel_bottom, "btn_ok", QStringLiteral("OK"), QRect(196, 8, 75, 25));
-    btn_cancel = MakeOutputButton(panel_bottom, "btn_cancel", QStringLiteral("Cancel"),
-                                  QRect(285, 8, 75, 25));
+    btn_ok = skin::MakeSettingsButton(panel_bottom, "btn_ok", QStringLiteral("OK"),
+                                      QRect(196, 8, 75, 25));
+    btn_cancel = skin::MakeSettingsButton(panel_bottom, "btn_cancel", QStringLiteral("Cancel"),
+                                          QRect(285, 8, 75, 25));
 
-    panel_frames = MakeOutputPanel(this, "panel_frames");
+    panel_frames = skin::MakeSettingsPanel(this, "panel_frames");
     dock->AddWidget(panel_frames, TAlign::Client, QMargins(3, 0, 3, 0));
-    MakeOutputLabel(panel_frames, QStringLiteral("Frames:"), 12, 13, true);
+    skin::MakeSettingsLabel(panel_frames, QStringLiteral("Frames:"), 12, 13, true);
     const TLastChoice& last = LastChoice();
-    Rb_every = MakeOutputRadio(panel_frames, "Rb_every", QStringLiteral("Every"), QPoint(22, 38));
+    Rb_every =
+        skin::MakeSettingsRadio(panel_frames, "Rb_every", QStringLiteral("Every"), QPoint(22, 38));
     edit_every = MakeOutputEdit(panel_frames, "edit_every", QRect(104, 36, 56, 22),
                                 QString::number(source.EveryMs));
-    MakeOutputLabel(panel_frames, QStringLiteral("milliseconds"), 168, 39);
-    Rb_count = MakeOutputRadio(panel_frames, "Rb_count", QString(), QPoint(22, 66));
+    skin::MakeSettingsLabel(panel_frames, QStringLiteral("milliseconds"), 168, 39);
+    Rb_count = skin::MakeSettingsRadio(panel_frames, "Rb_count", QString(), QPoint(22, 66));
     edit_count = MakeOutputEdit(panel_frames, "edit_count", QRect(44, 64, 56, 22),
                                 QString::number(last.Count));
-    MakeOutputLabel(panel_frames, QStringLiteral("frames, evenly spaced from From to To"), 108, 67);
-    Rb_scenes = MakeOutputRadio(panel_frames, "Rb_scenes",
-                                QStringLiteral("At scene changes: the first picture of every shot"),
-                                QPoint(22, 94));
-    MakeOutputLabel(panel_frames, QStringLiteral("Sensitivity:"), 42, 123);
+    skin::MakeSettingsLabel(panel_frames, QStringLiteral("frames, evenly spaced from From to To"),
+                            108, 67);
+    Rb_scenes = skin::MakeSettingsRadio(
+        panel_frames, "Rb_scenes",
+        QStringLiteral("At scene changes: the first picture of every shot"), QPoint(22, 94));
+    skin::MakeSettingsLabel(panel_frames, QStringLiteral("Sensitivity:"), 42, 123);
     edit_sensitivity = MakeOutputEdit(panel_frames, "edit_sensitivity", QRect(126, 120, 40, 22),
                                       QString::number(last.Sensitivity));
-    MakeOutputLabel(panel_frames, QStringLiteral("(1 to 100)"), 172, 123);
-    MakeOutputLabel(panel_frames, QStringLiteral("At least"), 42, 151);
+    skin::MakeSettingsLabel(panel_frames, QStringLiteral("(1 to 100)"), 172, 123);
+    skin::MakeSettingsLabel(panel_frames, QStringLiteral("At least"), 42, 151);
     edit_gap = MakeOutputEdit(panel_frames, "edit_gap", QRect(126, 148, 56, 22),
                               QString::number(last.MinGapMs));
-    MakeOutputLabel(panel_frames, QStringLiteral("milliseconds apart"), 190, 151);
+    skin::MakeSettingsLabel(panel_frames, QStringLiteral("milliseconds apart"), 190, 151);
     const fcvideo::TRangeMode mode = last.Set ? last.Mode : fcvideo::TRangeMode::Every;
     Rb_every->setChecked(mode == fcvideo::TRangeMode::Every);
     Rb_count->setChecked(mode == fcvideo::TRangeMode::Count);
@@ -146,6 +150,9 @@ TFormCaptureRange::TFormCaptureRange(TThumbnails* thumbnails, const TCaptureSour
     connect(btn_cancel, &QPushButton::clicked, this, kw::Guard([this] { btn_cancelClick(); }));
     connect(&FWork, &kw::TLongWork::Ended, this,
             kw::Guard([this](kw::TWorkOutcome outcome) { WorkEnded(outcome); }));
+    SetBusyParts({btn_ok, edit_from, edit_to, Rb_every, Rb_count, Rb_scenes, edit_every, edit_count,
+                  edit_sensitivity, edit_gap},
+                 btn_cancel, ProgressBar);
 }
 
 bool TFormCaptureRange::ReadSettings(fcvideo::TRangeSettings& s) {
@@ -204,13 +211,6 @@ void TFormCaptureRange::btn_okClick() {
     FNoMemory = false;
     auto refused = FRefused = std::make_shared<std::atomic<bool>>(false);
     const QString path = FSource.Path;
-    kw::TBusySpec busy;
-    busy.Window = this;
-    busy.Disable = {btn_ok,    edit_from,  edit_to,    Rb_every,         Rb_count,
-                    Rb_scenes, edit_every, edit_count, edit_sensitivity, edit_gap};
-    busy.Cancel = btn_cancel;
-    busy.Bar = ProgressBar;
-    busy.Count = ProgressSteps + 1;
     // The worker only posts what it found; AddCaptured and the flags live on this thread.
     FWork.Start(
         [this, path, settings, refused](kw::TJob& job) {
@@ -235,7 +235,7 @@ void TFormCaptureRange::btn_okClick() {
                 job.Post([this] { FNoMemory = true; });
             job.CheckCancel();
         },
-        busy);
+        OutputBusy(ProgressSteps + 1));
 }
 
 void TFormCaptureRange::AddCaptured(const QImage& picture, const TFrameSource& source) {

@@ -5,62 +5,26 @@
 #include "controls/kw_dock.h"
 #include "controls/kw_img_panel.h"
 #include "controls/kw_line_panel.h"
-#include "skin/aqua.h"
 #include "skin/artwork.h"
+#include "skin/settings_panel.h"
 #include "skin/te_controls.h"
 
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
-namespace {
-
-const QColor ColorPanel(aqua::PanelDark);
-
-TKWLinePanel* MakeOptionsPanel(QWidget* parent) {
-    auto* panel = new TKWLinePanel(parent);
-    panel->SetColor(ColorPanel);
-    panel->SetBorderWidth(1);
-    panel->SetBorderColor1(QColor(aqua::BorderLight));
-    panel->SetBorderColor2(Qt::black);
-    panel->SetBorderColor3(Qt::black);
-    return panel;
-}
-
-QLabel* MakeLabel(QWidget* parent, const QString& text, int left, int top) {
-    auto* label = new QLabel(text, parent);
-    label->setStyleSheet(QStringLiteral("color: #FFFFFF; background: transparent;"));
-    label->adjustSize();
-    label->move(left, top);
-    return label;
-}
-
-} // namespace
-
-TFormOptions::TFormOptions(QWidget* owner) : QDialog(owner) {
+TFormOptions::TFormOptions(QWidget* owner)
+    : skin::TSettingsDialog(owner, QStringLiteral("Options"), QSize(414, 271)) {
     setObjectName(QStringLiteral("FormOptions"));
-    setWindowTitle(QStringLiteral("Options"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(414, 271);
-    setFont(kw::Tahoma(8));
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, ColorPanel);
-    setPalette(pal);
 
     auto* dock = new TDockLayout(this);
-    panel_bottom = MakeOptionsPanel(this);
-    panel_bottom->setObjectName(QStringLiteral("panel_bottom"));
+    panel_bottom = skin::MakeSettingsPanel(this, "panel_bottom");
     panel_bottom->resize(414, 41);
     dock->AddWidget(panel_bottom, TAlign::Bottom, QMargins(3, 0, 3, 3));
-    panel_left = MakeOptionsPanel(this);
-    panel_left->setObjectName(QStringLiteral("panel_left"));
+    panel_left = skin::MakeSettingsPanel(this, "panel_left");
     panel_left->resize(120, 224);
     dock->AddWidget(panel_left, TAlign::Left, QMargins(3, 3, 0, 3));
-    panel_content = MakeOptionsPanel(this);
-    panel_content->setObjectName(QStringLiteral("panel_content"));
+    panel_content = skin::MakeSettingsPanel(this, "panel_content");
     dock->AddWidget(panel_content, TAlign::Client, QMargins(3, 3, 3, 3));
 
     ImageLeft = new TKWImgPanel(panel_left);
@@ -69,27 +33,21 @@ TFormOptions::TFormOptions(QWidget* owner) : QDialog(owner) {
     ImageLeft->SetDrawStyle(TKWDrawStyle::suiStretch);
     panel_left->Dock()->AddWidget(ImageLeft, TAlign::Client);
 
-    Label1 = MakeLabel(panel_content, QStringLiteral("Capture one frame every "), 15, 19);
+    Label1 =
+        skin::MakeSettingsLabel(panel_content, QStringLiteral("Capture one frame every "), 15, 19);
     edit_msel = new QLineEdit(panel_content);
     edit_msel->setObjectName(QStringLiteral("edit_msel"));
     edit_msel->setGeometry(144, 17, 46, 21);
     edit_msel->setStyleSheet(QStringLiteral("color: #080000;"));
     kw::InstallDigitFilter(edit_msel);
-    LabelMillisec = MakeLabel(panel_content, QStringLiteral("milliseconds"), 197, 19);
-    Label_comment =
-        MakeLabel(panel_content, QStringLiteral("1 second = 1000 millisenconds"), 138, 43);
+    LabelMillisec = skin::MakeSettingsLabel(panel_content, QStringLiteral("milliseconds"), 197, 19);
+    Label_comment = skin::MakeSettingsLabel(
+        panel_content, QStringLiteral("1 second = 1000 millisenconds"), 138, 43);
 
-    btn_ok = new TTeButton(QStringLiteral("OK"), panel_bottom);
-    btn_ok->setObjectName(QStringLiteral("btn_ok"));
-    btn_ok->setGeometry(239, 10, 75, 25);
-    btn_cancel = new TTeButton(QStringLiteral("Cancel"), panel_bottom);
-    btn_cancel->setObjectName(QStringLiteral("btn_cancel"));
-    btn_cancel->setGeometry(323, 10, 75, 25);
-    // Neither button is the default or the cancel button: Enter and Escape press neither.
-    for (QPushButton* b : {btn_ok, btn_cancel}) {
-        b->setAutoDefault(false);
-        b->setDefault(false);
-    }
+    btn_ok = skin::MakeSettingsButton(panel_bottom, "btn_ok", QStringLiteral("OK"),
+                                      QRect(239, 10, 75, 25));
+    btn_cancel = skin::MakeSettingsButton(panel_bottom, "btn_cancel", QStringLiteral("Cancel"),
+                                          QRect(323, 10, 75, 25));
     setTabOrder(edit_msel, btn_cancel);
     setTabOrder(btn_cancel, btn_ok);
 
@@ -118,9 +76,4 @@ void TFormOptions::btn_okClick() {
 
 void TFormOptions::btn_cancelClick() {
     reject();
-}
-
-void TFormOptions::keyPressEvent(QKeyEvent* event) {
-    if (!kw::SwallowEnterAndEscape(event))
-        QDialog::keyPressEvent(event);
 }

@@ -1,7 +1,8 @@
 #pragma once
-// The options dialog: the interval of continuous capture, saved at once on OK.
+// The options dialog: the interval of continuous capture, saved at once on OK. Enter and
+// Escape press neither of its buttons.
 
-#include <QDialog>
+#include "skin/settings_panel.h"
 
 class QLabel;
 class QLineEdit;
@@ -9,7 +10,7 @@ class TKWImgPanel;
 class TKWLinePanel;
 class TTeButton;
 
-class TFormOptions : public QDialog {
+class TFormOptions : public skin::TSettingsDialog {
     Q_OBJECT
 public:
     explicit TFormOptions(QWidget* owner);
@@ -28,7 +29,4 @@ public:
     TKWLinePanel* panel_bottom = nullptr;
     TTeButton* btn_ok = nullptr;
     TTeButton* btn_cancel = nullptr;
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
 };

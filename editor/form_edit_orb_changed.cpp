@@ -1,7 +1,6 @@
 #include "editor/form_edit_orb_changed.h"
 
 #include "common/kw_dialogs.h"
-#include "common/kw_fonts.h"
 #include "common/kw_guard.h"
 #include "controls/kw_line_panel.h"
 #include "editor/form_edit_orb.h"
@@ -9,7 +8,7 @@
 #include "frames/frame_store.h"
 #include "frames/thumbnails.h"
 #include "graphics/image32.h"
-#include "skin/aqua.h"
+#include "skin/settings_panel.h"
 #include "skin/te_controls.h"
 
 #include <QApplication>
@@ -19,62 +18,28 @@
 #include <algorithm>
 #include <utility>
 
-namespace {
-
-TTeRadioButton* MakeRadio(QWidget* parent, const char* name, const QString& text, int top) {
-    auto* radio = new TTeRadioButton(text, parent);
-    radio->setObjectName(QLatin1String(name));
-    radio->setStyleSheet(QStringLiteral("color: #FFFFFF; background: transparent;"));
-    radio->move(32, top);
-    radio->adjustSize();
-    return radio;
-}
-
-} // namespace
-
 TFormChanged::TFormChanged(QWidget* owner, TFormEditORB& editor) : QDialog(owner), FEditor(editor) {
     setObjectName(QStringLiteral("FormChanged"));
-    setWindowTitle(QStringLiteral("Save"));
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    setFont(kw::Tahoma(8));
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, QColor(aqua::PanelLight));
-    setPalette(pal);
-    setFixedSize(367, 159);
-
-    Panel = new TKWLinePanel(this);
-    Panel->setObjectName(QStringLiteral("Panel"));
-    Panel->SetColor(QColor(aqua::PanelLight));
-    Panel->SetBorderWidth(2);
-    Panel->SetBorderColor1(QColor(aqua::BorderLight));
-    Panel->SetBorderColor2(Qt::black);
-    Panel->SetBorderColor3(Qt::black);
+    skin::DressSettingsWindow(this, QStringLiteral("Save"), QSize(367, 159), aqua::PanelLight);
+    Panel = skin::MakeSettingsPanel(this, "Panel", aqua::PanelLight, 2);
     Panel->setGeometry(3, 3, 361, 137);
 
-    LabelPosition =
-        new QLabel(QStringLiteral("The current image has been modified,  save changes?  "), Panel);
+    LabelPosition = skin::MakeSettingsLabel(
+        Panel, QStringLiteral("The current image has been modified,  save changes?  "), 16, 12,
+        true);
     LabelPosition->setObjectName(QStringLiteral("LabelPosition"));
-    LabelPosition->setStyleSheet(
-        QStringLiteral("color: #FFFFFF; font-weight: bold; background: transparent;"));
-    LabelPosition->move(16, 12);
-    LabelPosition->adjustSize();
-    RBSave = MakeRadio(Panel, "RBSave", QStringLiteral("Yes, save it"), 34);
-    RBSaveAll =
-        MakeRadio(Panel, "RBSaveAll",
-                  QStringLiteral("Repeat the same editing actions for each captured frames"), 54);
-    RBNotSave = MakeRadio(Panel, "RBNotSave", QStringLiteral("Don't save"), 74);
+    RBSave =
+        skin::MakeSettingsRadio(Panel, "RBSave", QStringLiteral("Yes, save it"), QPoint(32, 34));
+    RBSaveAll = skin::MakeSettingsRadio(
+        Panel, "RBSaveAll",
+        QStringLiteral("Repeat the same editing actions for each captured frames"), QPoint(32, 54));
+    RBNotSave =
+        skin::MakeSettingsRadio(Panel, "RBNotSave", QStringLiteral("Don't save"), QPoint(32, 74));
     RBSave->setChecked(true);
-    BtnOK = new TTeButton(QStringLiteral("OK"), Panel);
-    BtnOK->setObjectName(QStringLiteral("BtnOK"));
-    BtnOK->setGeometry(143, 101, 75, 25);
-    BtnOK->setAutoDefault(false);
+    BtnOK = skin::MakeSettingsButton(Panel, "BtnOK", QStringLiteral("OK"), QRect(143, 101, 75, 25));
     connect(BtnOK, &QPushButton::clicked, this, kw::Guard([this] { BtnOKClick(); }));
-    BtnCancel = new TTeButton(QStringLiteral("Cancel"), Panel);
-    BtnCancel->setObjectName(QStringLiteral("BtnCancel"));
-    BtnCancel->setGeometry(232, 101, 75, 25);
-    BtnCancel->setAutoDefault(false);
+    BtnCancel = skin::MakeSettingsButton(Panel, "BtnCancel", QStringLiteral("Cancel"),
+                                         QRect(232, 101, 75, 25));
     BtnCancel->hide();
     connect(BtnCancel, &QPushButton::clicked, this, kw::Guard([this] { BtnCancelClick(); }));
     connect(&FReplay, &kw::TLongWork::Ended, this,

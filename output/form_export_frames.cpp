@@ -7,6 +7,7 @@
 #include "frames/thumbnails.h"
 #include "output/export_core.h"
 #include "output/preview_page.h"
+#include "skin/settings_panel.h"
 #include "skin/te_controls.h"
 #include "skin/te_trackbar.h"
 
@@ -25,14 +26,15 @@ TFormExportFrames::TFormExportFrames(TThumbnails* thumbnails, QWidget* owner)
     setObjectName(QStringLiteral("FormExportFrames"));
     auto* dock = new TDockLayout(this);
 
-    PanelSrcFrame = MakeOutputPanel(this, "PanelSrcFrame");
+    PanelSrcFrame = skin::MakeSettingsPanel(this, "PanelSrcFrame");
     PanelSrcFrame->resize(308, 48);
     dock->AddWidget(PanelSrcFrame, TAlign::Top, QMargins(3, 3, 3, 3));
-    MakeOutputLabel(PanelSrcFrame, QStringLiteral("Export:"), 12, 7, true);
-    RBAll = MakeOutputRadio(PanelSrcFrame, "RBAll", QStringLiteral("All frames"), QPoint(22, 24));
+    skin::MakeSettingsLabel(PanelSrcFrame, QStringLiteral("Export:"), 12, 7, true);
+    RBAll = skin::MakeSettingsRadio(PanelSrcFrame, "RBAll", QStringLiteral("All frames"),
+                                    QPoint(22, 24));
     RBAll->setChecked(true);
-    RBSelect = MakeOutputRadio(PanelSrcFrame, "RBSelect", QStringLiteral("Selected frames"),
-                               QPoint(139, 24));
+    RBSelect = skin::MakeSettingsRadio(PanelSrcFrame, "RBSelect", QStringLiteral("Selected frames"),
+                                       QPoint(139, 24));
 
     TeProgressBar = new TTeProgressBar(this);
     TeProgressBar->setObjectName(QStringLiteral("TeProgressBar"));
@@ -40,13 +42,13 @@ TFormExportFrames::TFormExportFrames(TThumbnails* thumbnails, QWidget* owner)
     TeProgressBar->setRange(0, 100);
     dock->AddWidget(TeProgressBar, TAlign::Bottom);
 
-    BtnOutFolder = MakeOutputButton(
+    BtnOutFolder = skin::MakeSettingsButton(
         this, "BtnOutFolder", QStringLiteral("Select the output folder"), QRect(7, 71, 137, 25));
     EditOutputFolder = MakeOutputEdit(this, "EditOutputFolder", QRect(9, 102, 295, 21));
     // Only the folder chooser fills it: disabled, its text in a dark grey.
     EditOutputFolder->setEnabled(false);
     EditOutputFolder->setStyleSheet(QStringLiteral("QLineEdit:disabled { color: #404040; }"));
-    MakeOutputLabel(this, QStringLiteral("Output file name:"), 10, 148, true);
+    skin::MakeSettingsLabel(this, QStringLiteral("Output file name:"), 10, 148, true);
     EditFileName = MakeOutputEdit(this, "EditFileName", QRect(12, 168, 105, 21));
     EditFileCount =
         MakeOutputEdit(this, "EditFileCount", QRect(126, 168, 45, 21), QStringLiteral("1"));
@@ -54,8 +56,8 @@ TFormExportFrames::TFormExportFrames(TThumbnails* thumbnails, QWidget* owner)
         kw::WarningBox(this, QStringLiteral("Warning"),
                        QStringLiteral("Error input, only accept integer!"));
     });
-    MakeOutputLabel(this, QStringLiteral("."), 182, 175, true);
-    MakeOutputLabel(this, QStringLiteral("file format"), 202, 148, true);
+    skin::MakeSettingsLabel(this, QStringLiteral("."), 182, 175, true);
+    skin::MakeSettingsLabel(this, QStringLiteral("file format"), 202, 148, true);
     CBFileFormat = new QComboBox(this);
     CBFileFormat->setObjectName(QStringLiteral("CBFileFormat"));
     CBFileFormat->setGeometry(202, 168, 102, 21);
@@ -67,7 +69,7 @@ TFormExportFrames::TFormExportFrames(TThumbnails* thumbnails, QWidget* owner)
     PanelJPGQuality = new QWidget(this);
     PanelJPGQuality->setObjectName(QStringLiteral("PanelJPGQuality"));
     PanelJPGQuality->setGeometry(25, 209, 273, 41);
-    MakeOutputLabel(PanelJPGQuality, QStringLiteral("JPG quality:"), 0, 8, true);
+    skin::MakeSettingsLabel(PanelJPGQuality, QStringLiteral("JPG quality:"), 0, 8, true);
     TrackBarQuality = new TTeTrackBar(PanelJPGQuality);
     TrackBarQuality->setObjectName(QStringLiteral("TrackBarQuality"));
     TrackBarQuality->setGeometry(76, 5, 151, 28);
@@ -75,13 +77,13 @@ TFormExportFrames::TFormExportFrames(TThumbnails* thumbnails, QWidget* owner)
     TrackBarQuality->SetMax(10);
     TrackBarQuality->SetPageSize(1);
     TrackBarQuality->SetPosition(9);
-    LabelQuality = MakeOutputLabel(PanelJPGQuality, QStringLiteral("9"), 237, 9, true);
+    LabelQuality = skin::MakeSettingsLabel(PanelJPGQuality, QStringLiteral("9"), 237, 9, true);
     LabelQuality->setObjectName(QStringLiteral("LabelQuality"));
     LabelQuality->setMinimumWidth(20);
 
-    BtnOK = MakeOutputButton(this, "BtnOK", QStringLiteral("OK"), QRect(135, 261, 75, 25));
-    BtnCancel =
-        MakeOutputButton(this, "BtnCancel", QStringLiteral("Cancel"), QRect(223, 261, 75, 25));
+    BtnOK = skin::MakeSettingsButton(this, "BtnOK", QStringLiteral("OK"), QRect(135, 261, 75, 25));
+    BtnCancel = skin::MakeSettingsButton(this, "BtnCancel", QStringLiteral("Cancel"),
+                                         QRect(223, 261, 75, 25));
 
     // The preview page template of the animated GIF, never shown.
     HtmlMemo = new QPlainTextEdit(this);
@@ -98,6 +100,7 @@ TFormExportFrames::TFormExportFrames(TThumbnails* thumbnails, QWidget* owner)
     connect(BtnCancel, &QPushButton::clicked, this, kw::Guard([this] { BtnCancelClick(); }));
     connect(&FExport, &kw::TLongWork::Ended, this,
             [this](kw::TWorkOutcome outcome) { kw::Guarded([&] { ExportEnded(outcome); }); });
+    SetBusyParts({BtnOK, BtnOutFolder}, BtnCancel, TeProgressBar);
 }
 
 void TFormExportFrames::FormShow() {
@@ -145,12 +148,6 @@ void TFormExportFrames::BtnOKClick() {
     // file ends the export with the error naming it; the whole files before it stay either way.
     FExportFrames = frames;
     FFilesWritten = std::make_shared<std::atomic<int>>(0);
-    kw::TBusySpec busy;
-    busy.Window = this;
-    busy.Disable = {BtnOK, BtnOutFolder};
-    busy.Cancel = BtnCancel;
-    busy.Bar = TeProgressBar;
-    busy.Count = frames.Count();
     FExport.Start(
         [frames, settings, written = FFilesWritten](kw::TJob& job) {
             output::ExportFrames(frames, settings, [&](int i) {
@@ -159,7 +156,7 @@ void TFormExportFrames::BtnOKClick() {
                 job.CheckCancel();
             });
         },
-        busy);
+        OutputBusy(frames.Count()));
 }
 
 void TFormExportFrames::ExportEnded(kw::TWorkOutcome outcome) {

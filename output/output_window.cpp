@@ -1,37 +1,20 @@
 #include "output/output_window.h"
 
-#include "common/kw_dialogs.h"
-#include "common/kw_fonts.h"
 #include "common/kw_guard.h"
 #include "controls/kw_dock.h"
 #include "controls/kw_line_panel.h"
-#include "skin/aqua.h"
 #include "skin/te_controls.h"
 
-#include <QApplication>
 #include <QFileInfo>
-#include <QKeyEvent>
-#include <QLabel>
+#include <QProgressBar>
 #include <QShowEvent>
+
+#include <utility>
 
 namespace output {
 
-namespace {
-const QColor ColorPanel(aqua::PanelDark);
-} // namespace
-
 TOutputDialog::TOutputDialog(QWidget* owner, const QString& caption, int width, int height)
-    : QDialog(owner) {
-    setWindowTitle(caption);
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(width, height);
-    setFont(kw::Tahoma(8));
-    setAutoFillBackground(true);
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, ColorPanel);
-    setPalette(pal);
-}
+    : skin::TSettingsDialog(owner, caption, QSize(width, height)) {}
 
 void TOutputDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
@@ -39,39 +22,18 @@ void TOutputDialog::showEvent(QShowEvent* event) {
         kw::Guarded([this] { FormShow(); });
 }
 
-void TOutputDialog::keyPressEvent(QKeyEvent* event) {
-    if (!kw::SwallowEnterAndEscape(event))
-        QDialog::keyPressEvent(event);
+void TOutputDialog::SetBusyParts(std::vector<QWidget*> disable, QWidget* cancel,
+                                 QProgressBar* bar) {
+    FBusyParts.Window = this;
+    FBusyParts.Disable = std::move(disable);
+    FBusyParts.Cancel = cancel;
+    FBusyParts.Bar = bar;
 }
 
-TKWLinePanel* MakeOutputPanel(QWidget* parent, const char* name) {
-    auto* panel = new TKWLinePanel(parent);
-    panel->setObjectName(QString::fromLatin1(name));
-    panel->SetColor(ColorPanel);
-    panel->SetBorderWidth(1);
-    panel->SetBorderColor1(QColor(aqua::BorderLight));
-    panel->SetBorderColor2(Qt::black);
-    panel->SetBorderColor3(Qt::black);
-    return panel;
-}
-
-QLabel* MakeOutputLabel(QWidget* parent, const QString& text, int left, int top, bool bold) {
-    auto* label = new QLabel(text, parent);
-    // Colour and weight both in the label's own style sheet.
-    label->setStyleSheet(bold ? QStringLiteral("color: #FFFFFF; background: transparent; "
-                                               "font-weight: bold;")
-                              : QStringLiteral("color: #FFFFFF; background: transparent;"));
-    label->adjustSize();
-    label->move(left, top);
-    return label;
-}
-
-TTeButton* MakeOutputButton(QWidget* parent, const char* name, const QString& text, QRect rect) {
-    auto* button = new TTeButton(text, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(rect);
-    button->setAutoDefault(false); // Enter in a field presses no button
-    return button;
+kw::TBusySpec TOutputDialog::OutputBusy(int count) const {
+    kw::TBusySpec busy = FBusyParts;
+    busy.Count = count;
+    return busy;
 }
 
 TTeEdit* MakeOutputEdit(QWidget* parent, const char* name, QRect rect, const QString& text) {
@@ -82,25 +44,17 @@ TTeEdit* MakeOutputEdit(QWidget* parent, const char* name, QRect rect, const QSt
     return edit;
 }
 
-TTeRadioButton* MakeOutputRadio(QWidget* parent, const char* name, const QString& text, QPoint at) {
-    auto* radio = new TTeRadioButton(text, parent);
-    radio->setObjectName(QString::fromLatin1(name));
-    radio->setStyleSheet(QStringLiteral("color: #FFFFFF;"));
-    radio->adjustSize();
-    radio->move(at);
-    return radio;
-}
-
 TKWLinePanel* MakeSourcePanel(QWidget* window, int height, TTeRadioButton*& all,
                               TTeRadioButton*& selected) {
-    TKWLinePanel* panel = MakeOutputPanel(window, "panel_source_frame");
+    TKWLinePanel* panel = skin::MakeSettingsPanel(window, "panel_source_frame");
     panel->resize(window->width() - 6, height);
     TDockLayout::Of(window)->AddWidget(panel, TAlign::Top, QMargins(3, 3, 3, 3));
-    MakeOutputLabel(panel, QStringLiteral("Source Frames:"), 12, 7, true);
-    all = MakeOutputRadio(panel, "Rb_allframes", QStringLiteral("All frames"), QPoint(22, 29));
+    skin::MakeSettingsLabel(panel, QStringLiteral("Source Frames:"), 12, 7, true);
+    all = skin::MakeSettingsRadio(panel, "Rb_allframes", QStringLiteral("All frames"),
+                                  QPoint(22, 29));
     all->setChecked(true);
-    selected =
-        MakeOutputRadio(panel, "Rb_selected", QStringLiteral("Selected frames"), QPoint(139, 29));
+    selected = skin::MakeSettingsRadio(panel, "Rb_selected", QStringLiteral("Selected frames"),
+                                       QPoint(139, 29));
     return panel;
 }
 

@@ -1,21 +1,24 @@
 #pragma once
-// What the three output windows share: their look and the extension rule of their save
-// dialogs. Their outputs run on the long-work engine (common/long_work.h), whose busy scope
-// keeps the user's hands off a window while its output runs.
+// What the three output windows share beyond the settings windows' look (skin/settings_panel.h):
+// their fields, their busy scope and the extension rule of their save dialogs. Their outputs run on
+// the long-work engine (common/long_work.h), whose busy scope keeps the user's hands off a window
+// while its output runs.
 
-#include <QDialog>
+#include "common/busy_scope.h"
+#include "skin/settings_panel.h"
+
 #include <QObject>
 #include <QPoint>
 #include <QRect>
 #include <QString>
 
-class QKeyEvent;
+#include <vector>
+
 class QShowEvent;
-class QLabel;
 class QLineEdit;
+class QProgressBar;
 class QWidget;
 class TKWLinePanel;
-class TTeButton;
 class TTeEdit;
 class TTeProgressBar;
 class TTeRadioButton;
@@ -23,9 +26,8 @@ class TTeUpDown;
 
 namespace output {
 
-// The base of the output windows: a fixed dialog with only a close box, the client size
-// given, the panels' dark grey and the program's font. Enter and Escape press no button.
-class TOutputDialog : public QDialog {
+// The base of the output windows: a settings dialog of the client size given.
+class TOutputDialog : public skin::TSettingsDialog {
     Q_OBJECT
 public:
     TOutputDialog(QWidget* owner, const QString& caption, int width, int height);
@@ -34,17 +36,17 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
+    // What the busy scope of the window's output works on: the buttons it turns off, the
+    // Cancel that stays on and stops the output, the bar that follows the frames.
+    void SetBusyParts(std::vector<QWidget*> disable, QWidget* cancel, QProgressBar* bar);
+    // The busy scope of an output over count frames, made of those parts.
+    kw::TBusySpec OutputBusy(int count) const;
+
+private:
+    kw::TBusySpec FBusyParts;
 };
 
-// The bordered panels of the output windows: border width 1, lines #989792, black, black.
-TKWLinePanel* MakeOutputPanel(QWidget* parent, const char* name);
-// A white label at (left, top), bold for section and field titles.
-QLabel* MakeOutputLabel(QWidget* parent, const QString& text, int left, int top, bool bold = false);
-
-TTeButton* MakeOutputButton(QWidget* parent, const char* name, const QString& text, QRect rect);
 TTeEdit* MakeOutputEdit(QWidget* parent, const char* name, QRect rect, const QString& text = {});
-TTeRadioButton* MakeOutputRadio(QWidget* parent, const char* name, const QString& text, QPoint at);
 // The "Source Frames:" panel of the sheet and GIF windows, docked at the top of the window:
 // "All frames" (checked) at (22, 29) and "Selected frames" at (139, 29).
 TKWLinePanel* MakeSourcePanel(QWidget* window, int height, TTeRadioButton*& all,

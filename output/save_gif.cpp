@@ -13,6 +13,7 @@
 #include "output/frame_pick_view.h"
 #include "output/preview_page.h"
 #include "skin/artwork.h"
+#include "skin/settings_panel.h"
 #include "skin/te_controls.h"
 
 #include <QComboBox>
@@ -171,26 +172,26 @@ TFormSaveGIF::TFormSaveGIF(TThumbnails* thumbnails, QWidget* owner)
     FirstFramePick = new TFramePickView(panel_source_frame);
     FirstFramePick->setObjectName(QStringLiteral("FirstFramePick"));
     FirstFramePick->setGeometry(262, 5, 76, 46);
-    panel_settings = MakeOutputPanel(this, "panel_settings");
+    panel_settings = skin::MakeSettingsPanel(this, "panel_settings");
     panel_settings->resize(345, 276); // two rows below the colour settings
     dock->AddWidget(panel_settings, TAlign::Top, QMargins(3, 0, 3, 0));
     ProgressBar1 = new TTeProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->resize(347, 16);
     dock->AddWidget(ProgressBar1, TAlign::Bottom, QMargins(2, 0, 2, 0));
-    panel_bottom = MakeOutputPanel(this, "panel_bottom");
+    panel_bottom = skin::MakeSettingsPanel(this, "panel_bottom");
     dock->AddWidget(panel_bottom, TAlign::Client, QMargins(3, 3, 3, 3));
-    Btn_Save =
-        MakeOutputButton(panel_bottom, "Btn_Save", QStringLiteral("Save"), QRect(165, 9, 75, 25));
-    Btn_Cancel = MakeOutputButton(panel_bottom, "Btn_Cancel", QStringLiteral("Cancel"),
-                                  QRect(254, 9, 75, 25));
+    Btn_Save = skin::MakeSettingsButton(panel_bottom, "Btn_Save", QStringLiteral("Save"),
+                                        QRect(165, 9, 75, 25));
+    Btn_Cancel = skin::MakeSettingsButton(panel_bottom, "Btn_Cancel", QStringLiteral("Cancel"),
+                                          QRect(254, 9, 75, 25));
 
     QWidget* p = panel_settings;
-    MakeOutputLabel(p, QStringLiteral("GIF Animation Settings:"), 12, 11, true);
-    MakeOutputLabel(p, QStringLiteral("GIF Width : "), 26, 40);
+    skin::MakeSettingsLabel(p, QStringLiteral("GIF Animation Settings:"), 12, 11, true);
+    skin::MakeSettingsLabel(p, QStringLiteral("GIF Width : "), 26, 40);
     Edit_width = MakeOutputEdit(p, "Edit_width", RectWidth, QStringLiteral("1"));
     UpDown_Width = MakeOutputUpDown(Edit_width, "UpDown_Width", 1, 10000, 10);
-    MakeOutputLabel(p, QStringLiteral("GIF Height : "), 23, 68);
+    skin::MakeSettingsLabel(p, QStringLiteral("GIF Height : "), 23, 68);
     Edit_Height = MakeOutputEdit(p, "Edit_Height", RectHeight, QStringLiteral("1"));
     UpDownHeight = MakeOutputUpDown(Edit_Height, "UpDownHeight", 1, 10000, 10);
     ImageCP = new QLabel(p);
@@ -202,14 +203,14 @@ TFormSaveGIF::TFormSaveGIF(TThumbnails* thumbnails, QWidget* owner)
     CheckBoxCP->setObjectName(QStringLiteral("CheckBoxCP"));
     CheckBoxCP->setGeometry(197, 53, 132, 17);
     CheckBoxCP->setChecked(true);
-    lb_framedelay = MakeOutputLabel(p, QStringLiteral("Frame Delay : "), 14, 98);
+    lb_framedelay = skin::MakeSettingsLabel(p, QStringLiteral("Frame Delay : "), 14, 98);
     edit_delay = MakeOutputEdit(p, "edit_delay", RectDelay, QStringLiteral("150"));
     UpDown_Delay = MakeOutputUpDown(edit_delay, "UpDown_Delay", 10, 32767, 10);
-    lb_millisecond = MakeOutputLabel(p, QStringLiteral("Milliseconds"), 169, 99);
-    lb_loops = MakeOutputLabel(p, QStringLiteral("Loops : "), 46, 125);
+    lb_millisecond = skin::MakeSettingsLabel(p, QStringLiteral("Milliseconds"), 169, 99);
+    lb_loops = skin::MakeSettingsLabel(p, QStringLiteral("Loops : "), 46, 125);
     edit_loops = MakeOutputEdit(p, "edit_loops", RectLoops, QStringLiteral("0"));
     UpDown_Loops = MakeOutputUpDown(edit_loops, "UpDown_Loops", 0, 32767, 1);
-    lb_zero = MakeOutputLabel(p, QStringLiteral("(0 means loop forever)"), 167, 125);
+    lb_zero = skin::MakeSettingsLabel(p, QStringLiteral("(0 means loop forever)"), 167, 125);
     CheckBoxGray = new TTeCheckBox(QStringLiteral("256 grayscale GIF image"), p);
     CheckBoxGray->setObjectName(QStringLiteral("CheckBoxGray"));
     CheckBoxGray->setGeometry(12, 156, 210, 20);
@@ -224,7 +225,7 @@ TFormSaveGIF::TFormSaveGIF(TThumbnails* thumbnails, QWidget* owner)
     CheckBoxSmaller->setObjectName(QStringLiteral("CheckBoxSmaller"));
     CheckBoxSmaller->setGeometry(12, 212, 120, 20);
     CheckBoxSmaller->setToolTip(SmallerHint);
-    LabelEstimate = MakeOutputLabel(p, QString(), 144, 215);
+    LabelEstimate = skin::MakeSettingsLabel(p, QString(), 144, 215);
     LabelEstimate->setObjectName(QStringLiteral("LabelEstimate"));
     LabelEstimate->resize(195, 16);
     CheckBoxTransColor = new TTeCheckBox(QStringLiteral("Transparent Color"), p);
@@ -232,7 +233,7 @@ TFormSaveGIF::TFormSaveGIF(TThumbnails* thumbnails, QWidget* owner)
     CheckBoxTransColor->setGeometry(12, 184, 141, 20);
     CheckBoxTransColor->setToolTip(PickerHint);
     for (TTeCheckBox* box : {CheckBoxCP, CheckBoxGray, CheckBoxTransColor, CheckBoxSmaller})
-        box->setStyleSheet(QStringLiteral("color: #FFFFFF;"));
+        skin::SetWhiteCaption(box);
     PanelTransColor = new TKWLinePanel(p);
     PanelTransColor->setObjectName(QStringLiteral("PanelTransColor"));
     PanelTransColor->setGeometry(144, 183, 102, 22);
@@ -242,7 +243,7 @@ TFormSaveGIF::TFormSaveGIF(TThumbnails* thumbnails, QWidget* owner)
     PanelTransColor->SetBorderColor3(Qt::black);
     PanelTransColor->SetColor(QColor::fromRgb(Silver));
     PanelTransColor->setToolTip(PickerHint);
-    MakeOutputLabel(p, QStringLiteral("File Type : "), 19, 246);
+    skin::MakeSettingsLabel(p, QStringLiteral("File Type : "), 19, 246);
     ComboBoxFormat = new QComboBox(p);
     ComboBoxFormat->setObjectName(QStringLiteral("ComboBoxFormat"));
     ComboBoxFormat->setGeometry(89, 243, 118, 22);
@@ -251,7 +252,7 @@ TFormSaveGIF::TFormSaveGIF(TThumbnails* thumbnails, QWidget* owner)
         ComboBoxFormat->addItem(label.left(label.indexOf(QStringLiteral(" ("))));
     }
     ComboBoxFormat->setToolTip(QStringLiteral("The save dialog offers every type too."));
-    lb_anim_quality = MakeOutputLabel(p, QStringLiteral("Quality : "), 216, 246);
+    lb_anim_quality = skin::MakeSettingsLabel(p, QStringLiteral("Quality : "), 216, 246);
     EditAnimQuality = MakeOutputEdit(p, "EditAnimQuality", RectAnimQuality);
     UpDownAnimQuality = MakeOutputUpDown(EditAnimQuality, "UpDownAnimQuality", 0, 100, 1);
     for (TTeEdit* field : {Edit_width, Edit_Height, edit_delay, edit_loops, EditAnimQuality})
@@ -285,6 +286,7 @@ TFormSaveGIF::TFormSaveGIF(TThumbnails* thumbnails, QWidget* owner)
     connect(Btn_Cancel, &QPushButton::clicked, this, kw::Guard([this] { Btn_CancelClick(); }));
     connect(&FGif, &kw::TLongWork::Ended, this,
             [this](kw::TWorkOutcome outcome) { kw::Guarded([&] { GifEnded(outcome); }); });
+    SetBusyParts({Btn_Save}, Btn_Cancel, ProgressBar1);
     connect(this, &QDialog::finished, this, [this] { TimerColorPicker.stop(); });
 
     EstimateTimer.setSingleShot(true);
@@ -457,12 +459,6 @@ void TFormSaveGIF::Btn_SaveClick() {
         return;
     FJob->Anim = anim;
     FGifSize = std::make_shared<std::int64_t>(0);
-    kw::TBusySpec busy;
-    busy.Window = this;
-    busy.Disable = {Btn_Save};
-    busy.Cancel = Btn_Cancel;
-    busy.Bar = ProgressBar1;
-    busy.Count = FJob->Frames.Count();
     FGif.Start(
         [job = *FJob, size = FGifSize](kw::TJob& work) {
             *size = WriteGif(job, [&](int i) {
@@ -470,7 +466,7 @@ void TFormSaveGIF::Btn_SaveClick() {
                 work.CheckCancel();
             });
         },
-        busy);
+        OutputBusy(FJob->Frames.Count()));
 }
 
 void TFormSaveGIF::GifEnded(kw::TWorkOutcome outcome) {

@@ -5,6 +5,7 @@
 #include "controls/kw_line_panel.h"
 #include "frames/thumbnails.h"
 #include "output/thumb_sheet.h"
+#include "skin/settings_panel.h"
 #include "skin/te_controls.h"
 
 #include <algorithm>
@@ -89,25 +90,25 @@ TFormSaveThumb::TFormSaveThumb(TThumbnails* thumbnails, QWidget* owner)
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->resize(305, 16);
     dock->AddWidget(ProgressBar1, TAlign::Bottom, QMargins(2, 0, 2, 0));
-    panel_bottom = MakeOutputPanel(this, "panel_bottom");
+    panel_bottom = skin::MakeSettingsPanel(this, "panel_bottom");
     panel_bottom->resize(303, 39);
     dock->AddWidget(panel_bottom, TAlign::Bottom, QMargins(3, 3, 3, 3));
-    btn_save =
-        MakeOutputButton(panel_bottom, "btn_save", QStringLiteral("Save"), QRect(121, 8, 75, 25));
-    btn_cancel = MakeOutputButton(panel_bottom, "btn_cancel", QStringLiteral("Cancel"),
-                                  QRect(210, 8, 75, 25));
+    btn_save = skin::MakeSettingsButton(panel_bottom, "btn_save", QStringLiteral("Save"),
+                                        QRect(121, 8, 75, 25));
+    btn_cancel = skin::MakeSettingsButton(panel_bottom, "btn_cancel", QStringLiteral("Cancel"),
+                                          QRect(210, 8, 75, 25));
 
-    panel_settings = MakeOutputPanel(this, "panel_settings");
+    panel_settings = skin::MakeSettingsPanel(this, "panel_settings");
     dock->AddWidget(panel_settings, TAlign::Client, QMargins(3, 0, 3, 0));
-    MakeOutputLabel(panel_settings, QStringLiteral("Thumbnails Settings:"), 12, 13, true);
-    MakeOutputLabel(panel_settings, QStringLiteral("Image Width:"), 22, 40);
+    skin::MakeSettingsLabel(panel_settings, QStringLiteral("Thumbnails Settings:"), 12, 13, true);
+    skin::MakeSettingsLabel(panel_settings, QStringLiteral("Image Width:"), 22, 40);
     TeEdit_imgw = MakeOutputEdit(panel_settings, "TeEdit_imgw", RectWidth, QStringLiteral("600"));
     UpDown_Width = MakeOutputUpDown(TeEdit_imgw, "UpDown_Width", 1, 32767, 1);
-    MakeOutputLabel(panel_settings, QStringLiteral("pixels"), 166, 40);
-    MakeOutputLabel(panel_settings, QStringLiteral("Rows:"), 57, 70);
+    skin::MakeSettingsLabel(panel_settings, QStringLiteral("pixels"), 166, 40);
+    skin::MakeSettingsLabel(panel_settings, QStringLiteral("Rows:"), 57, 70);
     TeEdit_rows = MakeOutputEdit(panel_settings, "TeEdit_rows", RectRows, QStringLiteral("4"));
     UpDownRows = MakeOutputUpDown(TeEdit_rows, "UpDownRows", 1, 32767, 1);
-    MakeOutputLabel(panel_settings, QStringLiteral("Columns:"), 43, 100);
+    skin::MakeSettingsLabel(panel_settings, QStringLiteral("Columns:"), 43, 100);
     TeEdit_columns =
         MakeOutputEdit(panel_settings, "TeEdit_columns", RectColumns, QStringLiteral("4"));
     UpDownColumns = MakeOutputUpDown(TeEdit_columns, "UpDownColumns", 1, 32767, 1);
@@ -118,7 +119,7 @@ TFormSaveThumb::TFormSaveThumb(TThumbnails* thumbnails, QWidget* owner)
     CheckBoxHeader->setObjectName(QStringLiteral("CheckBoxHeader"));
     CheckBoxHeader->setGeometry(139, 131, 110, 17);
     for (TTeCheckBox* box : {CheckBoxTimes, CheckBoxHeader})
-        box->setStyleSheet(QStringLiteral("color: #FFFFFF;"));
+        skin::SetWhiteCaption(box);
     SetVideo(std::nullopt);
     for (TTeEdit* field : {TeEdit_imgw, TeEdit_rows, TeEdit_columns})
         kw::InstallDigitFilter(field);
@@ -127,6 +128,7 @@ TFormSaveThumb::TFormSaveThumb(TThumbnails* thumbnails, QWidget* owner)
     connect(btn_cancel, &QPushButton::clicked, this, kw::Guard([this] { btn_cancelClick(); }));
     connect(&FSheet, &kw::TLongWork::Ended, this,
             [this](kw::TWorkOutcome outcome) { kw::Guarded([&] { SheetEnded(outcome); }); });
+    SetBusyParts({btn_save}, btn_cancel, ProgressBar1);
 }
 
 void TFormSaveThumb::SetVideo(const std::optional<TSheetVideo>& video) {
@@ -157,12 +159,6 @@ void TFormSaveThumb::btn_saveClick() {
         return;
     FRows = rows;
     FColumns = columns;
-    kw::TBusySpec busy;
-    busy.Window = this;
-    busy.Disable = {btn_save};
-    busy.Cancel = btn_cancel;
-    busy.Bar = ProgressBar1;
-    busy.Count = FJob->Frames.Count();
     FSheet.Start(
         [job = *FJob](kw::TJob& work) {
             WriteThumbSheet(job, [&](int i) {
@@ -170,7 +166,7 @@ void TFormSaveThumb::btn_saveClick() {
                 work.CheckCancel();
             });
         },
-        busy);
+        OutputBusy(FJob->Frames.Count()));
 }
 
 void TFormSaveThumb::SheetEnded(kw::TWorkOutcome outcome) {
