@@ -8,6 +8,7 @@
 #include "output/save_thumb.h"
 #include "skin/te_controls.h"
 #include "tests/support/fake_desktop.h"
+#include "tests/support/main_window_fixture.h"
 
 #include <QHelpEvent>
 #include <QTemporaryDir>
@@ -20,18 +21,8 @@
 
 namespace {
 
-class ComfortsTest : public ::testing::Test {
+class ComfortsTest : public fctest::TMainWindowTest {
 protected:
-    void SetUp() override {
-        FForm = std::make_unique<TFormMain>();
-        FForm->show();
-        FForm->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(FForm.get()));
-    }
-    void TearDown() override {
-        FForm->CloseWithoutAsking();
-        FForm.reset();
-    }
     void AddFrames(int count) {
         QImage frame(64, 48, QImage::Format_RGB888);
         frame.fill(Qt::darkCyan);
@@ -40,9 +31,6 @@ protected:
             ASSERT_TRUE(FForm->Thumbnails->AddFrame(frame));
     }
 
-    TFakeDesktop FDesktop;
-    TOrbCommonUnit FUnit;
-    std::unique_ptr<TFormMain> FForm;
     QTemporaryDir FDir;
 };
 

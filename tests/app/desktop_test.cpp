@@ -13,6 +13,7 @@
 #include "tests/support/fake_desktop.h"
 #include "tests/support/frame_grid.h"
 #include "tests/support/journal_child_run.h"
+#include "tests/support/main_window_fixture.h"
 #include "tests/video/test_videos.h"
 #include "video/filter_graph.h"
 #include "video/te_ds_trackbar.h"
@@ -33,7 +34,7 @@
 
 namespace {
 
-class DesktopTest : public ::testing::Test {
+class DesktopTest : public fctest::TMainWindowTest {
 protected:
     static void SetUpTestSuite() {
         Dir = new QTemporaryDir();
@@ -49,17 +50,6 @@ protected:
     static void TearDownTestSuite() {
         delete Dir;
         Dir = nullptr;
-    }
-
-    void SetUp() override {
-        FForm = std::make_unique<TFormMain>();
-        FForm->show();
-        FForm->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(FForm.get()));
-    }
-    void TearDown() override {
-        FForm->CloseWithoutAsking();
-        FForm.reset();
     }
 
     // A key as the user presses it: to the widget with the focus.
@@ -106,9 +96,6 @@ protected:
 
     static QTemporaryDir* Dir;
     static QString Video;
-    TFakeDesktop FDesktop;
-    TOrbCommonUnit FUnit;
-    std::unique_ptr<TFormMain> FForm;
 };
 
 QTemporaryDir* DesktopTest::Dir = nullptr;

@@ -8,6 +8,7 @@
 #include "common/kw_guard.h"
 #include "common/long_work.h"
 #include "graphics/stretch.h"
+#include "tests/support/test_data.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,11 +34,6 @@ QImage Moving(int w, int h, int i) {
     painter.setBrush(QColor(230, 200, 40));
     painter.drawEllipse(QPointF(w / 4.0 + i * 3, h / 2.0), h / 5.0, h / 5.0);
     return image;
-}
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 TAnimSettings Settings(TAnimFormat format, int w, int h) {
@@ -155,7 +151,7 @@ TEST(AnimatedFormats, AFailedOrCancelledSaveLeavesTheOldFileAndNeverWritesThroug
     EXPECT_THROW(SaveAnimation(frames, Settings(TAnimFormat::Mp4, 32, 32), path, &cancel,
                                [&](int i) { cancel = i == 1; }),
                  kw::ECancelled);
-    EXPECT_EQ(ReadAll(path), QByteArray("the old file"));
+    EXPECT_EQ(fctest::ReadAll(path), QByteArray("the old file"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1)
         << "the unfinished new file is gone";
 
@@ -174,7 +170,7 @@ TEST(AnimatedFormats, AFailedOrCancelledSaveLeavesTheOldFileAndNeverWritesThroug
     const QString link = dir.filePath(QStringLiteral("link.webp"));
     ASSERT_TRUE(QFile::link(target, link));
     EXPECT_THROW(SaveAnimation(frames, Settings(TAnimFormat::WebP, 32, 32), link), kw::EFcError);
-    EXPECT_EQ(ReadAll(target), QByteArray("the old file"));
+    EXPECT_EQ(fctest::ReadAll(target), QByteArray("the old file"));
     EXPECT_TRUE(QFileInfo(link).isSymLink());
 
     SaveAnimation(frames, Settings(TAnimFormat::Mp4, 32, 32), path);

@@ -1,4 +1,5 @@
 #include "codecs/bmp_codec.h"
+#include "tests/support/test_data.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -10,15 +11,6 @@
 using namespace codecs;
 
 namespace {
-
-QImage Noise(int w, int h, QImage::Format format, unsigned seed = 1) {
-    std::mt19937 rng(seed);
-    QImage image(w, h, format);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            image.setPixel(x, y, qRgb(int(rng() % 256), int(rng() % 256), int(rng() % 256)));
-    return image;
-}
 
 bool Read(const QByteArray& bytes, QImage& into) {
     return ReadBmp(reinterpret_cast<const std::uint8_t*>(bytes.constData()), bytes.size(), into);
@@ -52,7 +44,7 @@ QByteArray HandBmp(int w, int h, int bits, const QByteArray& palette, const QByt
 
 TEST(Bmp, WrittenFilesReadBackPixelExactInTheirOwnFormat) {
     for (int w : {1, 2, 3, 4, 5, 17}) {
-        const QImage rgb = Noise(w, 7, QImage::Format_RGB888, unsigned(w));
+        const QImage rgb = fctest::Noise(w, 7, unsigned(w), QImage::Format_RGB888);
         const QByteArray bytes24 = EncodeBmp(rgb);
         EXPECT_EQ(std::uint8_t(bytes24[28]), 24);
         EXPECT_EQ(bytes24.size(), 54 + ((w * 3 + 3) / 4 * 4) * 7);
@@ -61,7 +53,7 @@ TEST(Bmp, WrittenFilesReadBackPixelExactInTheirOwnFormat) {
         EXPECT_EQ(back.format(), QImage::Format_RGB888);
         EXPECT_EQ(back, rgb) << w;
 
-        const QImage rgb32 = Noise(w, 5, QImage::Format_RGB32, unsigned(w + 100));
+        const QImage rgb32 = fctest::Noise(w, 5, unsigned(w + 100), QImage::Format_RGB32);
         const QByteArray bytes32 = EncodeBmp(rgb32);
         EXPECT_EQ(std::uint8_t(bytes32[28]), 32);
         ASSERT_TRUE(Read(bytes32, back));
@@ -69,13 +61,13 @@ TEST(Bmp, WrittenFilesReadBackPixelExactInTheirOwnFormat) {
         EXPECT_EQ(back, rgb32) << w;
     }
     // Qt's own reader agrees with the 24-bit layout (bottom-up rows, B G R order).
-    const QImage rgb = Noise(9, 4, QImage::Format_RGB888);
+    const QImage rgb = fctest::Noise(9, 4, 1, QImage::Format_RGB888);
     EXPECT_EQ(QImage::fromData(EncodeBmp(rgb), "BMP").convertToFormat(QImage::Format_RGB888), rgb);
 }
 
 TEST(Bmp, ReadingReusesTheTargetBufferWhenSizeAndFormatMatch) {
-    const QImage a = Noise(16, 8, QImage::Format_RGB888, 1),
-                 b = Noise(16, 8, QImage::Format_RGB888, 2);
+    const QImage a = fctest::Noise(16, 8, 1, QImage::Format_RGB888),
+                 b = fctest::Noise(16, 8, 2, QImage::Format_RGB888);
     QImage into;
     ASSERT_TRUE(Read(EncodeBmp(a), into));
     const uchar* buffer = into.constBits();
@@ -117,7 +109,7 @@ TEST(Bmp, TopDownPaletteSixteenBitAndBitfieldPictures) {
 }
 
 TEST(Bmp, MalformedAndTruncatedInputIsRefusedWithoutReadingOutside) {
-    const QByteArray good = EncodeBmp(Noise(13, 11, QImage::Format_RGB888));
+    const QByteArray good = EncodeBmp(fctest::Noise(13, 11, 1, QImage::Format_RGB888));
     QImage image;
     // Every truncation fails; the reader gets an exact-size heap copy so that a sanitiser
     // build catches any read past the end.
@@ -148,7 +140,7 @@ TEST(Bmp, MalformedAndTruncatedInputIsRefusedWithoutReadingOutside) {
 }
 
 TEST(Bmp, WritesToStreamsAndFiles) {
-    const QImage image = Noise(6, 3, QImage::Format_ARGB32);
+    const QImage image = fctest::Noise(6, 3, 1, QImage::Format_ARGB32);
     kw::TMemoryStream stream;
     stream.Write("xy", 2);
     WriteBmp(image, stream);

@@ -6,6 +6,7 @@
 #include "codecs/gif_estimate.h"
 #include "common/kw_guard.h"
 #include "tests/codecs/gif_reader.h"
+#include "tests/support/gif_encode.h"
 
 #include <gtest/gtest.h>
 
@@ -94,14 +95,6 @@ TGifSettings Settings(int w, int h, TGifQuality q, bool smaller) {
     return s;
 }
 
-QByteArray Encode(const TGifSettings& s, const std::vector<QImage>& frames, int threads) {
-    TAnimatedGif gif(s, threads);
-    for (const QImage& f : frames)
-        gif.AddFrame(f);
-    gif.Finish();
-    return gif.Bytes();
-}
-
 // The PSNR of every shown frame against its source.
 std::vector<double> FramePsnr(const QByteArray& bytes, const std::vector<QImage>& frames) {
     int w = 0, h = 0;
@@ -128,8 +121,8 @@ TEST(GifFootage, BestPalettesAreSharedWithinAShotAndNeverAcrossACut) {
     std::vector<QImage> frames = first;
     frames.insert(frames.end(), second.begin(), second.end());
     const TGifSettings s = Settings(160, 120, TGifQuality::Best, false);
-    const QByteArray bytes = Encode(s, frames, 3);
-    EXPECT_EQ(Encode(s, frames, 1), bytes) << "one thread gives the file of many";
+    const QByteArray bytes = fctest::EncodeGif(s, frames, 3);
+    EXPECT_EQ(fctest::EncodeGif(s, frames, 1), bytes) << "one thread gives the file of many";
     const auto decoded = DecodeGif(bytes);
     ASSERT_EQ(decoded.size(), frames.size());
     for (std::size_t k = 1; k < frames.size(); ++k) {
@@ -145,7 +138,7 @@ TEST(GifFootage, BestPalettesAreSharedWithinAShotAndNeverAcrossACut) {
     // A shared palette costs the later frames of a shot next to nothing.
     const std::vector<double> shared = FramePsnr(bytes, frames);
     for (std::size_t k = 0; k < frames.size(); ++k) {
-        const QByteArray own = Encode(s, {frames[k]}, 1);
+        const QByteArray own = fctest::EncodeGif(s, {frames[k]}, 1);
         EXPECT_GT(shared[k], FramePsnr(own, {frames[k]})[0] - 0.3) << "frame " << k;
     }
 }
@@ -160,8 +153,8 @@ TEST(GifFootage, SmallerFilesStayWithinAThirdOfADecibelOfWholeFramesOnEveryFrame
         const std::vector<QImage> frames = Clip(Scene(320, 240, 3), 12, 160, 120, c.Step, 21);
         for (const TGifQuality q : {TGifQuality::Best, TGifQuality::Standard}) {
             SCOPED_TRACE(q == TGifQuality::Best ? "best" : "standard");
-            const QByteArray whole = Encode(Settings(160, 120, q, false), frames, 2);
-            const QByteArray smaller = Encode(Settings(160, 120, q, true), frames, 2);
+            const QByteArray whole = fctest::EncodeGif(Settings(160, 120, q, false), frames, 2);
+            const QByteArray smaller = fctest::EncodeGif(Settings(160, 120, q, true), frames, 2);
             const std::vector<double> a = FramePsnr(whole, frames), b = FramePsnr(smaller, frames);
             ASSERT_EQ(b.size(), frames.size());
             for (std::size_t k = 0; k < frames.size(); ++k)
@@ -191,7 +184,7 @@ TEST(GifFootage, EstimateIsWithinATenthOfTheFileAndMovesWithIt) {
     for (const bool smaller : {false, true})
         for (const TGifQuality q : {TGifQuality::Standard, TGifQuality::Best}) {
             const TGifSettings s = Settings(160, 120, q, smaller);
-            actual.push_back(double(Encode(s, frames, 2).size()));
+            actual.push_back(double(fctest::EncodeGif(s, frames, 2).size()));
             estimate.push_back(double(EstimateGifSize(
                 int(frames.size()), GifEstimateSample(int(frames.size()), s, 16), read, s)));
             EXPECT_LT(std::abs(estimate.back() - actual.back()) / actual.back(), 0.1)

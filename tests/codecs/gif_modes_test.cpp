@@ -6,6 +6,7 @@
 #include "codecs/palette_map.h"
 #include "common/kw_guard.h"
 #include "tests/codecs/gif_reader.h"
+#include "tests/support/gif_encode.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -53,14 +54,6 @@ std::vector<QImage> Scene(int n, int w = 96, int h = 64) {
     for (int k = 0; k < n; ++k)
         frames.push_back(SceneFrame(w, h, k));
     return frames;
-}
-
-QByteArray Encode(const TGifSettings& s, const std::vector<QImage>& frames, int threads) {
-    TAnimatedGif gif(s, threads);
-    for (const QImage& f : frames)
-        gif.AddFrame(f);
-    gif.Finish();
-    return gif.Bytes();
 }
 
 struct TMode {
@@ -127,7 +120,7 @@ TEST(GifModes, DefaultSettingsKeepTheBytesOfTheOctreeFiles) {
         s.Gray = mode == 1;
         s.Transparent = mode == 2;
         s.TransparentColor = qRgb(230, 200, 40);
-        QByteArray bytes = Encode(s, frames, 3);
+        QByteArray bytes = fctest::EncodeGif(s, frames, 3);
         int restored = 0;
         for (qsizetype i = 0; i + 7 < bytes.size(); ++i)
             if (bytes[i] == 0x21 && bytes[i + 1] == char(0xF9) && bytes[i + 2] == 4 &&
@@ -148,8 +141,8 @@ TEST(GifModes, EveryModeDecodesAlikeInGiflibAndFFmpegAndDoesNotDependOnThreads) 
     for (const TMode& m : Modes) {
         SCOPED_TRACE(m.Name);
         const TGifSettings s = SettingsOf(m);
-        const QByteArray bytes = Encode(s, frames, 4);
-        EXPECT_EQ(Encode(s, frames, 1), bytes);
+        const QByteArray bytes = fctest::EncodeGif(s, frames, 4);
+        EXPECT_EQ(fctest::EncodeGif(s, frames, 1), bytes);
         int w = 0, h = 0;
         const auto shown = CompositeGif(bytes, w, h);
         ASSERT_EQ(shown.size(), frames.size());
@@ -171,10 +164,10 @@ TEST(GifModes, SmallerFilesAreCutFramesOverAWholeFirstFrame) {
             continue;
         SCOPED_TRACE(m.Name);
         const TGifSettings s = SettingsOf(m);
-        const QByteArray bytes = Encode(s, frames, 2);
+        const QByteArray bytes = fctest::EncodeGif(s, frames, 2);
         TGifSettings whole = s;
         whole.Smaller = false;
-        EXPECT_LT(bytes.size(), Encode(whole, frames, 2).size() * 3 / 4);
+        EXPECT_LT(bytes.size(), fctest::EncodeGif(whole, frames, 2).size() * 3 / 4);
         const auto decoded = DecodeGif(bytes);
         int w = 0, h = 0;
         const auto shown = CompositeGif(bytes, w, h);
@@ -196,7 +189,7 @@ TEST(GifModes, BestQualityIsNearerToTheSourceThanTheOctree) {
     auto error = [&](TGifQuality q) {
         TGifSettings s = SettingsOf({"", q, false, false}, 160, 120);
         int w = 0, h = 0;
-        const auto shown = CompositeGif(Encode(s, frames, 2), w, h);
+        const auto shown = CompositeGif(fctest::EncodeGif(s, frames, 2), w, h);
         double sum = 0;
         for (std::size_t k = 0; k < frames.size(); ++k)
             for (int i = 0; i < w * h; ++i)
@@ -212,7 +205,7 @@ TEST(GifModes, EstimateIsWithinAQuarterOfTheFileAndExactForFewFrames) {
     for (const TMode& m : Modes) {
         SCOPED_TRACE(m.Name);
         const TGifSettings s = SettingsOf(m, 160, 120);
-        const double actual = double(Encode(s, frames, 2).size());
+        const double actual = double(fctest::EncodeGif(s, frames, 2).size());
         const std::vector<int> positions = GifEstimateSample(int(frames.size()), s, 12);
         ASSERT_EQ(positions.size(), 12u);
         ASSERT_TRUE(std::is_sorted(positions.begin(), positions.end()));
@@ -223,7 +216,7 @@ TEST(GifModes, EstimateIsWithinAQuarterOfTheFileAndExactForFewFrames) {
     const std::vector<int> all = GifEstimateSample(5, s);
     ASSERT_EQ(all, (std::vector<int>{0, 1, 2, 3, 4}));
     const std::vector<QImage> few(frames.begin(), frames.begin() + 5);
-    EXPECT_EQ(EstimateGifSize(5, all, read, s), Encode(s, few, 1).size());
+    EXPECT_EQ(EstimateGifSize(5, all, read, s), fctest::EncodeGif(s, few, 1).size());
     std::atomic<bool> cancel{true};
     EXPECT_EQ(EstimateGifSize(5, all, read, s, &cancel), -1);
 }
@@ -250,7 +243,7 @@ TEST(GifModes, TransparentFramesShowThePageBehindThemAndNotEarlierFrames) {
         s.Gray = gray;
         s.Transparent = true;
         s.TransparentColor = key;
-        const QByteArray bytes = Encode(s, frames, 2);
+        const QByteArray bytes = fctest::EncodeGif(s, frames, 2);
         const auto decoded = DecodeGif(bytes);
         ASSERT_EQ(decoded.size(), frames.size());
         for (std::size_t k = 0; k < frames.size(); ++k)

@@ -2,6 +2,7 @@
 #include "tests/codecs/gif_reader.h"
 
 #include "common/kw_guard.h"
+#include "tests/support/gif_encode.h"
 
 #include <QDir>
 #include <QFile>
@@ -36,14 +37,6 @@ QImage TestPicture(int w, int h, int seed, QImage::Format format = QImage::Forma
     return image;
 }
 
-QByteArray Encode(const TGifSettings& s, const std::vector<QImage>& frames, int threads = 1) {
-    TAnimatedGif gif(s, threads);
-    for (const QImage& f : frames)
-        gif.AddFrame(f);
-    gif.Finish();
-    return gif.Bytes();
-}
-
 std::vector<const TGifBlock*> Extensions(const TGifFile& f, int label) {
     std::vector<const TGifBlock*> out;
     for (const TGifBlock& b : f.Blocks)
@@ -58,8 +51,8 @@ TEST(AnimatedGif, FileLayoutOfThreeFramesLoopingForever) {
     TGifSettings s;
     s.Width = 40;
     s.Height = 30;
-    const QByteArray bytes =
-        Encode(s, {TestPicture(40, 30, 1), TestPicture(40, 30, 2), TestPicture(40, 30, 3)});
+    const QByteArray bytes = fctest::EncodeGif(
+        s, {TestPicture(40, 30, 1), TestPicture(40, 30, 2), TestPicture(40, 30, 3)});
     const TGifFile f = WalkGif(bytes);
     ASSERT_TRUE(f.Ok);
     EXPECT_EQ(f.Signature, "GIF89a");
@@ -103,7 +96,8 @@ TEST(AnimatedGif, LoopCountsAndDelaysAreStoredAsGiven) {
         s.Width = 8;
         s.Height = 8;
         s.Loops = l.Loops;
-        const TGifFile f = WalkGif(Encode(s, {TestPicture(8, 8, 1), TestPicture(8, 8, 2)}));
+        const TGifFile f =
+            WalkGif(fctest::EncodeGif(s, {TestPicture(8, 8, 1), TestPicture(8, 8, 2)}));
         ASSERT_TRUE(f.Ok);
         const auto apps = Extensions(f, 0xFF);
         if (l.Stored < 0) {
@@ -123,7 +117,7 @@ TEST(AnimatedGif, LoopCountsAndDelaysAreStoredAsGiven) {
         s.Width = 4;
         s.Height = 4;
         s.DelayMs = d.Delay;
-        const TGifFile f = WalkGif(Encode(s, {TestPicture(4, 4, 1)}));
+        const TGifFile f = WalkGif(fctest::EncodeGif(s, {TestPicture(4, 4, 1)}));
         const auto gces = Extensions(f, 0xF9);
         ASSERT_EQ(gces.size(), 1u);
         const QByteArray g = gces[0]->SubBlocks.at(0);
@@ -155,7 +149,7 @@ TEST(AnimatedGif, OnlyPixelsOfTheTransparentColourTurnTransparentInEveryFrame) {
         s.Gray = gray;
         s.Transparent = true;
         s.TransparentColor = key;
-        const QByteArray bytes = Encode(s, frames, 2);
+        const QByteArray bytes = fctest::EncodeGif(s, frames, 2);
         const TGifFile file = WalkGif(bytes);
         const auto gces = Extensions(file, 0xF9);
         const auto decoded = DecodeGif(bytes);
@@ -188,9 +182,9 @@ TEST(AnimatedGif, OnlyPixelsOfTheTransparentColourTurnTransparentInEveryFrame) {
     for (const bool gray : {false, true}) {
         s.Gray = gray;
         s.Transparent = false;
-        const QByteArray off = Encode(s, {without});
+        const QByteArray off = fctest::EncodeGif(s, {without});
         s.Transparent = true;
-        EXPECT_EQ(Encode(s, {without}), off) << "gray " << gray;
+        EXPECT_EQ(fctest::EncodeGif(s, {without}), off) << "gray " << gray;
     }
 }
 
@@ -200,7 +194,8 @@ TEST(AnimatedGif, GreyFramesHoldOnlyGreyEntriesAndTheirLevels) {
     s.Height = 18;
     s.Gray = true;
     const QImage picture = TestPicture(24, 18, 5);
-    const QByteArray bytes = Encode(s, {picture, TestPicture(24, 18, 6, QImage::Format_RGB32)});
+    const QByteArray bytes =
+        fctest::EncodeGif(s, {picture, TestPicture(24, 18, 6, QImage::Format_RGB32)});
     const auto frames = DecodeGif(bytes);
     ASSERT_EQ(frames.size(), 2u);
     for (const auto& frame : frames) {
@@ -222,7 +217,7 @@ TEST(AnimatedGif, ColourFramesLookLikeTheirPicturesAndGetTheirOwnPalettes) {
     s.Height = 48;
     QImage red(64, 48, QImage::Format_RGB888), picture = TestPicture(64, 48, 9);
     red.fill(qRgb(250, 0, 0));
-    const auto frames = DecodeGif(Encode(s, {red, picture}));
+    const auto frames = DecodeGif(fctest::EncodeGif(s, {red, picture}));
     ASSERT_EQ(frames.size(), 2u);
     // A flat picture: one octree colour, a table of 2 entries, every pixel exact.
     EXPECT_EQ(frames[0].Palette.size(), 2u);
@@ -257,7 +252,7 @@ TEST(AnimatedGif, OtherSizesAreStretchedToTheGifSize) {
     QImage small(2, 1, QImage::Format_RGB888);
     small.setPixel(0, 0, qRgb(0, 0, 0));
     small.setPixel(1, 0, qRgb(255, 255, 255));
-    const auto frames = DecodeGif(Encode(s, {small}));
+    const auto frames = DecodeGif(fctest::EncodeGif(s, {small}));
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0].Width, 4);
     EXPECT_EQ(frames[0].Height, 2);
@@ -275,7 +270,7 @@ TEST(AnimatedGif, ParallelFileIsIdenticalToSingleThreadedAndProgressRunsInOrder)
     for (int i = 0; i < 23; ++i) // mixed sizes and formats, some stretched
         frames.push_back(TestPicture(i % 3 ? 80 : 100, i % 3 ? 60 : 50, i,
                                      i % 2 ? QImage::Format_RGB32 : QImage::Format_RGB888));
-    const QByteArray single = Encode(s, frames, 1);
+    const QByteArray single = fctest::EncodeGif(s, frames, 1);
     TAnimatedGif gif(s, 4);
     std::vector<int> done;
     gif.OnFrameDone = [&](int i) { done.push_back(i); };
@@ -354,7 +349,7 @@ TEST(AnimatedGif, FFmpegDecodesTheSamePixelsAsGiflib) {
     std::vector<QImage> pictures;
     for (int i = 0; i < 4; ++i)
         pictures.push_back(TestPicture(48, 36, i + 20));
-    const QByteArray bytes = Encode(s, pictures, 2);
+    const QByteArray bytes = fctest::EncodeGif(s, pictures, 2);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("x.gif"));
     QFile file(path);

@@ -1,6 +1,7 @@
 #include "codecs/gif_codec.h"
 #include "codecs/octree.h"
 #include "codecs/palette_map.h"
+#include "tests/support/test_data.h"
 
 #include <gtest/gtest.h>
 
@@ -9,15 +10,6 @@
 using namespace codecs;
 
 namespace {
-
-QImage Noise(int w, int h, unsigned seed, QImage::Format format = QImage::Format_RGB888) {
-    std::mt19937 rng(seed);
-    QImage image(w, h, format);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            image.setPixel(x, y, qRgb(int(rng() % 256), int(rng() % 256), int(rng() % 256)));
-    return image;
-}
 
 std::vector<QRgb> RandomPalette(std::mt19937& rng, int n, int levels) {
     std::vector<QRgb> p;
@@ -129,7 +121,7 @@ TEST(FloydSteinberg, KeepsTheAverageColourOfARegion) {
 }
 
 TEST(SingleGifPalette, StartsWithTheTwentyFixedColoursThen236Quantised) {
-    const QImage image = Noise(120, 90, 3);
+    const QImage image = fctest::Noise(120, 90, 3);
     const auto palette = SingleGifPalette(image);
     ASSERT_EQ(palette.size(), 256u);
     const std::vector<QRgb> expected = {0xFF000000, 0xFF800000, 0xFF008000, 0xFF808000, 0xFF000080,

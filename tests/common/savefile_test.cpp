@@ -2,6 +2,7 @@
 #include "common/kw_paths.h"
 #include "common/kw_savefile.h"
 #include "tests/support/file_size_limit.h"
+#include "tests/support/test_data.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,11 +15,6 @@
 #include <unistd.h>
 
 namespace {
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 mode_t Mode(const QString& path) {
     struct stat st = {};
@@ -44,7 +40,7 @@ TEST(WholeFileSave, ReplacesTheFileOrLeavesTheOldOneWhole) {
     const QString path = dir.filePath(QStringLiteral("out.gif"));
     kw::WriteWholeFile(path, QByteArray("old contents"));
     kw::WriteWholeFile(path, {QByteArrayView("new "), QByteArrayView("pieces")});
-    EXPECT_EQ(ReadAll(path), QByteArray("new pieces"));
+    EXPECT_EQ(fctest::ReadAll(path), QByteArray("new pieces"));
 
     const QString missing = dir.filePath(QStringLiteral("no-folder/out.gif"));
     const QString created = ErrorOf([&] { kw::WriteWholeFile(missing, QByteArray("x")); });
@@ -62,7 +58,7 @@ TEST(WholeFileSave, ReplacesTheFileOrLeavesTheOldOneWhole) {
     }
     EXPECT_TRUE(written.startsWith(QStringLiteral("Cannot write file \"%1\". ").arg(path)))
         << written.toStdString();
-    EXPECT_EQ(ReadAll(path), QByteArray("new pieces"));
+    EXPECT_EQ(fctest::ReadAll(path), QByteArray("new pieces"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("out.gif")});
 
     QString reason;
@@ -71,7 +67,7 @@ TEST(WholeFileSave, ReplacesTheFileOrLeavesTheOldOneWhole) {
         EXPECT_FALSE(kw::TryWriteWholeFile(path, {QByteArrayView("more")}, &reason, false));
     }
     EXPECT_FALSE(reason.isEmpty());
-    EXPECT_EQ(ReadAll(path), QByteArray("new pieces"));
+    EXPECT_EQ(fctest::ReadAll(path), QByteArray("new pieces"));
 }
 
 // No save writes through a link: a link at the path is refused whatever it points to, with or
@@ -89,7 +85,7 @@ TEST(WholeFileSave, RefusesALinkAtThePathAndLeavesItsTargetAlone) {
     }
     const QString error = ErrorOf([&] { kw::WriteWholeFile(link, QByteArray("page")); });
     EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(link)));
-    EXPECT_EQ(ReadAll(target), QByteArray("the user's own file"));
+    EXPECT_EQ(fctest::ReadAll(target), QByteArray("the user's own file"));
     EXPECT_TRUE(QFileInfo(link).isSymLink());
     // A folder at the path is no file to replace either.
     EXPECT_FALSE(kw::TryWriteWholeFile(dir.path(), {QByteArrayView("x")}));

@@ -11,6 +11,7 @@
 #include "skin/te_controls.h"
 #include "tests/codecs/gif_reader.h"
 #include "tests/frames/frames_fixture.h"
+#include "tests/support/test_data.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,11 +20,6 @@
 #include <QTemporaryDir>
 
 namespace {
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 class OutputLimitsTest : public TFramesTest {
 protected:
@@ -95,7 +91,7 @@ TEST_F(OutputLimitsTest, AGifTooLargeForTheFileOrTheMemoryIsRefusedWithItsSize) 
     Desktop.SaveFileAnswers = {{Path(QStringLiteral("small.gif")), 1}};
     form.Btn_Save->click();
     EXPECT_TRUE(form.Gif().WaitForEnd());
-    EXPECT_EQ(DecodeGif(ReadAll(Path(QStringLiteral("small.gif")))).size(), 3u);
+    EXPECT_EQ(DecodeGif(fctest::ReadAll(Path(QStringLiteral("small.gif")))).size(), 3u);
 }
 
 // The preview page is written into the program's own folder: a link planted at its old place
@@ -125,9 +121,9 @@ TEST_F(OutputLimitsTest, TheGifPreviewPageNeverWritesThroughALink) {
     gif.Width = gif.Height = 16;
     Desktop.Answer = kw::TMsgResult::Ok;
     output::SaveAsGIF(List, Path(QStringLiteral("a.gif")), true, gif, nullptr);
-    EXPECT_EQ(ReadAll(victim), QByteArray("export PATH=/usr/bin\n"));
+    EXPECT_EQ(fctest::ReadAll(victim), QByteArray("export PATH=/usr/bin\n"));
     EXPECT_FALSE(QFileInfo(page).isSymLink());
-    EXPECT_TRUE(ReadAll(page).contains(QFile::encodeName(Path(QStringLiteral("a.gif")))));
+    EXPECT_TRUE(fctest::ReadAll(page).contains(QFile::encodeName(Path(QStringLiteral("a.gif")))));
     EXPECT_EQ(Desktop.Opened, QStringList{page});
     EXPECT_TRUE(QFileInfo(shared).isSymLink()) << "left alone";
     qputenv("TMPDIR", savedTmp);

@@ -16,6 +16,7 @@
 #include "tests/codecs/anim_reader.h"
 #include "tests/codecs/gif_reader.h"
 #include "tests/frames/frames_fixture.h"
+#include "tests/support/test_data.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -27,11 +28,6 @@
 #include <optional>
 
 namespace {
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 class OutputWindowsTest : public TFramesTest {
 protected:
@@ -126,14 +122,14 @@ TEST_F(OutputWindowsTest, ExportProposesTheVideosNameAndWritesNumberedFilesAtThe
     EXPECT_EQ(Desktop.Texts(), QStringList{QStringLiteral("Task completed !")});
     EXPECT_EQ(Desktop.Messages[0].Caption, QStringLiteral("Done"));
     for (int n = 0; n < 3; ++n)
-        EXPECT_EQ(ReadAll(Path(QStringLiteral("beach-%1.jpg").arg(n + 1))),
+        EXPECT_EQ(fctest::ReadAll(Path(QStringLiteral("beach-%1.jpg").arg(n + 1))),
                   codecs::EncodePicture(MakeFrame(n), codecs::TPictureFormat::Jpg, 90));
     for (const int position : {5, 10}) {
         form.TrackBarQuality->SetPosition(position);
         EXPECT_EQ(form.LabelQuality->text(), QString::number(position));
         form.BtnOK->click();
         EXPECT_TRUE(form.Export().WaitForEnd());
-        EXPECT_EQ(ReadAll(Path(QStringLiteral("beach-1.jpg"))),
+        EXPECT_EQ(fctest::ReadAll(Path(QStringLiteral("beach-1.jpg"))),
                   codecs::EncodePicture(MakeFrame(0), codecs::TPictureFormat::Jpg, 10 * position))
             << "overwritten silently at quality " << 10 * position;
     }
@@ -361,7 +357,7 @@ TEST_F(OutputWindowsTest, CancelWhileTheSheetIsDrawnLeavesAnExistingFileUntouche
     form.btn_cancel->click();
     EXPECT_TRUE(form.Sheet().WaitForEnd());
     EXPECT_TRUE(form.isVisible());
-    EXPECT_EQ(ReadAll(path), before);
+    EXPECT_EQ(fctest::ReadAll(path), before);
     EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.jpg"});
     EXPECT_TRUE(Desktop.Opened.isEmpty());
     EXPECT_TRUE(Desktop.Messages.isEmpty());
@@ -434,7 +430,7 @@ TEST_F(OutputWindowsTest, OutputsMarkTheFramesTheyWroteByIdentity) {
     gif.Width = gif.Height = 16;
     output::SaveAsGIF(List, Path(QStringLiteral("all.gif")), true, gif, &bar);
     ASSERT_TRUE(changed);
-    EXPECT_EQ(DecodeGif(ReadAll(Path(QStringLiteral("all.gif")))).size(), 5u);
+    EXPECT_EQ(DecodeGif(fctest::ReadAll(Path(QStringLiteral("all.gif")))).size(), 5u);
     EXPECT_EQ(Order(), (std::vector<int>{4, 0, 1, 2}));
     EXPECT_TRUE(T[4]->Written()) << "moved: written wherever it is";
     EXPECT_TRUE(T[0]->Written());
@@ -556,12 +552,12 @@ TEST_F(OutputWindowsTest, GifWritesTheFileAndItsPageWhileTheWindowIsBusyThenOffe
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(form.ProgressBar1->value(), 0);
     EXPECT_EQ(Desktop.Opened, QStringList{output::GifPreviewPagePath()});
-    const QByteArray gif = ReadAll(Path(QStringLiteral("anim.jpg.gif")));
+    const QByteArray gif = fctest::ReadAll(Path(QStringLiteral("anim.jpg.gif")));
     const auto frames = DecodeGif(gif);
     ASSERT_EQ(frames.size(), 3u);
     EXPECT_EQ(frames[0].Width, 64);
-    const QStringList page =
-        QString::fromUtf8(ReadAll(output::GifPreviewPagePath())).split(QStringLiteral("\r\n"));
+    const QStringList page = QString::fromUtf8(fctest::ReadAll(output::GifPreviewPagePath()))
+                                 .split(QStringLiteral("\r\n"));
     EXPECT_TRUE(page.value(20).contains(Path(QStringLiteral("anim.jpg.gif"))));
     EXPECT_TRUE(page.value(24).contains(kw::FileSizeText(gif.size())));
     EXPECT_TRUE(page.value(36).contains(QStringLiteral(">3 times"))) << "loops as entered";
@@ -685,7 +681,7 @@ TEST_F(OutputWindowsTest, CancelWhileTheGifIsBuiltLeavesAnExistingFileUntouched)
     form.Btn_Cancel->click();
     EXPECT_TRUE(form.Gif().WaitForEnd());
     EXPECT_TRUE(form.isVisible());
-    EXPECT_EQ(ReadAll(path), before);
+    EXPECT_EQ(fctest::ReadAll(path), before);
     EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.gif"});
     EXPECT_TRUE(Desktop.Messages.isEmpty());
     EXPECT_EQ(List.UnwrittenCount(), 120);
@@ -721,8 +717,8 @@ TEST_F(OutputWindowsTest, GifWindowWritesTheTypeChosenInTheSaveDialog) {
     EXPECT_EQ(QSize(read.Width, read.Height), QSize(64, 48));
     EXPECT_EQ(read.Frames[1].StartMs, 200);
     EXPECT_EQ(read.Loops, 2);
-    QStringList page =
-        QString::fromUtf8(ReadAll(output::GifPreviewPagePath())).split(QStringLiteral("\r\n"));
+    QStringList page = QString::fromUtf8(fctest::ReadAll(output::GifPreviewPagePath()))
+                           .split(QStringLiteral("\r\n"));
     EXPECT_TRUE(page.value(15).contains(QStringLiteral("<img src=\"file:///")))
         << page.value(15).toStdString();
     EXPECT_TRUE(page.value(15).contains(QStringLiteral("clip.webp")));
@@ -747,7 +743,8 @@ TEST_F(OutputWindowsTest, GifWindowWritesTheTypeChosenInTheSaveDialog) {
     ASSERT_TRUE(read.Ok);
     EXPECT_EQ(read.Frames.size(), 4u);
     EXPECT_EQ(read.Frames[3].StartMs, 600);
-    page = QString::fromUtf8(ReadAll(output::GifPreviewPagePath())).split(QStringLiteral("\r\n"));
+    page = QString::fromUtf8(fctest::ReadAll(output::GifPreviewPagePath()))
+               .split(QStringLiteral("\r\n"));
     EXPECT_TRUE(page.value(15).contains(QStringLiteral("<video src=\"file:///")));
     EXPECT_TRUE(page.value(15).contains(QStringLiteral("clip.MP4\" autoplay loop muted controls")));
     EXPECT_TRUE(page.value(36).contains(QStringLiteral(">0 times"))) << "a video has no count";

@@ -2,6 +2,7 @@
 // restart or jump, files cut short and headers destroyed. Each file is made here, small, with
 // pictures that carry their frame number, and damaged by a few byte edits.
 
+#include "tests/support/test_data.h"
 #include "tests/video/player_fixture.h"
 #include "video/media_player.h"
 #include "video/media_timeline.h"
@@ -13,11 +14,6 @@
 namespace {
 
 using namespace fctest;
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 QString WriteAll(const QString& name, const QByteArray& bytes) {
     const QString path = TVideos::Get().Dir() + QLatin1Char('/') + name;
@@ -192,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
 // file plays at its frame rate to the end, once; then a seek to 0 still finds the first
 // picture, although the index read meanwhile holds the times around 0 twice.
 TEST_F(ImperfectFileTest, ClockRestartingPartWay) {
-    QByteArray mkv = ReadAll(
+    QByteArray mkv = fctest::ReadAll(
         TVideos::Get().Make(QStringLiteral("restart-src.mkv"), TwoSeconds("mpeg4", "libvorbis")));
     std::int64_t restartMs = -1;
     for (const TField& field : ClusterTimestamps(mkv)) {
@@ -233,8 +229,8 @@ TEST_F(ImperfectFileTest, ClockRestartingPartWay) {
 // An FLV file where one sound timestamp and one picture timestamp each had a byte flipped,
 // putting them 3,238,002 s ahead: playback keeps its pace and ends once.
 TEST_F(ImperfectFileTest, WildTimestamps) {
-    QByteArray flv =
-        ReadAll(TVideos::Get().Make(QStringLiteral("wild-src.flv"), TwoSeconds("flv", "aac")));
+    QByteArray flv = fctest::ReadAll(
+        TVideos::Get().Make(QStringLiteral("wild-src.flv"), TwoSeconds("flv", "aac")));
     int sounds = 0, pictures = 0;
     for (const TFlvTag& tag : FlvTags(flv)) {
         if ((tag.Type == 8 && ++sounds == 30) || (tag.Type == 9 && ++pictures == 20))
@@ -258,7 +254,8 @@ TEST_F(ImperfectFileTest, WildTimestamps) {
 TEST_F(ImperfectFileTest, FileCutShort) {
     TTestVideoSpec recipe = TwoSeconds("mpeg4", "aac");
     recipe.MuxerOptions = QStringLiteral("movflags=+faststart");
-    const QByteArray mp4 = ReadAll(TVideos::Get().Make(QStringLiteral("whole.mp4"), recipe));
+    const QByteArray mp4 =
+        fctest::ReadAll(TVideos::Get().Make(QStringLiteral("whole.mp4"), recipe));
     Open(WriteAll(QStringLiteral("cut.mp4"), mp4.left(mp4.size() / 2)));
     std::int64_t duration = 0;
     Graph.GetDuration(duration);
@@ -282,8 +279,8 @@ TEST_F(ImperfectFileTest, FileCutShort) {
 // An AVI file whose header was zeroed is read as a bare MPEG-4 stream, without timestamps or
 // a length: it plays what it holds, with a length found from its packets and exact seeks.
 TEST_F(ImperfectFileTest, HeaderZeroed) {
-    QByteArray avi =
-        ReadAll(TVideos::Get().Make(QStringLiteral("header-src.avi"), TwoSeconds("mpeg4", "")));
+    QByteArray avi = fctest::ReadAll(
+        TVideos::Get().Make(QStringLiteral("header-src.avi"), TwoSeconds("mpeg4", "")));
     avi.replace(0, 64, QByteArray(64, '\0'));
     Open(WriteAll(QStringLiteral("header.avi"), avi));
     EXPECT_EQ(ShownFrame(), 0);
