@@ -95,7 +95,12 @@ std::vector<TStoredFrame> RunStep(const TFrameSnapshot& frames, std::vector<TSto
                                   int threads) {
     const int count = frames.Count();
     const bool first = from.empty();
-    auto read = [&](int i) { return first ? frames.Picture(i) : from[std::size_t(i)].Picture(); };
+    auto read = [&](int i, QImage& into) {
+        if (first)
+            frames.PictureInto(i, into);
+        else
+            from[std::size_t(i)].PictureInto(into);
+    };
     auto readAhead = [&](int i) {
         if (i >= count)
             return;
@@ -118,9 +123,12 @@ std::vector<TStoredFrame> RunStep(const TFrameSnapshot& frames, std::vector<TSto
         CheckCancel(cancel);
         readAhead(i + ReadAheadFrames - 1);
         pool.Submit([&, i] {
-            // The result's picture is reused by the next frame the same worker takes.
+            // The frame read and the result's picture are reused by the next frame the same
+            // worker takes: no fresh pages to fault in and clear for every frame.
+            thread_local QImage in;
             thread_local QImage out;
-            step.Apply(read(i), out);
+            read(i, in);
+            step.Apply(in, out);
             std::optional<TStoredFrame> stored = sink.Put(out);
             if (!stored)
                 throw EReplayRefused(ReplayStoreText());
@@ -182,8 +190,11 @@ std::vector<TStoredFrame> ReplayActions(const TFrameSnapshot& frames, const TFra
         sizes.push_back(frames.Size(i));
         formats.push_back(frames.Format(i));
     }
-    // The working pictures: each as large as the largest result.
+    // The working pictures: each as large as the largest frame read or result.
     qint64 largest = 0;
+    for (int i = 0; i < count; ++i)
+        largest = std::max(largest, kw::FrameBytes(sizes[std::size_t(i)],
+                                                   ResultFormat(formats[std::size_t(i)])));
     std::vector<QSize> now = sizes;
     for (const TReplayStep& step : steps)
         for (int i = 0; i < count; ++i) {

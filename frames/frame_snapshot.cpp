@@ -23,6 +23,14 @@ QImage TFrameSnapshot::Picture(int i) const {
     return entry.Stored.IsNull() ? entry.Held : entry.Stored.Picture();
 }
 
+void TFrameSnapshot::PictureInto(int i, QImage& picture) const {
+    const TEntry& entry = FEntries.at(i);
+    if (entry.Stored.IsNull())
+        picture = entry.Held;
+    else
+        entry.Stored.PictureInto(picture);
+}
+
 void TFrameSnapshot::ReadAhead(int i) const {
     if (i >= 0 && i < FEntries.size())
         FEntries.at(i).Stored.ReadAhead();

@@ -30,6 +30,9 @@ public:
     // The picture of entry i: read from the frame store (see TStoredFrame::Picture for what it
     // costs and how it fails), or the picture held in memory. Safe on any thread.
     QImage Picture(int i) const;
+    // The same into a working picture whose memory is reused (TStoredFrame::PictureInto); a
+    // picture held in memory is shared, not copied.
+    void PictureInto(int i, QImage& picture) const;
     // Entry i's stored frame; empty for a picture held in memory.
     const TStoredFrame& Stored(int i) const { return FEntries.at(i).Stored; }
     // Asks for entry i's pixels ahead of its reading (TStoredFrame::ReadAhead); nothing for a

@@ -41,6 +41,7 @@
 #include "frames/frame_store.h"
 
 #include "frames/frame_journal.h"
+#include "frames/frame_write_back.h"
 
 #include "codecs/bmp_codec.h"
 #include "common/kw_dialogs.h"
@@ -55,13 +56,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <deque>
 #include <map>
 #include <mutex>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -74,14 +71,6 @@ namespace {
 
 constexpr qint64 GiB = qint64(1) << 30;
 constexpr qint64 Page = 4096; // slots start on page boundaries of every page size in use
-// Written frames whose write-out may run before the oldest is waited for.
-constexpr qint64 InFlightBytes = qint64(64) << 20;
-// Recent writes left in the page cache: half of the memory (2 GiB when it is unknown).
-qint64 CachedWritesLimit() {
-    const qint64 total = kw::SystemTotalMemory();
-    return total > 0 ? total / 2 : 2 * GiB;
-}
-constexpr auto RoundEvery = std::chrono::milliseconds(250);
 
 qint64 RoundUp(qint64 bytes, qint64 unit) {
     return (bytes + unit - 1) / unit * unit;
@@ -315,13 +304,27 @@ int ReadAll(int fd, uchar* into, qint64 bytes, qint64 offset) {
 } // namespace
 
 QImage TStoredFrame::Picture() const {
-    if (!FSlot)
-        return QImage();
+    QImage picture;
+    PictureInto(picture);
+    return picture;
+}
+
+void TStoredFrame::PictureInto(QImage& picture) const {
+    if (!FSlot) {
+        picture = QImage();
+        return;
+    }
     const TFrameSlot& slot = *FSlot;
-    kw::NeedMemory(kw::FrameBytes(slot.Size, slot.Format), QStringLiteral("a frame"), slot.Size);
-    QImage picture = graphics::NewPicture(slot.Size, slot.Format);
-    if (picture.isNull())
-        throw kw::EMemoryRefused(kw::MemoryFullText());
+    // A picture of the frame's shape that shares its pixels with nobody is read into as it
+    // is: no fresh pages, no new ask of the memory budget.
+    if (picture.size() != slot.Size || picture.format() != slot.Format || !picture.isDetached()) {
+        picture = QImage();
+        kw::NeedMemory(kw::FrameBytes(slot.Size, slot.Format), QStringLiteral("a frame"),
+                       slot.Size);
+        picture = graphics::NewPicture(slot.Size, slot.Format);
+        if (picture.isNull())
+            throw kw::EMemoryRefused(kw::MemoryFullText());
+    }
     int error = 0;
     const qint64 used = (qint64(slot.Size.width()) * picture.depth() + 7) / 8;
     if (picture.bytesPerLine() == slot.BytesPerLine) {
@@ -332,16 +335,17 @@ QImage TStoredFrame::Picture() const {
             error = ReadAll(slot.File->Fd, picture.scanLine(y), used,
                             slot.Offset + qint64(y) * slot.BytesPerLine);
     }
-    if (error != 0)
+    if (error != 0) {
+        picture = QImage();
         throw kw::EFcError(
             QStringLiteral("Cannot read a frame from the frame store's cache file %1: %2")
                 .arg(slot.File->Path, error < 0 ? QStringLiteral("the file ends before the frame")
                                                 : SystemError(error)));
+    }
     picture.setDotsPerMeterX(slot.DotsPerMeterX);
     picture.setDotsPerMeterY(slot.DotsPerMeterY);
-    if (!slot.ColorTable.isEmpty())
+    if (!slot.ColorTable.isEmpty() || !picture.colorTable().isEmpty())
         picture.setColorTable(slot.ColorTable);
-    return picture;
 }
 
 void TStoredFrame::ReadAhead() const {
@@ -369,113 +373,6 @@ TSlotLayout TStoredFrame::Layout() const {
     return {s.Offset,       s.Length,        s.Size,          s.Format,
             s.BytesPerLine, s.DotsPerMeterX, s.DotsPerMeterY, s.ColorTable};
 }
-
-// ---------------------------------------------------------------------------------------------
-// The write-back thread.
-
-class TWriteBack {
-public:
-    explicit TWriteBack(std::shared_ptr<TStoreFile> file) : FFile(std::move(file)) {
-        FThread = std::thread([this] { Run(); });
-    }
-
-    ~TWriteBack() {
-        {
-            std::lock_guard lock(FMutex);
-            FStop = true;
-        }
-        FWake.notify_all();
-        FThread.join();
-    }
-
-    void Written(qint64 offset, qint64 length) {
-        {
-            std::lock_guard lock(FMutex);
-            FFresh.emplace_back(offset, length);
-        }
-        FWake.notify_one();
-    }
-
-    // Returns once a round that settled everything written so far is over; with drop, that
-    // round also dropped every settled range from the page cache.
-    void WaitUntilIdle(bool drop = false) {
-        std::unique_lock lock(FMutex);
-        const quint64 ticket = ++FRequested;
-        if (drop)
-            FDropAll = true;
-        FWake.notify_one();
-        FIdle.wait(lock, [&] { return FSettled >= ticket || FStop; });
-    }
-
-private:
-    using TRange = std::pair<qint64, qint64>;
-
-    void Run() {
-        const int fd = FFile->Fd;
-        const qint64 cachedLimit = CachedWritesLimit();
-        std::deque<TRange> inFlight; // written out, not yet waited for
-        std::deque<TRange> cached;   // on disk, left in the page cache
-        qint64 inFlightBytes = 0, cachedBytes = 0;
-        std::unique_lock lock(FMutex);
-        while (!FStop) {
-            // Woken by a write or a request, and at least every round: writes that paused are
-            // settled, and the blocks of freed slots given back, within a round.
-            FWake.wait_for(lock, RoundEvery,
-                           [this] { return FStop || FSettled < FRequested || !FFresh.empty(); });
-            // The store is going and its file with it: nothing left is worth waiting for.
-            if (FStop)
-                break;
-            // Everything asked for before this point is done by the end of this round.
-            const quint64 ticket = FRequested;
-            const bool dropAll = std::exchange(FDropAll, false);
-            std::deque<TRange> fresh;
-            fresh.swap(FFresh);
-            const bool settleAll = FSettled < ticket || fresh.empty();
-            lock.unlock();
-            for (const TRange& r : fresh) {
-                ::sync_file_range(fd, r.first, r.second, SYNC_FILE_RANGE_WRITE);
-                inFlight.push_back(r);
-                inFlightBytes += r.second;
-            }
-            // The oldest writes are waited for; a few frames' worth keep going meanwhile, none
-            // once the writes pause. What is on disk stays cached up to the limit.
-            while (!inFlight.empty() && (settleAll || inFlightBytes > InFlightBytes)) {
-                const TRange r = inFlight.front();
-                inFlight.pop_front();
-                inFlightBytes -= r.second;
-                ::sync_file_range(fd, r.first, r.second,
-                                  SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
-                                      SYNC_FILE_RANGE_WAIT_AFTER);
-                cached.push_back(r);
-                cachedBytes += r.second;
-            }
-            while (!cached.empty() && (dropAll || cachedBytes > cachedLimit)) {
-                const TRange r = cached.front();
-                cached.pop_front();
-                cachedBytes -= r.second;
-                ::posix_fadvise(fd, r.first, r.second, POSIX_FADV_DONTNEED);
-            }
-            FFile->GiveBack();
-            lock.lock();
-            if (FSettled < ticket) {
-                FSettled = ticket;
-                FIdle.notify_all();
-            }
-        }
-        FIdle.notify_all();
-    }
-
-    std::shared_ptr<TStoreFile> FFile;
-    std::mutex FMutex;
-    std::condition_variable FWake; // to the thread: written ranges, settle all, stop
-    std::condition_variable FIdle; // from the thread: a round that settled everything is over
-    std::deque<TRange> FFresh;
-    quint64 FRequested = 0; // rounds that settle everything asked for, and done
-    quint64 FSettled = 0;
-    bool FDropAll = false; // the next round drops everything settled from the page cache
-    bool FStop = false;
-    std::thread FThread;
-};
 
 // ---------------------------------------------------------------------------------------------
 // The store.
@@ -583,7 +480,7 @@ void TStoreCore::Open() {
     auto file = std::make_shared<TStoreFile>();
     file->Fd = fd;
     file->Path = QFile::decodeName(path);
-    WriteBack = std::make_unique<TWriteBack>(file);
+    WriteBack = std::make_unique<TWriteBack>(fd, [file] { file->GiveBack(); });
     File = std::move(file);
 }
 

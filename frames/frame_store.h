@@ -60,6 +60,12 @@ public:
     // behind the store's back); the store and every other frame stay as they are. Safe on any
     // thread.
     QImage Picture() const;
+    // The same, read into `picture`: when it already has the frame's size and layout and
+    // shares its pixels with no other picture, its memory is reused (no new pages, no ask of
+    // the budget), else it is replaced by a new picture as Picture makes it. For a reader that
+    // goes through many frames of one size with one working picture. After a failure the
+    // picture is empty.
+    void PictureInto(QImage& picture) const;
 
     bool IsNull() const { return !FSlot; }
     // Asks the system to read the frame's pixels into the page cache in the background, so

@@ -152,10 +152,30 @@ TEST(FrameStore, FramesComeBackBitExactInTheirLayoutAsPicturesOfTheirOwn) {
     picture.bits()[0] ^= 0xFF;
     EXPECT_TRUE(SamePixels(frames[1].Picture(), sources[1]));
 
+    // Read into a working picture: its memory is reused for a frame of its shape, while a
+    // picture someone else still holds, or one of another shape, is left alone.
+    QImage working = frames[1].Picture();
+    const uchar* bits = working.constBits();
+    working.bits()[0] ^= 0xFF;
+    frames[1].PictureInto(working);
+    EXPECT_TRUE(SamePixels(working, sources[1]));
+    EXPECT_EQ(working.constBits(), bits);
+    const QImage held = working;
+    frames[1].PictureInto(working);
+    EXPECT_NE(working.constBits(), held.constBits());
+    EXPECT_TRUE(SamePixels(held, sources[1]));
+    frames[2].PictureInto(working);
+    EXPECT_TRUE(SamePixels(working, sources[2]));
+    frames[0].PictureInto(working);
+    EXPECT_TRUE(SamePixels(working, sources[0]));
+    EXPECT_EQ(working.dotsPerMeterX(), 2835);
+
     std::optional<TStoredFrame> empty = store.Put(QImage());
     ASSERT_TRUE(empty);
     EXPECT_TRUE(empty->IsNull());
     EXPECT_TRUE(empty->Picture().isNull());
+    empty->PictureInto(working);
+    EXPECT_TRUE(working.isNull());
 }
 
 // Workers store their results through sinks, several at once, also while the GUI thread
