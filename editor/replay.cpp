@@ -193,8 +193,8 @@ std::vector<TStoredFrame> ReplayActions(const TFrameSnapshot& frames, const TFra
     // The working pictures: each as large as the largest frame read or result.
     qint64 largest = 0;
     for (int i = 0; i < count; ++i)
-        largest = std::max(largest, kw::FrameBytes(sizes[std::size_t(i)],
-                                                   ResultFormat(formats[std::size_t(i)])));
+        largest = std::max(
+            largest, kw::FrameBytes(sizes[std::size_t(i)], ResultFormat(formats[std::size_t(i)])));
     std::vector<QSize> now = sizes;
     for (const TReplayStep& step : steps)
         for (int i = 0; i < count; ++i) {
