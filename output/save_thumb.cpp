@@ -58,8 +58,12 @@ std::optional<TSheetJob> output::AskForThumbSheet(TThumbnails& thumbnails, bool 
 }
 
 void output::WriteThumbSheet(const TSheetJob& job, const std::function<void(int)>& progress) {
-    SaveThumbSheet(DrawThumbSheet(job.Geometry, job.Frames, progress, job.Text), job.Path,
-                   job.Format);
+    const QImage sheet = DrawThumbSheet(job.Geometry, job.Frames, progress, job.Text);
+    // Once more with every frame drawn, right before the file is written: a Cancel that came
+    // during the last frame or the text still leaves no file, and an existing one as it was.
+    if (progress)
+        progress(job.Frames.Count());
+    SaveThumbSheet(sheet, job.Path, job.Format);
 }
 
 int output::ThumbSheetWritten(TThumbnails& thumbnails, const TSheetJob& job, QWidget* owner) {

@@ -52,8 +52,9 @@ std::optional<TSheetJob> AskForThumbSheet(TThumbnails& thumbnails, bool allFrame
                                           int columns, int width, int margin, QWidget* owner,
                                           const TSheetCaptions& captions = {});
 // Draws the sheet and writes it (replacing a file, through a new file renamed over it at the
-// end); before frame i is drawn, progress(i), which may throw to stop: no file is written then,
-// and an existing one stays as it was. Any thread; a file that cannot be written is thrown.
+// end); before frame i is drawn, progress(i), and progress(count) once all are drawn, just
+// before the file is written; progress may throw to stop: no file is written then, and an
+// existing one stays as it was. Any thread; a file that cannot be written is thrown.
 void WriteThumbSheet(const TSheetJob& job, const std::function<void(int)>& progress = {});
 // After the sheet was written, on the GUI thread: marks its frames written and opens it.
 // Returns how many of the chosen frames are not on the sheet.

@@ -1,10 +1,14 @@
 #include "output/thumb_sheet.h"
 
+#include "output/save_thumb.h"
+
 #include "codecs/bmp_codec.h"
 #include "common/kw_filesize.h"
 #include "common/kw_guard.h"
+#include "common/long_work.h"
 #include "tests/support/fake_desktop.h"
 
+#include <QDir>
 #include <QFile>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -138,6 +142,37 @@ TEST(ThumbSheet, SavesJpegQuality90Or24BitBmp) {
                     SaveThumbSheet(sheet, dir.filePath(QStringLiteral("no/such/dir.jpg")),
                                    TSheetFormat::Jpeg);
                 }).contains(QStringLiteral("no/such/dir.jpg")));
+}
+
+// A Cancel that comes once every frame is drawn, while the text or the last frame was being
+// put on the sheet, still stops it before the file is written: the old file stays as it was
+// and no temporary file is left behind.
+TEST(ThumbSheet, CancelAfterTheLastFrameIsDrawnWritesNoFile) {
+    TFakeDesktop desktop;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("keep.jpg"));
+    {
+        QFile old(path);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("an older sheet");
+    }
+    TSheetJob job;
+    job.Frames = TFrameSnapshot({Flat(64, 48, qRgb(200, 0, 0)), Flat(64, 48, qRgb(0, 0, 200))});
+    job.Geometry = ThumbSheetGeometry(200, 2, 2, 64, 48);
+    job.Path = path;
+    std::vector<int> asked;
+    EXPECT_THROW(WriteThumbSheet(job,
+                                 [&](int i) {
+                                     asked.push_back(i);
+                                     if (i >= job.Frames.Count())
+                                         throw kw::ECancelled();
+                                 }),
+                 kw::ECancelled);
+    EXPECT_EQ(asked, (std::vector<int>{0, 1, 2}));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("an older sheet"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"keep.jpg"});
 }
 
 namespace {
