@@ -657,15 +657,19 @@ std::vector<int> TFormSaveGIF::EstimateSample(const TFrameSnapshot& frames,
                                               int& threads) const {
     std::vector<int> positions = codecs::GifEstimateSample(frames.Count(), settings);
     while (!positions.empty()) {
-        qint64 sampleBytes = 0;
+        // The sample's frames are read one after another and handed to the encoder, which
+        // holds at most two per worker besides the one read and the one before it: the
+        // memory counts those, the largest frame of the sample each, not the whole sample.
+        qint64 largest = 0;
         for (const int p : positions)
-            sampleBytes += kw::FrameBytes(frames.Size(p), QImage::Format_RGB32);
-        threads = codecs::GifWorkersThatFit(settings, codecs::WorkerCount(0), sampleBytes);
-        while (threads > 0 &&
-               codecs::GifWorkingBytes(settings, threads) + sampleBytes > EstimateBytes)
-            --threads;
-        if (threads > 0)
-            return positions;
+            largest = std::max(largest, kw::FrameBytes(frames.Size(p), QImage::Format_RGB32));
+        const auto held = [&](int workers) {
+            return largest * std::min<qint64>(qint64(positions.size()), 2 * workers + 2);
+        };
+        for (threads = codecs::WorkerCount(0); threads > 0; --threads)
+            if (const qint64 need = codecs::GifWorkingBytes(settings, threads) + held(threads);
+                need <= EstimateBytes && kw::RoomForFrame(need))
+                return positions;
         if (positions.size() == 1)
             break;
         positions = codecs::GifEstimateSample(frames.Count(), settings,
